@@ -1,0 +1,52 @@
+#pragma once
+// The frame step: blends each new frame into a running average so that noise
+// and flicker that change from frame to frame average out.
+
+#include "capture/VideoFormat.h"
+#include "dib/Pixmill.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Weights in units of 1/128: d for the history, o = 128 - d for the frame.
+struct SmoothWeights {
+    int d;
+    int o;
+};
+
+// d = s * 128 div 100, truncated. The strength is first brought into 0..100:
+// the field can hold other values only while the user is still typing, and
+// weights outside 0..128 would make the blend meaningless.
+SmoothWeights WeightsForStrength(int strength);
+
+// Renews both pictures from one frame: the history (the previous corrected
+// picture) is kept while row length and height stay the same, otherwise it
+// is black; up to dwBufferLength bytes of the frame are taken, at most the
+// picture's size; the corrected picture is (o * frame + d * history) >> 7 on
+// the first width * 3 bytes of each row, the row's padding is taken as is.
+//
+// Refused (answers false, both pictures untouched): a format block shorter
+// than its header, a bit count other than 24, a width or height of 0 or less
+// (top-down rows included), and pictures that cannot be made.
+bool SmoothFrame(DIB& correctedPic, DIB& rawPic, const BITMAPINFO* format, std::size_t formatSize,
+                 const std::uint8_t* lpData, std::uint32_t dwBufferLength, int strength);
+
+// The whole step for one delivered frame: asks the source for its format,
+// ignores frames that are not 24 bits per pixel, then runs SmoothFrame.
+// Answers whether the pictures were renewed (and so should be repainted).
+bool TakeFrame(VideoFormatSource& source, const VIDEOHDR& header, int strength, DIB& correctedPic, DIB& rawPic);
+
+namespace smooth {
+
+// Ways of running the blend; the fastest one the processor has is used.
+enum class Path { Plain, SSE2, AVX2 };
+
+const char* PathName(Path p);
+std::vector<Path> SupportedPaths();
+Path CurrentPath();
+// Chooses a path; answers false (and changes nothing) when the processor
+// lacks it.
+bool SetPath(Path p);
+
+} // namespace smooth

@@ -1,0 +1,16 @@
+#pragma once
+// The program's view of pictures: the DIB record of the picture library and
+// the small accessors every picture user needs.
+
+#include "platform/pixmill/pixmill.h"
+
+#include <cstdint>
+
+// Header fields of the picture. The record must hold a picture (info set).
+std::int32_t DIBWidth(const DIB& r);
+std::int32_t DIBHeight(const DIB& r);
+std::int32_t DIBBitCount(const DIB& r);
+
+// 1 when n <= 0, else 2^n in 32-bit arithmetic (0 from n = 32 on).
+std::int32_t PowerOfTwo(std::int32_t n);
+std::int32_t DIBColorCount(const DIB& r);
