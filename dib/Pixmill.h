@@ -14,3 +14,7 @@ std::int32_t DIBBitCount(const DIB& r);
 // 1 when n <= 0, else 2^n in 32-bit arithmetic (0 from n = 32 on).
 std::int32_t PowerOfTwo(std::int32_t n);
 std::int32_t DIBColorCount(const DIB& r);
+
+// The colour depth of the screen, in bits per pixel: the depth of a bitmap
+// made compatible with the desktop (24 when no such bitmap can be made).
+std::int32_t ScreenBitsPerPixel();
