@@ -545,7 +545,7 @@ int main(int argc, char** argv)
         failed = true;
     }
     svg.close();
-    Save(Icon(48), out.filePath("icons/stillwise-48.png"));
-    Save(Icon(256), out.filePath("icons/stillwise-256.png"));
+    for (int size : {16, 32, 48, 64, 128, 256})
+        Save(Icon(size), out.filePath(QStringLiteral("icons/stillwise-%1.png").arg(size)));
     return failed ? 1 : 0;
 }
