@@ -1,0 +1,85 @@
+#pragma once
+// The printer as the program sees it: one current printer with a printable
+// page, print jobs with a title, and a setup dialog where the user picks the
+// printer, its paper and the orientation.
+//
+// The current printer is the one the user chose in the setup dialog during
+// this run, else the system's default printer. Its failures are raised as
+// PrinterError with a German text meant for the user.
+
+#include <QSize>
+#include <QString>
+
+#include <stdexcept>
+
+class QPainter;
+class QWidget;
+
+namespace print {
+
+// No printer to print on: none chosen and no system default.
+inline constexpr const char* kNoDefaultPrinter = "Zur Zeit ist kein Standard-Drucker gewählt";
+// A job was begun while another one was still open.
+inline constexpr const char* kPrintingInProgress = "Das Drucken ist im Gang";
+// The printing system refused to open or to finish a job.
+inline constexpr const char* kJobNotStarted = "Der Druckauftrag konnte nicht begonnen werden";
+inline constexpr const char* kJobNotFinished = "Der Druckauftrag konnte nicht abgeschlossen werden";
+
+// what() is UTF-8.
+class PrinterError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class Printer {
+public:
+    Printer() = default;
+    Printer(const Printer&) = delete;
+    Printer& operator=(const Printer&) = delete;
+    virtual ~Printer() = default;
+
+    // The printable area of a page in device pixels: the page less the
+    // printer's own minimum margins. Asked afresh at every call, so a change
+    // made in the setup dialog, or a new default printer, shows at once.
+    // Throws kNoDefaultPrinter.
+    virtual QSize PageSize() = 0;
+
+    // Opens a job named title with its first page. Throws
+    // kPrintingInProgress while a job is open, kNoDefaultPrinter, or
+    // kJobNotStarted.
+    virtual void BeginDoc(const QString& title) = 0;
+    // Closes the page and hands the job to the printing system. Throws
+    // kJobNotFinished. Does nothing when no job is open.
+    virtual void EndDoc() = 0;
+    // Drops the open job: nothing is printed. Does nothing when no job is
+    // open. Never throws.
+    virtual void Abort() noexcept = 0;
+    virtual bool Printing() const = 0;
+
+    // The page of the open job, in device pixels with (0, 0) at the top-left
+    // corner of the printable area. Only while Printing().
+    virtual QPainter& Canvas() = 0;
+
+    // Shows the printer setup dialog; true when the user confirmed it. The
+    // choices apply to every later page size and job of this run.
+    virtual bool Setup(QWidget* parent) = 0;
+};
+
+// The program's printer. Made on first use; lives until the application
+// object is destroyed.
+Printer& CurrentPrinter();
+
+// Puts another printer in place of the program's printer for as long as it
+// lives (tests). Does not nest beyond restoring what it replaced.
+class ScopedPrinter {
+public:
+    explicit ScopedPrinter(Printer& printer);
+    ~ScopedPrinter();
+    ScopedPrinter(const ScopedPrinter&) = delete;
+    ScopedPrinter& operator=(const ScopedPrinter&) = delete;
+
+private:
+    Printer* previous_;
+};
+
+} // namespace print

@@ -1,0 +1,512 @@
+#include "viewer/PrintFUnit.h"
+
+#include "dib/RenderDIB.h"
+#include "platform/gdi/gdi.h"
+#include "platform/print/PrintJob.h"
+#include "platform/print/Printer.h"
+#include "viewer/PrintErrorRelay.h"
+#include "viewer/PrintFormStorage.h"
+#include "widgets/SpinEdit.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStyle>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+int saturated(std::int64_t v)
+{
+    return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
+}
+
+// percent of size in pixels, rounded to the nearest pixel, halves to even.
+int percentOf(int percent, int size)
+{
+    const std::int64_t product = std::int64_t(percent) * size;
+    const double exact = static_cast<double>(product) / 100.0;
+    return saturated(static_cast<std::int64_t>(std::nearbyint(exact)));
+}
+
+// The percentage of one side that keeps the picture's aspect on the page,
+// given the percentage of the other side: a × p / b × c / d with the first
+// product in integers and the rest in extended precision, kept as a double.
+double coupled(int a, int p, int b, int c, int d)
+{
+    const long double x = static_cast<long double>(std::int64_t(a) * p) / b * c / d;
+    return static_cast<double>(x);
+}
+
+// x cut toward zero, saturated to int (the field limits it further).
+int truncated(double x)
+{
+    if (std::isnan(x))
+        return 0;
+    if (x >= double(INT_MAX))
+        return INT_MAX;
+    if (x <= double(INT_MIN))
+        return INT_MIN;
+    return static_cast<int>(x);
+}
+
+const char* const kJobTitle = "Lumora Bild";
+
+} // namespace
+
+PrintRect CalcPrintRect(int PW, int PH, int IW, int IH, const PrintOptions& options)
+{
+    PrintRect r;
+    if (options.FullPage) {
+        r.Width = PW;
+        r.Height = PH;
+        // A picture without pixels has no aspect to keep.
+        if (options.KeepAspect && IW > 0 && IH > 0) {
+            const std::int64_t t = std::int64_t(IH) * PW / IW;
+            if (t > PH)
+                r.Width = saturated(std::int64_t(IW) * PH / IH);
+            else
+                r.Height = saturated(t);
+        }
+    } else {
+        r.Width = percentOf(options.Width, PW);
+        r.Height = percentOf(options.Height, PH);
+    }
+    if (options.Centred) {
+        r.X = saturated((std::int64_t(PW) - r.Width) / 2);
+        r.Y = saturated((std::int64_t(PH) - r.Height) / 2);
+    }
+    return r;
+}
+
+// ---------------------------------------------------------------------------
+
+// The preview surface: draws through the dialog's paint handler.
+class TPrintForm::PreviewBox : public QWidget {
+public:
+    PreviewBox(TPrintForm& form, QWidget* parent) : QWidget(parent), form_(form) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override { form_.PaintPreviewEvent(); }
+
+private:
+    TPrintForm& form_;
+};
+
+// Holds FUpdating for the length of one coupling step, also when the step
+// fails, so the couplings keep working after an error.
+class TPrintForm::UpdatingGuard {
+public:
+    explicit UpdatingGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~UpdatingGuard() { flag_ = false; }
+    UpdatingGuard(const UpdatingGuard&) = delete;
+    UpdatingGuard& operator=(const UpdatingGuard&) = delete;
+
+private:
+    bool& flag_;
+};
+
+TPrintForm::TPrintForm(QWidget* owner) : QDialog(owner)
+{
+    BuildControls();
+    ConnectHandlers();
+}
+
+TPrintForm::~TPrintForm()
+{
+    if (shown_ && !saved_)
+        SaveSettings(true);
+}
+
+void TPrintForm::BuildControls()
+{
+    setWindowTitle(QStringLiteral("Bild drucken..."));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(427, 328);
+
+    // Preview on the left.
+    auto* previewPanel = new QFrame(this);
+    previewPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    previewPanel->setGeometry(8, 8, 200, 225);
+    auto* previewLabel = new QLabel(QStringLiteral("Vorschau:"), previewPanel);
+    previewLabel->setGeometry(6, 6, 150, 20);
+    PrintPaintBox = new PreviewBox(*this, previewPanel);
+    PrintPaintBox->setGeometry(5, 30, 190, 190);
+
+    // Size of the print.
+    auto* sizeBox = new QGroupBox(QStringLiteral("Druckgröße"), this);
+    sizeBox->setGeometry(216, 8, 203, 129);
+    UseFullCheck = new QRadioButton(QStringLiteral("Seite voll nutzen"), sizeBox);
+    UseFullCheck->setGeometry(12, 22, 180, 20);
+    UseFullCheck->setChecked(true);
+    UserdefCheck = new QRadioButton(QStringLiteral("Benutzerdefiniert"), sizeBox);
+    UserdefCheck->setGeometry(12, 45, 180, 20);
+    auto* breitLabel = new QLabel(QStringLiteral("Breite in %:"), sizeBox);
+    breitLabel->setGeometry(30, 72, 80, 21);
+    BreitEdit = new TSpinEdit(sizeBox);
+    BreitEdit->setRange(1, 100);
+    BreitEdit->setIncrement(1);
+    BreitEdit->setValue(50);
+    BreitEdit->setGeometry(116, 72, 64, 22);
+    breitLabel->setBuddy(BreitEdit);
+
+    // The height field lies on the dialog itself, over the group box.
+    auto* hochLabel = new QLabel(QStringLiteral("Höhe in %:"), this);
+    hochLabel->setGeometry(246, 106, 80, 21);
+    HochEdit = new TSpinEdit(this);
+    HochEdit->setRange(1, 100);
+    HochEdit->setIncrement(1);
+    HochEdit->setValue(50);
+    HochEdit->setGeometry(332, 106, 64, 22);
+    hochLabel->setBuddy(HochEdit);
+
+    // Options.
+    auto* optionsBox = new QGroupBox(QStringLiteral("Druckoptionen"), this);
+    optionsBox->setGeometry(216, 145, 203, 88);
+    SverhCheck = new QCheckBox(QStringLiteral("Seitenverhältnis beibehalten"), optionsBox);
+    SverhCheck->setGeometry(12, 26, 185, 20);
+    SverhCheck->setChecked(true);
+    ZentrCheck = new QCheckBox(QStringLiteral("Zentrierte Ausgabe"), optionsBox);
+    ZentrCheck->setGeometry(12, 54, 185, 20);
+    ZentrCheck->setChecked(true);
+
+    auto* separator = new QFrame(this);
+    separator->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    separator->setGeometry(8, 244, 411, 4);
+
+    // Buttons.
+    OkBitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("&OK"), this);
+    OkBitBtn1->setGeometry(8, 288, 90, 28);
+    OkBitBtn1->setDefault(true);
+    PrintSetupBtn = new QPushButton(QStringLiteral("Drucker &einrichten..."), this);
+    PrintSetupBtn->setGeometry(143, 288, 141, 28);
+    CancelBitBtn2 =
+        new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("A&bbrechen"), this);
+    CancelBitBtn2->setGeometry(329, 288, 90, 28);
+
+    setTabOrder(UseFullCheck, UserdefCheck);
+    setTabOrder(UserdefCheck, BreitEdit);
+    setTabOrder(BreitEdit, HochEdit);
+    setTabOrder(HochEdit, SverhCheck);
+    setTabOrder(SverhCheck, ZentrCheck);
+    setTabOrder(ZentrCheck, OkBitBtn1);
+    setTabOrder(OkBitBtn1, PrintSetupBtn);
+    setTabOrder(PrintSetupBtn, CancelBitBtn2);
+}
+
+void TPrintForm::ConnectHandlers()
+{
+    // Radio buttons report becoming selected; check boxes every change.
+    connect(UseFullCheck, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            Guarded([this] { PrintPaintBoxPaint(); });
+    });
+    connect(UserdefCheck, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            Guarded([this] { UserdefCheckClick(); });
+    });
+    connect(SverhCheck, &QCheckBox::toggled, this, [this] { Guarded([this] { PrintPaintBoxPaint(); }); });
+    connect(ZentrCheck, &QCheckBox::toggled, this, [this] { Guarded([this] { PrintPaintBoxPaint(); }); });
+    BreitEdit->OnChange = [this](QObject*) { Guarded([this] { BreitEditChange(); }); };
+    HochEdit->OnChange = [this](QObject*) { Guarded([this] { HochEditChange(); }); };
+    connect(PrintSetupBtn, &QPushButton::clicked, this, [this] { Guarded([this] { PrintSetupBtnClick(); }); });
+    connect(OkBitBtn1, &QPushButton::clicked, this, [this] { done(1); });
+    connect(CancelBitBtn2, &QPushButton::clicked, this, [this] { done(2); });
+}
+
+template <class F> void TPrintForm::Guarded(F handler)
+{
+    try {
+        handler();
+    } catch (...) {
+        RaiseInEventLoop(std::current_exception());
+    }
+}
+
+PrintOptions TPrintForm::Options() const
+{
+    PrintOptions o;
+    o.FullPage = UseFullCheck->isChecked();
+    o.KeepAspect = SverhCheck->isChecked();
+    o.Centred = ZentrCheck->isChecked();
+    o.Width = BreitEdit->value();
+    o.Height = HochEdit->value();
+    return o;
+}
+
+bool TPrintForm::HasPicture() const
+{
+    return PrintPic.info != nullptr && DIBWidth(PrintPic) > 0 && DIBHeight(PrintPic) > 0;
+}
+
+// ---- Preview -------------------------------------------------------------
+
+void TPrintForm::PrintPaintBoxPaint()
+{
+    // Outside a paint the box is painted now, which comes back here.
+    if (!previewDC_) {
+        PrintPaintBox->repaint();
+        return;
+    }
+    DrawPreview(*previewDC_);
+    BreitEditChange();
+}
+
+void TPrintForm::RepaintPreview()
+{
+    // Inside the preview's own painting the repaint draws on the same
+    // surface at once, as a nested paint would.
+    PrintPaintBoxPaint();
+}
+
+void TPrintForm::PaintPreviewEvent()
+{
+    gdi::WidgetDC dc(PrintPaintBox);
+    previewDC_ = &dc;
+    const auto reset = qScopeGuard([this] { previewDC_ = nullptr; });
+    try {
+        PrintPaintBoxPaint();
+        lastPreviewError_.clear();
+    } catch (const std::exception& e) {
+        // Every paint meets the same failure again (the message box closing
+        // is a paint of its own): show it once until a drawing succeeds.
+        if (lastPreviewError_ != e.what()) {
+            lastPreviewError_ = e.what();
+            RaiseInEventLoop(std::current_exception());
+        }
+    } catch (...) {
+        RaiseInEventLoop(std::current_exception());
+    }
+}
+
+void TPrintForm::DrawPreview(gdi::PainterDC& dc)
+{
+    const QSize page = print::CurrentPrinter().PageSize();
+    const int PW = page.width();
+    const int PH = page.height();
+    // A page without area has nothing to show.
+    if (PW <= 0 || PH <= 0)
+        return;
+
+    const int BW = PrintPaintBox->width();
+    const int BH = PrintPaintBox->height();
+    int pw = 0;
+    int ph = 0;
+    if (PH < PW) {
+        pw = BW;
+        ph = saturated(std::int64_t(BW) * PH / PW);
+    } else {
+        ph = BH;
+        pw = saturated(std::int64_t(BH) * PW / PH);
+    }
+    const int left = (BW - pw) / 2;
+    const int top = (BH - ph) / 2;
+
+    QPainter& painter = dc.painter();
+    painter.setPen(Qt::white);
+    painter.setBrush(Qt::white);
+    painter.fillRect(left, top, pw, ph, Qt::white);
+
+    if (!HasPicture())
+        return;
+    const int IW = DIBWidth(PrintPic);
+    const int IH = DIBHeight(PrintPic);
+    const PrintRect r = CalcPrintRect(pw, ph, IW, IH, Options());
+    RenderDIB(&dc, left + r.X, top + r.Y, r.Width, r.Height, PrintPic, 0, 0, IW, IH, true, SRCCOPY, true, nullptr);
+}
+
+// ---- Couplings -------------------------------------------------------------
+
+void TPrintForm::BreitEditChange()
+{
+    if (FUpdating)
+        return;
+    UpdatingGuard updating(FUpdating);
+    if (SverhCheck->isChecked() && HasPicture()) {
+        const QSize page = print::CurrentPrinter().PageSize();
+        const int PW = page.width();
+        const int PH = page.height();
+        if (PW > 0 && PH > 0) {
+            const int IW = DIBWidth(PrintPic);
+            const int IH = DIBHeight(PrintPic);
+            const double x = coupled(IH, BreitEdit->value(), IW, PW, PH);
+            HochEdit->setValue(truncated(x));
+            if (x > 100 || x < 1)
+                BreitEdit->setValue(truncated(coupled(IW, HochEdit->value(), IH, PH, PW)));
+        }
+    }
+    RepaintPreview();
+}
+
+void TPrintForm::HochEditChange()
+{
+    if (FUpdating)
+        return;
+    UpdatingGuard updating(FUpdating);
+    if (SverhCheck->isChecked() && HasPicture()) {
+        const QSize page = print::CurrentPrinter().PageSize();
+        const int PW = page.width();
+        const int PH = page.height();
+        if (PW > 0 && PH > 0) {
+            const int IW = DIBWidth(PrintPic);
+            const int IH = DIBHeight(PrintPic);
+            const double x = coupled(IW, HochEdit->value(), IH, PH, PW);
+            BreitEdit->setValue(truncated(x));
+            if (x > 100 || x < 1)
+                HochEdit->setValue(truncated(coupled(IH, BreitEdit->value(), IW, PW, PH)));
+        }
+    }
+    RepaintPreview();
+}
+
+void TPrintForm::UserdefCheckClick()
+{
+    if (!UserdefCheck->isChecked())
+        return;
+    BreitEditChange();
+    RepaintPreview();
+}
+
+void TPrintForm::PrintSetupBtnClick()
+{
+    print::CurrentPrinter().Setup(this);
+    RepaintPreview();
+}
+
+void TPrintForm::FormShow()
+{
+    BreitEditChange();
+}
+
+// ---- Showing, closing and the stored settings -----------------------------
+
+void TPrintForm::setVisible(bool visible)
+{
+    if (visible && !shown_ && !isVisible()) {
+        shown_ = true;
+        if (const QScreen* s = screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(s->availableGeometry().center());
+            move(frame.topLeft());
+        }
+        Guarded([this] { RestoreSettings(); });
+    }
+    QDialog::setVisible(visible);
+}
+
+void TPrintForm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        Guarded([this] { FormShow(); });
+}
+
+void TPrintForm::RestoreSettings()
+{
+    const StoredPrintForm stored = ReadPrintFormSettings();
+    if (!stored.applies)
+        return;
+    if (stored.showCmd) {
+        switch (*stored.showCmd) {
+        case 2:
+        case 6:
+        case 7:
+            setWindowState(Qt::WindowMinimized);
+            break;
+        case 3:
+            setWindowState(Qt::WindowMaximized);
+            break;
+        default:
+            setWindowState(Qt::WindowNoState);
+            break;
+        }
+    }
+    // Each assignment that changes a field runs its coupling.
+    if (stored.breitValue)
+        BreitEdit->setValue(*stored.breitValue);
+    if (stored.hochValue)
+        HochEdit->setValue(*stored.hochValue);
+}
+
+void TPrintForm::SaveSettings(bool destroying)
+{
+    PrintFormPlacement p;
+    const Qt::WindowStates state = windowState();
+    p.showCmd = state.testFlag(Qt::WindowMinimized)   ? SW_SHOWMINIMIZED
+                : state.testFlag(Qt::WindowMaximized) ? SW_SHOWMAXIMIZED
+                                                      : SW_SHOWNORMAL;
+    if (const QScreen* s = screen())
+        p.pixelsPerInch = qRound(s->logicalDotsPerInch());
+    const QRect frame = frameGeometry();
+    p.normPos[0] = frame.left();
+    p.normPos[1] = frame.top();
+    p.normPos[2] = frame.left() + frame.width();
+    p.normPos[3] = frame.top() + frame.height();
+    p.visible = destroying;
+    p.breitValue = BreitEdit->value();
+    p.hochValue = HochEdit->value();
+    WritePrintFormSettings(p);
+    saved_ = true;
+}
+
+void TPrintForm::done(int result)
+{
+    if (shown_)
+        SaveSettings(false);
+    QDialog::done(result);
+}
+
+void TPrintForm::reject()
+{
+    done(2);
+}
+
+// ---- The print action -------------------------------------------------------
+
+namespace {
+
+void printOnePage(QWidget* owner, const DIB& picture)
+{
+    QPointer<TPrintForm> dialog = new TPrintForm(owner);
+    // The owner may take the dialog with it; then there is nothing to free.
+    const auto destroy = qScopeGuard([&dialog] { delete dialog.data(); });
+    dialog->PrintPic = picture;
+    if (dialog->exec() != 1 || !dialog)
+        return;
+
+    print::Printer& printer = print::CurrentPrinter();
+    print::PrintJob job(printer, QString::fromUtf8(kJobTitle));
+    const QSize page = printer.PageSize();
+    const int IW = DIBWidth(picture);
+    const int IH = DIBHeight(picture);
+    const PrintRect r = CalcPrintRect(page.width(), page.height(), IW, IH, dialog->Options());
+    {
+        gdi::PrinterDC dc(job.Page());
+        RenderDIB(&dc, r.X, r.Y, r.Width, r.Height, picture, 0, 0, IW, IH, false, SRCCOPY, true, nullptr);
+    }
+    job.Finish();
+}
+
+} // namespace
+
+void PrintPicture(QWidget* owner, const DIB& picture)
+{
+    try {
+        printOnePage(owner, picture);
+    } catch (...) {
+        RaiseInEventLoop(std::current_exception());
+    }
+}
