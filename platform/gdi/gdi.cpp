@@ -18,6 +18,8 @@ DeviceContext::~DeviceContext() = default;
 
 HPALETTE DeviceContext::SelectPalette(HPALETTE palette, BOOL)
 {
+    if (!palette)
+        return nullptr;
     HPALETTE previous = palette_;
     palette_ = palette;
     return previous;

@@ -32,11 +32,14 @@
 
 #include <QImage>
 #include <QRect>
+#include <QSize>
 
 class QPainter;
 class QWidget;
 
 // Numbers of the classic interface, with their well-known values.
+inline constexpr BOOL FALSE = 0;
+inline constexpr BOOL TRUE = 1;
 inline constexpr int HORZRES = 8;
 inline constexpr int VERTRES = 10;
 inline constexpr int BITSPIXEL = 12;
@@ -122,7 +125,8 @@ public:
     virtual ~DeviceContext();
 
     // Selects a logical palette; answers the one it replaces (null at first).
-    // The palette is remembered only: every device here is true colour.
+    // Selecting null changes nothing and answers null. The palette is
+    // remembered only: every device here is true colour.
     virtual HPALETTE SelectPalette(HPALETTE palette, BOOL forceBackground);
     // Number of palette entries mapped into the system palette: always 0 on
     // true-colour devices. GDI_ERROR when no palette device could do it.
@@ -175,20 +179,15 @@ private:
     int stretchMode_ = BLACKONWHITE;
 };
 
-// Draws through a QPainter that is active on any paint device. When the
-// painter paints a QImage of 32 bits per pixel with a plain translation, the
-// pixels are written straight into the image; other devices get the visible
-// part converted once and blitted one to one, or (printers, scaled painters)
-// the source part at its own resolution, scaled by the device.
-class PainterDC : public DeviceContext {
+struct Span;
+class PixelSource;
+
+// A device that has pixels: everything drawn resamples the source nearest
+// neighbour (COLORONCOLOR) in any stretch mode; a device that scales by
+// itself (a printer) smooths in HALFTONE mode. Reports RC_STRETCHDIB |
+// RC_DIBTODEV, and its size and depth for HORZRES, VERTRES and BITSPIXEL.
+class SurfaceDC : public DeviceContext {
 public:
-    // bitsPixel: what GetDeviceCaps(BITSPIXEL) and compatible bitmaps report;
-    // 0 takes the paint device's depth.
-    explicit PainterDC(QPainter& painter, int bitsPixel = 0);
-    ~PainterDC() override;
-
-    QPainter& painter() { return painter_; }
-
     int GetDeviceCaps(int index) override;
     int StretchDIBits(int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc, int srcWidth,
                       int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) override;
@@ -201,10 +200,36 @@ public:
     BOOL StretchBlt(int xDest, int yDest, int destWidth, int destHeight, HDC source, int xSrc, int ySrc,
                     int srcWidth, int srcHeight, DWORD rop) override;
 
+protected:
+    // Draws the source spans onto the device.
+    virtual void paint(const Span& x, const Span& y, const PixelSource& source) = 0;
+    // Size in device pixels and bits per pixel.
+    virtual QSize size() const = 0;
+    virtual int depth() const = 0;
+};
+
+// Draws through a QPainter that is active on any paint device. When the
+// painter paints a QImage of 32 bits per pixel with a plain translation, the
+// pixels are written straight into the image; other raster devices get the
+// visible part converted once and blitted one to one; printers and scaled
+// painters get the source part at its own resolution and scale it.
+class PainterDC : public SurfaceDC {
+public:
+    // bitsPixel: what GetDeviceCaps(BITSPIXEL) and compatible bitmaps report;
+    // 0 takes the paint device's depth.
+    explicit PainterDC(QPainter& painter, int bitsPixel = 0);
+    ~PainterDC() override;
+
+    QPainter& painter() { return painter_; }
+
+protected:
+    void paint(const Span& x, const Span& y, const PixelSource& source) override;
+    QSize size() const override;
+    int depth() const override;
+
 private:
-    struct Impl;
     QPainter& painter_;
-    std::unique_ptr<Impl> impl_;
+    int bitsPixel_;
 };
 
 namespace detail {
@@ -230,9 +255,9 @@ public:
 
 // Draws into a QImage. Images of Format_RGB32, Format_ARGB32 and
 // Format_ARGB32_Premultiplied are written directly; other formats through a
-// painter opened when needed. The image must outlive the context, and must
-// not be painted on by anyone else while the context draws.
-class ImageDC : public DeviceContext {
+// painter opened for the call. The image must outlive the context, and no
+// painter may be active on it while the context draws.
+class ImageDC : public SurfaceDC {
 public:
     explicit ImageDC(QImage& image);
     ~ImageDC() override;
@@ -240,25 +265,40 @@ public:
     QImage& image() { return image_; }
 
     // Limits drawing to a rectangle of the image (the whole image at first).
-    void setClipRect(const QRect& clip);
+    void setClipRect(const QRect& clip) { clip_ = clip; }
 
-    int GetDeviceCaps(int index) override;
-    int StretchDIBits(int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc, int srcWidth,
-                      int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) override;
-    int SetDIBitsToDevice(int xDest, int yDest, DWORD width, DWORD height, int xSrc, int ySrc, UINT startScan,
-                          UINT lines, const void* bits, const BITMAPINFO* info, UINT usage) override;
-    HBITMAP CreateCompatibleBitmap(int width, int height) override;
-    HDC CreateCompatibleDC() override;
-    int SetDIBits(HBITMAP bitmap, UINT start, UINT lines, const void* bits, const BITMAPINFO* info,
-                  UINT usage) override;
-    BOOL StretchBlt(int xDest, int yDest, int destWidth, int destHeight, HDC source, int xSrc, int ySrc,
-                    int srcWidth, int srcHeight, DWORD rop) override;
     const QImage* sourceImage() const override;
 
+protected:
+    void paint(const Span& x, const Span& y, const PixelSource& source) override;
+    QSize size() const override;
+    int depth() const override;
+
 private:
-    struct Impl;
     QImage& image_;
-    std::unique_ptr<Impl> impl_;
+    QRect clip_;
+};
+
+// A memory context: draws into the bitmap selected into it (at first a 1 x 1
+// bitmap of its own), and is the source of StretchBlt.
+class MemoryDC : public SurfaceDC {
+public:
+    explicit MemoryDC(int bitsPixel);
+    ~MemoryDC() override;
+
+    HGDIOBJ SelectObject(HGDIOBJ object) override;
+    const QImage* sourceImage() const override;
+    HBITMAP selectedBitmap() const { return selected_; }
+
+protected:
+    void paint(const Span& x, const Span& y, const PixelSource& source) override;
+    QSize size() const override;
+    int depth() const override;
+
+private:
+    std::unique_ptr<Bitmap> stock_;
+    HBITMAP selected_;
+    int bitsPixel_;
 };
 
 // ---- The classic free functions. A null context makes each answer its
