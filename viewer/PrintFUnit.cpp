@@ -177,25 +177,25 @@ void TPrintForm::BuildControls()
     auto* optionsBox = new QGroupBox(QStringLiteral("Druckoptionen"), this);
     optionsBox->setGeometry(216, 145, 203, 88);
     SverhCheck = new QCheckBox(QStringLiteral("Seitenverhältnis beibehalten"), optionsBox);
-    SverhCheck->setGeometry(12, 26, 185, 20);
+    SverhCheck->setGeometry(8, 26, 193, 20);
     SverhCheck->setChecked(true);
     ZentrCheck = new QCheckBox(QStringLiteral("Zentrierte Ausgabe"), optionsBox);
-    ZentrCheck->setGeometry(12, 54, 185, 20);
+    ZentrCheck->setGeometry(8, 54, 193, 20);
     ZentrCheck->setChecked(true);
 
     auto* separator = new QFrame(this);
     separator->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    separator->setGeometry(8, 244, 411, 4);
+    separator->setGeometry(8, 252, 411, 4);
 
     // Buttons.
     OkBitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("&OK"), this);
-    OkBitBtn1->setGeometry(8, 288, 90, 28);
+    OkBitBtn1->setGeometry(8, 276, 90, 28);
     OkBitBtn1->setDefault(true);
     PrintSetupBtn = new QPushButton(QStringLiteral("Drucker &einrichten..."), this);
-    PrintSetupBtn->setGeometry(143, 288, 141, 28);
+    PrintSetupBtn->setGeometry(143, 276, 141, 28);
     CancelBitBtn2 =
         new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("A&bbrechen"), this);
-    CancelBitBtn2->setGeometry(329, 288, 90, 28);
+    CancelBitBtn2->setGeometry(329, 276, 90, 28);
 
     setTabOrder(UseFullCheck, UserdefCheck);
     setTabOrder(UserdefCheck, BreitEdit);
@@ -231,6 +231,9 @@ template <class F> void TPrintForm::Guarded(F handler)
 {
     try {
         handler();
+    } catch (const std::exception& e) {
+        lastError_ = e.what();
+        RaiseInEventLoop(std::current_exception());
     } catch (...) {
         RaiseInEventLoop(std::current_exception());
     }
@@ -279,12 +282,13 @@ void TPrintForm::PaintPreviewEvent()
     const auto reset = qScopeGuard([this] { previewDC_ = nullptr; });
     try {
         PrintPaintBoxPaint();
-        lastPreviewError_.clear();
+        lastError_.clear();
     } catch (const std::exception& e) {
-        // Every paint meets the same failure again (the message box closing
-        // is a paint of its own): show it once until a drawing succeeds.
-        if (lastPreviewError_ != e.what()) {
-            lastPreviewError_ = e.what();
+        // Every paint meets the same failure again (even the message box
+        // closing brings a paint): the user has been told once already when
+        // the dialog's last error says the same, until a drawing succeeds.
+        if (lastError_ != e.what()) {
+            lastError_ = e.what();
             RaiseInEventLoop(std::current_exception());
         }
     } catch (...) {

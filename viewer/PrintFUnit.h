@@ -112,7 +112,7 @@ private:
     bool shown_ = false;
     bool saved_ = false;
     gdi::PainterDC* previewDC_ = nullptr; // set while the preview paints
-    std::string lastPreviewError_;        // the preview's error last shown
+    std::string lastError_;               // the dialog's error last shown
 };
 
 // The viewer's "&Drucken": asks for the layout with a fresh TPrintForm owned

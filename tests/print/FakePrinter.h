@@ -1,0 +1,79 @@
+#pragma once
+// A printer for tests: a page of a given size drawn into an image, with every
+// job, setup and failure counted.
+
+#include "platform/print/Printer.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <functional>
+#include <memory>
+
+class FakePrinter : public print::Printer {
+public:
+    QSize page{480, 660};
+    bool available = true;     // false: no printer at all
+    bool failWhilePrinting = false; // PageSize fails once a job is open
+    std::function<void()> onSetup;
+
+    int begun = 0;
+    int ended = 0;
+    int aborted = 0;
+    int setups = 0;
+    QString title;
+    QImage printed; // the page of the last job that ended
+
+    QSize PageSize() override
+    {
+        if (!available || (failWhilePrinting && painter_))
+            throw print::PrinterError(print::kNoDefaultPrinter);
+        return page;
+    }
+
+    void BeginDoc(const QString& jobTitle) override
+    {
+        if (painter_)
+            throw print::PrinterError(print::kPrintingInProgress);
+        if (!available)
+            throw print::PrinterError(print::kNoDefaultPrinter);
+        ++begun;
+        title = jobTitle;
+        image_ = QImage(page, QImage::Format_RGB32);
+        image_.fill(Qt::white);
+        painter_ = std::make_unique<QPainter>(&image_);
+    }
+
+    void EndDoc() override
+    {
+        if (!painter_)
+            return;
+        painter_.reset();
+        printed = image_;
+        ++ended;
+    }
+
+    void Abort() noexcept override
+    {
+        if (!painter_)
+            return;
+        painter_.reset();
+        ++aborted;
+    }
+
+    bool Printing() const override { return painter_ != nullptr; }
+
+    QPainter& Canvas() override { return *painter_; }
+
+    bool Setup(QWidget*) override
+    {
+        ++setups;
+        if (onSetup)
+            onSetup();
+        return true;
+    }
+
+private:
+    QImage image_;
+    std::unique_ptr<QPainter> painter_;
+};

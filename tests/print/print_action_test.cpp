@@ -1,0 +1,208 @@
+// The viewer's print action against a printer that draws into an image: one
+// page per confirmed dialog, laid out on the real page, nothing on cancel,
+// and a job that fails half-way does not block the next one.
+
+#include "FakePrinter.h"
+#include "PrintTestSupport.h"
+
+#include "platform/print/PrintJob.h"
+#include "viewer/PrintFUnit.h"
+#include "widgets/SpinEdit.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TPrintForm* openPrintForm()
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* form = qobject_cast<TPrintForm*>(w); form && form->isVisible())
+            return form;
+    }
+    return nullptr;
+}
+
+int printForms()
+{
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        n += qobject_cast<TPrintForm*>(w) != nullptr;
+    return n;
+}
+
+// Runs answer on the print dialog as soon as it is open.
+void whenDialogOpens(std::function<void(TPrintForm&)> answer)
+{
+    QTimer::singleShot(0, [answer] {
+        TPrintForm* form = openPrintForm();
+        if (!form) {
+            ADD_FAILURE() << "no print dialog open";
+            return;
+        }
+        answer(*form);
+    });
+}
+
+class PrintActionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        RemoveSettings();
+        ShownErrors().clear();
+        picture = MakeQuadrantPicture(640, 480);
+    }
+    void TearDown() override
+    {
+        QApplication::processEvents();
+        deldib(picture);
+    }
+
+    FakePrinter printer;
+    print::ScopedPrinter use{printer};
+    DIB picture{};
+};
+
+TEST_F(PrintActionTest, OkPrintsOnePageWithThePictureFillingThePageWidth)
+{
+    whenDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
+    PrintPicture(nullptr, picture);
+    QApplication::processEvents();
+
+    EXPECT_TRUE(ShownErrors().isEmpty()) << ShownErrors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(1, printer.begun);
+    EXPECT_EQ(1, printer.ended);
+    EXPECT_EQ(0, printer.aborted);
+    EXPECT_EQ(QStringLiteral("Lumora Bild"), printer.title);
+    EXPECT_EQ(0, printForms());
+
+    // 480 x 660 page: the picture at (0, 150), 480 x 360.
+    const QImage& page = printer.printed;
+    ASSERT_EQ(QSize(480, 660), page.size());
+    EXPECT_EQ(QColor(Qt::white), page.pixelColor(240, 148));
+    EXPECT_TRUE(SameColour(kTopLeft, page.pixelColor(1, 151), 8));
+    EXPECT_TRUE(SameColour(kTopRight, page.pixelColor(478, 151), 8));
+    EXPECT_TRUE(SameColour(kBottomLeft, page.pixelColor(1, 508), 8));
+    EXPECT_TRUE(SameColour(kBottomRight, page.pixelColor(478, 508), 8));
+    EXPECT_EQ(QColor(Qt::white), page.pixelColor(240, 511));
+}
+
+TEST_F(PrintActionTest, UserDefinedSizeWithoutCentringStartsAtTheCorner)
+{
+    whenDialogOpens([](TPrintForm& form) {
+        form.SverhCheck->setChecked(false);
+        form.ZentrCheck->setChecked(false);
+        form.UserdefCheck->setChecked(true);
+        form.BreitEdit->setValue(50);
+        form.HochEdit->setValue(20);
+        form.OkBitBtn1->click();
+    });
+    PrintPicture(nullptr, picture);
+    ASSERT_EQ(1, printer.ended);
+    // 50 % of 480 = 240, 20 % of 660 = 132, at (0, 0).
+    const QImage& page = printer.printed;
+    EXPECT_TRUE(SameColour(kTopLeft, page.pixelColor(0, 0), 8));
+    EXPECT_TRUE(SameColour(kBottomRight, page.pixelColor(239, 131), 8));
+    EXPECT_EQ(QColor(Qt::white), page.pixelColor(240, 60));
+    EXPECT_EQ(QColor(Qt::white), page.pixelColor(120, 132));
+}
+
+TEST_F(PrintActionTest, FullPageWithKeepAspectOnALandscapePageFillsTheHeight)
+{
+    printer.page = {660, 480};
+    whenDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
+    PrintPicture(nullptr, picture);
+    ASSERT_EQ(1, printer.ended);
+    // t = 495 > 480: 640 x 480 at (10, 0).
+    const QImage& page = printer.printed;
+    EXPECT_EQ(QColor(Qt::white), page.pixelColor(9, 240));
+    EXPECT_TRUE(SameColour(kTopLeft, page.pixelColor(10, 0), 8));
+    EXPECT_TRUE(SameColour(kBottomRight, page.pixelColor(649, 479), 8));
+    EXPECT_EQ(QColor(Qt::white), page.pixelColor(650, 240));
+}
+
+TEST_F(PrintActionTest, CancelPrintsNothingButWritesTheSettings)
+{
+    whenDialogOpens([](TPrintForm& form) { form.CancelBitBtn2->click(); });
+    PrintPicture(nullptr, picture);
+    EXPECT_EQ(0, printer.begun);
+    EXPECT_EQ(0, printForms());
+    EXPECT_EQ("0", StoredValue("Visible"));
+    EXPECT_EQ("50", StoredValue("BreitEdit_Value"));
+}
+
+TEST_F(PrintActionTest, AFailureAfterTheJobBeganDropsTheJobAndTheNextPrintWorks)
+{
+    printer.failWhilePrinting = true;
+    whenDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
+    PrintPicture(nullptr, picture);
+    QApplication::processEvents();
+    EXPECT_EQ(1, printer.begun);
+    EXPECT_EQ(1, printer.aborted);
+    EXPECT_EQ(0, printer.ended);
+    EXPECT_FALSE(printer.Printing());
+    EXPECT_EQ(0, printForms());
+    EXPECT_EQ(QStringList{QStringLiteral("Zur Zeit ist kein Standard-Drucker gewählt")}, ShownErrors());
+
+    printer.failWhilePrinting = false;
+    whenDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
+    PrintPicture(nullptr, picture);
+    QApplication::processEvents();
+    EXPECT_EQ(1, printer.ended);
+    EXPECT_EQ(1, ShownErrors().size());
+}
+
+TEST_F(PrintActionTest, AJobStillOpenStopsTheNextOneWithoutTouchingIt)
+{
+    print::PrintJob other(printer, QStringLiteral("anderer Auftrag"));
+    whenDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
+    PrintPicture(nullptr, picture);
+    QApplication::processEvents();
+    EXPECT_EQ(QStringList{QStringLiteral("Das Drucken ist im Gang")}, ShownErrors());
+    EXPECT_TRUE(printer.Printing());
+    EXPECT_EQ(0, printer.aborted);
+    other.Finish();
+    EXPECT_EQ(1, printer.ended);
+    EXPECT_EQ(QStringLiteral("anderer Auftrag"), printer.title);
+}
+
+TEST_F(PrintActionTest, WithoutAPrinterTheActionReportsAndPrintsNothing)
+{
+    printer.available = false;
+    whenDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
+    PrintPicture(nullptr, picture);
+    QApplication::processEvents();
+    EXPECT_EQ(0, printer.begun);
+    EXPECT_FALSE(ShownErrors().isEmpty());
+    for (const QString& e : ShownErrors())
+        EXPECT_EQ(QStringLiteral("Zur Zeit ist kein Standard-Drucker gewählt"), e);
+}
+
+TEST(GeneralErrorHandler, ShowsTheErrorOfAnEventHandlerAndGoesOn)
+{
+    TestApp();
+    ShownErrors().clear();
+    QObject target;
+    QTimer::singleShot(0, &target, [] { throw print::PrinterError("Das Drucken ist im Gang"); });
+    QTimer::singleShot(0, &target, [] { throw 42; });
+    QTimer::singleShot(0, &target, [] { throw std::bad_alloc(); });
+    bool after = false;
+    QTimer::singleShot(0, &target, [&after] { after = true; });
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+    EXPECT_TRUE(after);
+    EXPECT_EQ((QStringList{QStringLiteral("Das Drucken ist im Gang"), QStringLiteral("Unbekannter Fehler."),
+                           QStringLiteral("Zu wenig Arbeitsspeicher.")}),
+              ShownErrors());
+}
+
+} // namespace
