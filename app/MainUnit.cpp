@@ -1,0 +1,402 @@
+#include "app/MainUnit.h"
+
+#include "app/DlgTreiber.h"
+#include "app/PaneArea.h"
+#include "app/PictureGuard.h"
+#include "app/SmoothFrame.h"
+#include "capture/Video.h"
+#include "dib/RenderDIB.h"
+#include "viewer/DesktopShell.h"
+#include "viewer/PaintBox.h"
+#include "viewer/SavePictureDialog.h"
+#include "viewer/ViewPicFUnit.h"
+#include "widgets/MakerSite.h"
+#include "widgets/SpinEdit.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// Header panels of the panes: raised bevel inside a lowered one, light
+// orange (red 240, green 202, blue 166).
+QWidget* makePaneHeader(QWidget* parent, const QString& caption, QLabel** label)
+{
+    auto* header = new QFrame(parent);
+    header->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    header->setLineWidth(1);
+    header->setFixedHeight(25);
+    header->setAutoFillBackground(true);
+    QPalette p = header->palette();
+    p.setColor(QPalette::Window, QColor(240, 202, 166));
+    header->setPalette(p);
+    *label = new QLabel(caption, header);
+    QFont bold = (*label)->font();
+    bold.setBold(true);
+    (*label)->setFont(bold);
+    (*label)->move(16, 6);
+    (*label)->adjustSize();
+    return header;
+}
+
+QScrollArea* makeScrollBox(QWidget* parent, TPaintBox** paintBox)
+{
+    auto* box = new QScrollArea(parent);
+    box->setFrameShape(QFrame::StyledPanel);
+    box->setBackgroundRole(QPalette::Dark); // the application workspace's grey
+    box->setWidgetResizable(false);
+    box->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    *paintBox = new TPaintBox;
+    // The picture covers the whole box: nothing needs painting beneath it.
+    (*paintBox)->setAttribute(Qt::WA_OpaquePaintEvent);
+    (*paintBox)->resize(320, 240);
+    box->setWidget(*paintBox);
+    return box;
+}
+
+QWidget* makePane(QWidget* parent, QWidget** header, const QString& caption, QLabel** label,
+                  QScrollArea** scrollBox, TPaintBox** paintBox)
+{
+    auto* pane = new QWidget(parent);
+    auto* layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    *header = makePaneHeader(pane, caption, label);
+    layout->addWidget(*header);
+    *scrollBox = makeScrollBox(pane, paintBox);
+    layout->addWidget(*scrollBox, 1);
+    // The splitter decides the pane's height, down to nothing.
+    pane->setMinimumSize(0, 0);
+    (*scrollBox)->setMinimumSize(0, 0);
+    return pane;
+}
+
+} // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Varnholt Stillwise 1.0"));
+    QFont f = font();
+    f.setPixelSize(11);
+    setFont(f);
+    // The outer size 696 x 480 with a usual window frame around it.
+    move(293, 175);
+    resize(688, 453);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    BuildControlBar();
+    layout->addWidget(Panel1);
+    BuildPanes();
+    layout->addWidget(Panel2, 1);
+    BuildBottomBar();
+    layout->addWidget(Panel7);
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setFixedHeight(19);
+    layout->addWidget(StatusBar1);
+
+    ApplyVideoSettings();
+    FormCreate(this);
+}
+
+TMainForm::~TMainForm()
+{
+    FormDestroy(this);
+}
+
+void TMainForm::BuildControlBar()
+{
+    Panel1 = new QWidget(this);
+    Panel1->setFixedHeight(73);
+
+    auto button = [this](const char* caption, int x, int y, int w, int h) {
+        auto* b = new QPushButton(QString::fromUtf8(caption), Panel1);
+        b->setGeometry(x, y, w, h);
+        return b;
+    };
+    BitBtn1 = button("Cam konfigurieren", 8, 8, 129, 25);
+    BitBtn2 = button("Cam Bildformat", 144, 8, 129, 25);
+    SaveBtn = button("Schnappschuß s&peichern...", 280, 8, 169, 25);
+    DriverBtn = button("Treiber wechseln...", 456, 8, 121, 25);
+
+    Label2 = new QLabel(QStringLiteral("Smoothing:"), Panel1);
+    Label2->move(8, 40);
+    Label2->adjustSize();
+    SmoothEd = new TRxSpinEdit(Panel1);
+    SmoothEd->setGeometry(80, 40, 57, 21);
+    SmoothEd->setRange(0, 95);
+    SmoothEd->setIncrement(5);
+    SmoothEd->setValue(60);
+    Label2->setBuddy(SmoothEd);
+
+    Label1 = new QLabel(QStringLiteral("Zoom:"), Panel1);
+    Label1->move(144, 40);
+    Label1->adjustSize();
+    ZoomEd = new TRxSpinEdit(Panel1);
+    ZoomEd->setGeometry(200, 40, 73, 21);
+    ZoomEd->setRange(10, 300);
+    ZoomEd->setIncrement(10);
+    ZoomEd->setValue(100);
+    Label1->setBuddy(ZoomEd);
+
+    ShnapShotBtn = button("&Schnappschuß", 280, 40, 169, 25);
+
+    // The capture control is one pixel in the corner: the driver's own
+    // preview stays practically invisible, the panes show the frames.
+    Video1 = new TVideo(Panel1);
+    Video1->setObjectName(QStringLiteral("Video1"));
+    Video1->setGeometry(0, 0, 1, 1);
+
+    setTabOrder(BitBtn1, BitBtn2);
+    setTabOrder(BitBtn2, SmoothEd);
+    setTabOrder(SmoothEd, SaveBtn);
+    setTabOrder(SaveBtn, ZoomEd);
+    setTabOrder(ZoomEd, ShnapShotBtn);
+    setTabOrder(ShnapShotBtn, DriverBtn);
+
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(BitBtn1); });
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(BitBtn2); });
+    connect(SaveBtn, &QPushButton::clicked, this, [this] { SaveBtnClick(SaveBtn); });
+    connect(DriverBtn, &QPushButton::clicked, this, [this] { DriverBtnClick(DriverBtn); });
+    connect(ShnapShotBtn, &QPushButton::clicked, this, [this] { ShnapShotBtnClick(ShnapShotBtn); });
+    ZoomEd->OnChange = [this](QObject* sender) { ZoomEdChange(sender); };
+}
+
+void TMainForm::BuildPanes()
+{
+    Panel2 = new TPaneArea(this);
+    Panel3 = makePane(Panel2, &Panel5, QStringLiteral("Korrigiertes Bild - Eine Kombination von mehreren Bildern"),
+                      &RxLabel8, &ScrollBox2, &PaintBox1);
+    Panel4 = makePane(Panel2, &Panel6, QStringLiteral("Orginalbild - keine Korrektur"), &RxLabel1, &ScrollBox3,
+                      &PaintBox2);
+    Panel2->setPanes(Panel3, Panel4);
+    Panel2->setTopHeight(174);
+    Splitter1 = Panel2->splitter();
+
+    Splitter1->OnMoved = [this](QObject* sender) { Splitter1Moved(sender); };
+    PaintBox1->OnPaint = [this](QObject* sender) { PaintBox1Paint(sender); };
+    PaintBox2->OnPaint = [this](QObject* sender) { PaintBox2Paint(sender); };
+}
+
+void TMainForm::BuildBottomBar()
+{
+    Panel7 = new QWidget(this);
+    Panel7->setFixedHeight(41);
+
+    wwwBtn = new QToolButton(Panel7);
+    wwwBtn->setAutoRaise(true); // a flat speed button
+    wwwBtn->setText(QString::fromUtf8(kMakerSite));
+    wwwBtn->setToolTip(QStringLiteral("Auf zur Varnholt Homepage..."));
+    wwwBtn->setGeometry(5, 5, 137, 33);
+    connect(wwwBtn, &QToolButton::clicked, this, [this] { wwwBtnClick(wwwBtn); });
+
+    Panel8 = new QWidget(Panel7);
+    auto* bottomLayout = new QHBoxLayout(Panel7);
+    bottomLayout->setContentsMargins(0, 0, 0, 0);
+    bottomLayout->addStretch(1);
+    Panel8->setFixedWidth(214);
+    bottomLayout->addWidget(Panel8);
+
+    ueberbtn = new QPushButton(QStringLiteral("Info"), Panel8);
+    ueberbtn->setGeometry(0, 8, 101, 30);
+    ueberbtn->setToolTip(QStringLiteral("Informationen über das Programm"));
+    ueberbtn->setCursor(Qt::PointingHandCursor);
+    ueberbtn->setEnabled(false); // the about dialog is not part of the program yet
+    endebtn = new QPushButton(QStringLiteral("Ende"), Panel8);
+    endebtn->setGeometry(104, 8, 101, 30);
+    endebtn->setToolTip(QStringLiteral("Hiermit verlassen Sie das Programm"));
+    endebtn->setCursor(Qt::PointingHandCursor);
+    connect(endebtn, &QPushButton::clicked, this, [this] { endebtnClick(endebtn); });
+}
+
+void TMainForm::ApplyVideoSettings()
+{
+    // In this order none of them opens the driver.
+    Video1->SetDriverOpen(false);
+    Video1->SetDriverIndex(-1);
+    Video1->SetVideoOverlay(false);
+    Video1->SetVideoPreview(false);
+    Video1->SetPreviewScaleToWindow(false);
+    Video1->SetPreviewScaleProportional(false);
+    Video1->SetPreviewRate(30);
+    Video1->SetMicroSecPerFrame(40000);
+    Video1->SetFrameRate(25);
+    Video1->SetCapAudio(false);
+    Video1->SetVideoFileName(QStringLiteral("Video.avi"));
+    Video1->SetSingleImageFile(QStringLiteral("Capture.bmp"));
+    Video1->SetCapTimeLimit(0);
+    Video1->SetCapIndexSize(0);
+    Video1->SetCapToFile(false);
+    Video1->SetOnFrame([this](QObject* sender, PVIDEOHDR lpVhdr) { Video1Frame(sender, lpVhdr); });
+}
+
+void TMainForm::FormCreate(QObject* /*Sender*/)
+{
+    Video1->SetDriverIndex(0);
+    Video1->SetVideoPreview(true);
+    SplitPercent = 60;
+    CorrectedPic = newdib(640, 480, 24, nullptr, 0);
+    RawPic = newdib(640, 480, 24, nullptr, 0);
+}
+
+void TMainForm::FormDestroy(QObject* /*Sender*/)
+{
+    Video1->SetVideoPreview(false);
+    deldib(CorrectedPic);
+    deldib(RawPic);
+    CorrectedPic = DIB{};
+    RawPic = DIB{};
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    FormResize(this);
+}
+
+void TMainForm::FormResize(QObject* /*Sender*/)
+{
+    Panel2->setTopHeight(Panel2->height() * SplitPercent / 100);
+}
+
+void TMainForm::Splitter1Moved(QObject* /*Sender*/)
+{
+    if (Panel2->height() <= 0)
+        return;
+    SplitPercent = std::clamp(Panel2->topHeight() * 100 / Panel2->height(), 10, 90);
+}
+
+void TMainForm::BitBtn1Click(QObject* /*Sender*/)
+{
+    Video1->SetVideoPreview(false);
+    Video1->ShowSourceDialog();
+    Video1->SetVideoPreview(true);
+}
+
+void TMainForm::BitBtn2Click(QObject* /*Sender*/)
+{
+    Video1->SetVideoPreview(false);
+    Video1->ShowFormatDialog();
+    Video1->SetVideoPreview(true);
+}
+
+void TMainForm::ShnapShotBtnClick(QObject* /*Sender*/)
+{
+    const PictureGuard snapshot(CopyPicture(CorrectedPic));
+    if (!snapshot.holdsPicture())
+        return;
+    if (ViewPicForm == nullptr)
+        ViewPicForm = new TViewPicForm(this);
+    // The viewer borrows the snapshot only while it is shown; afterwards its
+    // record must not point at the freed picture.
+    struct Lend {
+        TViewPicForm* viewer;
+        ~Lend() { viewer->ViewPic = DIB{}; }
+    } lend{ViewPicForm};
+    ViewPicForm->ViewPic = snapshot.get();
+    ViewPicForm->exec();
+}
+
+void TMainForm::SaveBtnClick(QObject* /*Sender*/)
+{
+    // Frames keep arriving while the dialog is open: what is saved is the
+    // corrected picture of the moment of the click.
+    const PictureGuard still(CopyPicture(CorrectedPic));
+    if (!still.holdsPicture())
+        return;
+    SavePictureAs(this, still.get());
+}
+
+void TMainForm::DriverBtnClick(QObject* /*Sender*/)
+{
+    const std::unique_ptr<TDlgEinstell> dialog = std::make_unique<TDlgEinstell>(this);
+    dialog->ComboBox1->addItems(GetDriverList());
+    Video1->SetDriverOpen(false);
+    dialog->ComboBox1->setCurrentIndex(Video1->DriverIndex());
+    if (dialog->exec() == 1)
+        Video1->SetDriverIndex(dialog->ComboBox1->currentIndex());
+    Video1->SetDriverOpen(true);
+}
+
+void TMainForm::endebtnClick(QObject* /*Sender*/)
+{
+    close();
+}
+
+void TMainForm::wwwBtnClick(QObject* /*Sender*/)
+{
+    desktop::CurrentShell().openUrl(QUrl(QString::fromUtf8(kMakerSite)));
+}
+
+void TMainForm::Video1Frame(QObject* /*Sender*/, PVIDEOHDR lpVhdr)
+{
+    if (lpVhdr == nullptr || CorrectedPic.info == nullptr)
+        return;
+    VideoFormatSource& source = FormatSource != nullptr ? *FormatSource : *Video1;
+    if (!TakeFrame(source, *lpVhdr, SmoothEd->value(), CorrectedPic, RawPic))
+        return;
+    PaintBox1Paint(this);
+    PaintBox2Paint(this);
+}
+
+QSize TMainForm::ZoomedSize() const
+{
+    if (CorrectedPic.info == nullptr)
+        return {0, 0};
+    const std::int64_t z = ZoomEd->value();
+    auto zoomed = [z](std::int64_t size) {
+        return int(std::clamp<std::int64_t>(size * z / 100, 0, QWIDGETSIZE_MAX));
+    };
+    return {zoomed(DIBWidth(CorrectedPic)), zoomed(DIBHeight(CorrectedPic))};
+}
+
+void TMainForm::PaintPane(TPaintBox* box, const DIB& picture)
+{
+    if (CorrectedPic.info == nullptr || picture.info == nullptr || picture.bits == nullptr)
+        return;
+    // A new size only lays the box out; the repaint that the resizing
+    // brings draws at the new size.
+    const QSize zoomed = ZoomedSize();
+    if (zoomed != box->size()) {
+        box->resize(zoomed);
+        return;
+    }
+    if (!box->isPainting()) {
+        box->repaint();
+        return;
+    }
+    if (zoomed.isEmpty())
+        return;
+    gdi::WidgetDC dc(box);
+    RenderDIB(&dc, 0, 0, box->width(), box->height(), picture, 0, 0, DIBWidth(picture), DIBHeight(picture), false,
+              SRCCOPY, false, nullptr);
+}
+
+void TMainForm::PaintBox1Paint(QObject* /*Sender*/)
+{
+    PaintPane(PaintBox1, CorrectedPic);
+}
+
+void TMainForm::PaintBox2Paint(QObject* /*Sender*/)
+{
+    PaintPane(PaintBox2, RawPic);
+}
+
+void TMainForm::ZoomEdChange(QObject* /*Sender*/)
+{
+    PaintBox2Paint(this);
+    PaintBox1Paint(this);
+}

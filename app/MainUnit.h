@@ -1,0 +1,109 @@
+#pragma once
+// The main window: opens capture driver 0 with preview, blends every frame
+// into the corrected picture and shows it above the raw frame, and holds the
+// commands (the driver's dialogs, snapshot, saving, change of driver, about,
+// the maker's web site, exit).
+
+#include "capture/VideoFormat.h"
+#include "dib/Pixmill.h"
+
+#include <QSize>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class QResizeEvent;
+class QScrollArea;
+class QStatusBar;
+class QToolButton;
+class TPaintBox;
+class TPaneArea;
+class TRxSpinEdit;
+class TSplitter;
+class TVideo;
+class TViewPicForm;
+
+class TMainForm : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Handlers; each takes the sender and ignores it.
+    void FormCreate(QObject* Sender);
+    void FormDestroy(QObject* Sender);
+    void FormResize(QObject* Sender);
+    void Splitter1Moved(QObject* Sender);
+    void BitBtn1Click(QObject* Sender);
+    void BitBtn2Click(QObject* Sender);
+    void ShnapShotBtnClick(QObject* Sender);
+    void SaveBtnClick(QObject* Sender);
+    void DriverBtnClick(QObject* Sender);
+    void endebtnClick(QObject* Sender);
+    void wwwBtnClick(QObject* Sender);
+    void Video1Frame(QObject* Sender, PVIDEOHDR lpVhdr);
+    void PaintBox1Paint(QObject* Sender);
+    void PaintBox2Paint(QObject* Sender);
+    void ZoomEdChange(QObject* Sender);
+
+    // The size both panes' paint boxes take: the corrected picture's size
+    // times the zoom in percent, cut toward zero; 0 for a zoom of 0 or less.
+    QSize ZoomedSize() const;
+
+    // The snapshot viewer. The entry hands over the one it made at start;
+    // without one, the first snapshot makes its own.
+    TViewPicForm* ViewPicForm = nullptr;
+
+    // Where a frame's format is asked: the capture control unless another
+    // source is installed (for feeding frames by hand). Null restores it.
+    void SetFormatSource(VideoFormatSource* source) { FormatSource = source; }
+
+    // The window's own state.
+    DIB RawPic;
+    DIB CorrectedPic;
+    int SplitPercent = 60;
+
+    // Components.
+    QWidget* Panel1 = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+    QPushButton* SaveBtn = nullptr;
+    QPushButton* DriverBtn = nullptr;
+    QLabel* Label2 = nullptr;
+    TRxSpinEdit* SmoothEd = nullptr;
+    QLabel* Label1 = nullptr;
+    TRxSpinEdit* ZoomEd = nullptr;
+    QPushButton* ShnapShotBtn = nullptr;
+    TVideo* Video1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QWidget* Panel7 = nullptr;
+    QToolButton* wwwBtn = nullptr;
+    QWidget* Panel8 = nullptr;
+    QPushButton* ueberbtn = nullptr;
+    QPushButton* endebtn = nullptr;
+    TPaneArea* Panel2 = nullptr;
+    QWidget* Panel3 = nullptr;
+    TSplitter* Splitter1 = nullptr;
+    QWidget* Panel4 = nullptr;
+    QWidget* Panel5 = nullptr;
+    QLabel* RxLabel8 = nullptr;
+    QScrollArea* ScrollBox2 = nullptr;
+    TPaintBox* PaintBox1 = nullptr;
+    QWidget* Panel6 = nullptr;
+    QLabel* RxLabel1 = nullptr;
+    QScrollArea* ScrollBox3 = nullptr;
+    TPaintBox* PaintBox2 = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildControlBar();
+    void BuildPanes();
+    void BuildBottomBar();
+    void ApplyVideoSettings();
+    // Lays out or draws one pane's paint box with its picture.
+    void PaintPane(TPaintBox* box, const DIB& picture);
+
+    VideoFormatSource* FormatSource = nullptr;
+};

@@ -1,0 +1,61 @@
+// Stillwise: the program's entry.
+
+#include "app/DlgTreiber.h"
+#include "app/ErrorHandlingApplication.h"
+#include "app/MainUnit.h"
+#include "viewer/ViewPicFUnit.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+bool HasDisplay()
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0')
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Without a display Qt would abort; say what is missing instead.
+    if (!HasDisplay()) {
+        std::fputs("Stillwise braucht eine grafische Oberfläche, findet aber keine: weder DISPLAY (X11) "
+                   "noch WAYLAND_DISPLAY (Wayland) ist gesetzt.\n"
+                   "Starten Sie Stillwise in einer Desktop-Sitzung, oder geben Sie mit QT_QPA_PLATFORM "
+                   "an, wo es erscheinen soll (z. B. QT_QPA_PLATFORM=offscreen).\n",
+                   stderr);
+        return 2;
+    }
+
+    ErrorHandlingApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Stillwise"));
+
+    // German throughout, also in what Qt draws itself.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+
+    // The windows, in the order the program has always made them; only the
+    // main window is shown. The others belong to the main window and go with it.
+    const auto mainForm = std::make_unique<TMainForm>();
+    auto* viewPicForm = new TViewPicForm(mainForm.get());
+    mainForm->ViewPicForm = viewPicForm;
+    new TDlgEinstell(mainForm.get());
+
+    mainForm->show();
+    return QApplication::exec();
+}

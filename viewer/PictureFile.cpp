@@ -1,0 +1,185 @@
+#include "viewer/PictureFile.h"
+
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <cstring>
+
+namespace {
+
+struct FileType {
+    PictureFormat format;
+    const char* writerFormat;
+    const char* suffix;
+    const char* filter;
+};
+
+constexpr FileType kFileTypes[] = {
+    {PictureFormat::Png, "png", "png", "PNG-Bild (*.png)"},
+    {PictureFormat::Jpeg, "jpeg", "jpg", "JPEG-Bild (*.jpg *.jpeg)"},
+    {PictureFormat::Bmp, "bmp", "bmp", "BMP-Bild (*.bmp)"},
+};
+
+const FileType& typeOf(PictureFormat format)
+{
+    for (const FileType& t : kFileTypes)
+        if (t.format == format)
+            return t;
+    return kFileTypes[0];
+}
+
+QImage indexedImage(const DIB& picture, int width, int height)
+{
+    QImage image(width, height, QImage::Format_Indexed8);
+    if (image.isNull())
+        return image;
+    const BITMAPINFOHEADER& h = picture.info->bmiHeader;
+    const DWORD entries = ColorTableEntries(h);
+    const RGBQUAD* table = ColorTable(picture.info);
+    QList<QRgb> colours;
+    colours.reserve(256);
+    for (DWORD i = 0; i < entries && i < 256; ++i)
+        colours.append(qRgb(table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue));
+    // Indices past the table show black rather than reading beyond it.
+    while (colours.size() < 256)
+        colours.append(qRgb(0, 0, 0));
+    image.setColorTable(colours);
+    for (int y = 0; y < height; ++y) {
+        uchar* line = image.scanLine(height - 1 - y);
+        for (int x = 0; x < width; ++x)
+            line[x] = static_cast<uchar>(getpixel(picture, x, y));
+    }
+    return image;
+}
+
+QString germanReason(const QString& fileName, const QString& systemText)
+{
+    const QFileInfo file(fileName);
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.exists())
+        return QStringLiteral("Der Ordner „%1“ existiert nicht.").arg(folder.filePath());
+    if (!folder.isDir())
+        return QStringLiteral("„%1“ ist kein Ordner.").arg(folder.filePath());
+    if (file.isDir())
+        return QStringLiteral("Unter diesem Namen gibt es schon einen Ordner.");
+    if (file.exists() && !file.isFile())
+        return QStringLiteral("Unter diesem Namen gibt es schon etwas, das keine gewöhnliche Datei ist.");
+    if (file.exists() && !file.isWritable())
+        return QStringLiteral("Die Datei ist schreibgeschützt.");
+    if (!folder.isWritable())
+        return QStringLiteral("Im Ordner „%1“ dürfen Sie keine Dateien anlegen.").arg(folder.filePath());
+    return QStringLiteral("Beim Schreiben ist ein Fehler aufgetreten (%1). Ist der Datenträger voll?")
+        .arg(systemText);
+}
+
+} // namespace
+
+QStringList PictureFileFilters()
+{
+    QStringList filters;
+    for (const FileType& t : kFileTypes)
+        filters.append(QString::fromUtf8(t.filter));
+    return filters;
+}
+
+QString FilterFor(PictureFormat format)
+{
+    return QString::fromUtf8(typeOf(format).filter);
+}
+
+QString SuffixFor(PictureFormat format)
+{
+    return QString::fromLatin1(typeOf(format).suffix);
+}
+
+PictureFormat FormatForFile(const QString& fileName, const QString& selectedFilter)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == QLatin1String("png"))
+        return PictureFormat::Png;
+    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
+        return PictureFormat::Jpeg;
+    if (suffix == QLatin1String("bmp"))
+        return PictureFormat::Bmp;
+    for (const FileType& t : kFileTypes)
+        if (selectedFilter == QString::fromUtf8(t.filter))
+            return t.format;
+    return PictureFormat::Png;
+}
+
+QImage ImageFromDIB(const DIB& picture)
+{
+    if (picture.info == nullptr || picture.bits == nullptr)
+        return {};
+    const BITMAPINFOHEADER& h = picture.info->bmiHeader;
+    const int width = h.biWidth;
+    const int height = h.biHeight;
+    if (width <= 0 || height <= 0 || h.biCompression != BI_RGB)
+        return {};
+
+    QImage::Format format = QImage::Format_Invalid;
+    int bytesPerPixel = 0;
+    switch (h.biBitCount) {
+    case 1:
+    case 4:
+    case 8:
+        return indexedImage(picture, width, height);
+    case 16:
+        format = QImage::Format_RGB555;
+        bytesPerPixel = 2;
+        break;
+    case 24:
+        format = QImage::Format_BGR888;
+        bytesPerPixel = 3;
+        break;
+    case 32:
+        format = QImage::Format_RGB32;
+        bytesPerPixel = 4;
+        break;
+    default:
+        return {};
+    }
+    QImage image(width, height, format);
+    if (image.isNull())
+        return image;
+    // Picture rows are stored bottom row first; an image's top row first.
+    const std::size_t rowBytes = std::size_t(width) * bytesPerPixel;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(image.scanLine(height - 1 - y), picture.bits + std::size_t(y) * picture.rowbytes, rowBytes);
+    return image;
+}
+
+bool WritePictureFile(const DIB& picture, const QString& fileName, PictureFormat format, QString* reason)
+{
+    auto fail = [reason](const QString& text) {
+        if (reason != nullptr)
+            *reason = text;
+        return false;
+    };
+    const QImage image = ImageFromDIB(picture);
+    if (image.isNull())
+        return fail(QStringLiteral("Dieses Bild kann nicht als Datei gespeichert werden."));
+
+    const QFileInfo target(fileName);
+    // A temporary file renamed over a device or a pipe would replace it
+    // instead of writing into it.
+    if (target.exists() && !target.isFile())
+        return fail(germanReason(fileName, {}));
+
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(germanReason(fileName, file.errorString()));
+    QImageWriter writer(&file, typeOf(format).writerFormat);
+    if (format == PictureFormat::Jpeg)
+        writer.setQuality(90);
+    if (!writer.write(image)) {
+        file.cancelWriting();
+        if (writer.error() == QImageWriter::DeviceError)
+            return fail(germanReason(fileName, file.errorString()));
+        return fail(QStringLiteral("Das Bild ließ sich nicht umwandeln (%1).").arg(writer.errorString()));
+    }
+    if (!file.commit())
+        return fail(germanReason(fileName, file.errorString()));
+    return true;
+}

@@ -1,0 +1,60 @@
+#include "viewer/SavePictureDialog.h"
+
+#include "viewer/DesktopShell.h"
+#include "viewer/PictureFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+
+// What the dialog proposes: where the user saved last, else the pictures
+// folder, else the home folder.
+struct Proposal {
+    QString folder;
+    QString filter;
+};
+
+Proposal& proposal()
+{
+    static Proposal p = [] {
+        QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+            folder = QDir::homePath();
+        return Proposal{folder, FilterFor(PictureFormat::Png)};
+    }();
+    return p;
+}
+
+} // namespace
+
+QString SavePictureAs(QWidget* owner, const DIB& picture)
+{
+    Proposal& last = proposal();
+    QString proposed = QDir(last.folder).filePath(QStringLiteral("Schnappschuss.") +
+                                                  SuffixFor(FormatForFile(QString(), last.filter)));
+    for (;;) {
+        QString filter = last.filter;
+        QString fileName = desktop::CurrentShell().saveFileName(owner, QStringLiteral("Schnappschuß speichern"),
+                                                                proposed, PictureFileFilters(), &filter);
+        if (fileName.isEmpty())
+            return {};
+        const PictureFormat format = FormatForFile(fileName, filter);
+        if (QFileInfo(fileName).suffix().isEmpty())
+            fileName += QLatin1Char('.') + SuffixFor(format);
+        last.filter = FilterFor(format);
+
+        QString reason;
+        if (WritePictureFile(picture, fileName, format, &reason)) {
+            last.folder = QFileInfo(fileName).absolutePath();
+            return fileName;
+        }
+        desktop::CurrentShell().message(
+            owner, QMessageBox::Warning, QStringLiteral("Speichern nicht möglich"),
+            QStringLiteral("Das Bild konnte nicht in der Datei „%1“ gespeichert werden.\n\n%2\n\n"
+                           "Bitte wählen Sie einen anderen Ort oder Namen.")
+                .arg(QDir::toNativeSeparators(fileName), reason));
+        proposed = fileName;
+    }
+}
