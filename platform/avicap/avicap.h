@@ -10,8 +10,10 @@
 
 #include "platform/base/VfwTypes.h"
 
+#include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace avicap {
@@ -38,6 +40,20 @@ public:
 // keeps ownership of what it installs.
 Library& CurrentLibrary();
 void SetLibrary(Library* library);
+
+// Why the last WM_CAP_DRIVER_CONNECT answered 0, as a German text for the
+// user (a device without permission, busy in another program, ...); empty
+// after a connect that worked or when nothing more is known.
+QString LastConnectError();
+void SetLastConnectError(const QString& text);
+
+// Messages the library itself has for the user (a camera lost mid-stream, a
+// format the device refused). By default they appear in a modal message
+// box; a program or test may send them elsewhere. An empty sink restores
+// the default.
+using MessageSink = std::function<void(const QString& text)>;
+void SetMessageSink(MessageSink sink);
+void ReportToUser(const QString& text);
 
 } // namespace avicap
 

@@ -1,0 +1,136 @@
+#include "platform/avicap/DriverCatalog.h"
+
+#include "platform/avicap/TestCamera.h"
+#include "platform/avicap/V4l2Driver.h"
+#include "platform/avicap/V4l2System.h"
+#include "platform/avicap/VideoWindow.h"
+
+#include <fcntl.h>
+#include <linux/videodev2.h>
+
+#include <cstring>
+
+namespace avicap {
+
+namespace {
+
+std::string versionText(std::uint32_t v)
+{
+    return std::to_string((v >> 16) & 0xFF) + "." + std::to_string((v >> 8) & 0xFF) + "." + std::to_string(v & 0xFF);
+}
+
+std::string fieldText(const __u8* field, std::size_t size)
+{
+    return std::string(reinterpret_cast<const char*>(field), strnlen(reinterpret_cast<const char*>(field), size));
+}
+
+// A node this user may not open still gets its slot when sysfs says it is
+// the first node of its device (where cameras have their picture), so that
+// connecting explains the missing permission instead of hiding the camera.
+bool describeLockedNode(V4l2System& system, const std::string& node, DriverSlot& slot)
+{
+    if (system.nodeAttribute(node, "index") != "0")
+        return false;
+    slot.name = system.nodeAttribute(node, "name");
+    if (slot.name.empty())
+        slot.name = node;
+    std::string driver = system.nodeAttribute(node, "driver");
+    slot.version = (driver.empty() ? std::string("v4l2") : driver) + " " + node + " (kein Zugriff)";
+    return true;
+}
+
+} // namespace
+
+DriverCatalog::DriverCatalog(V4l2System& system, std::uint64_t testCameraSeed)
+    : system_(system), seed_(testCameraSeed)
+{
+}
+
+std::vector<DriverSlot> DriverCatalog::drivers() const
+{
+    std::vector<DriverSlot> found;
+    for (const std::string& node : system_.videoNodes()) {
+        if (found.size() + 1 >= SlotCount)
+            break;
+        DriverSlot slot;
+        slot.kind = DriverSlot::Kind::V4l2;
+        slot.node = node;
+        const int fd = system_.open(node, O_RDWR | O_NONBLOCK);
+        if (fd < 0) {
+            if ((errno == EACCES || errno == EPERM) && describeLockedNode(system_, node, slot))
+                found.push_back(std::move(slot));
+            continue;
+        }
+        v4l2_capability cap{};
+        const bool known = system_.ioctl(fd, VIDIOC_QUERYCAP, &cap) == 0;
+        system_.close(fd);
+        if (!known)
+            continue;
+        const std::uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
+        if (!(caps & V4L2_CAP_VIDEO_CAPTURE) || !(caps & V4L2_CAP_STREAMING))
+            continue;
+        slot.name = fieldText(cap.card, sizeof cap.card);
+        slot.version = fieldText(cap.driver, sizeof cap.driver) + " " + versionText(cap.version) + " " + node;
+        found.push_back(std::move(slot));
+    }
+    DriverSlot camera;
+    camera.kind = DriverSlot::Kind::TestCamera;
+    camera.name = "Stillwise Testkamera";
+    camera.version = "testkamera 1.0.0 eingebaut";
+    found.push_back(std::move(camera));
+    return found;
+}
+
+std::unique_ptr<Driver> DriverCatalog::open(int slot) const
+{
+    const std::vector<DriverSlot> all = drivers();
+    if (slot < 0 || slot >= static_cast<int>(all.size())) {
+        SetLastConnectError(QStringLiteral("In diesem Platz ist kein Treiber eingerichtet."));
+        return nullptr;
+    }
+    const DriverSlot& chosen = all[static_cast<std::size_t>(slot)];
+    if (chosen.kind == DriverSlot::Kind::TestCamera)
+        return std::make_unique<TestCamera>(seed_);
+    QString error;
+    std::unique_ptr<Driver> driver = V4l2Driver::open(system_, chosen.node, error);
+    if (!driver)
+        SetLastConnectError(error);
+    return driver;
+}
+
+void CopyText(const std::string& text, char* buffer, int size)
+{
+    if (size <= 0)
+        return;
+    std::size_t n = std::min(text.size(), static_cast<std::size_t>(size - 1));
+    // Do not cut a UTF-8 character in two.
+    if (n < text.size())
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+            --n;
+    std::memcpy(buffer, text.data(), n);
+    buffer[n] = '\0';
+}
+
+bool CatalogLibrary::driverDescription(WORD index, char* name, int nameSize, char* version, int versionSize)
+{
+    const std::vector<DriverSlot> all = catalog_.drivers();
+    if (index >= all.size())
+        return false;
+    CopyText(all[index].name, name, nameSize);
+    CopyText(all[index].version, version, versionSize);
+    return true;
+}
+
+CaptureWindow* CatalogLibrary::createCaptureWindow(const char* title, DWORD style, int x, int y, int width,
+                                                   int height, QWidget* parent, int)
+{
+    auto* window = new VideoWindow([this](int slot) { return catalog_.open(slot); }, parent);
+    if (title != nullptr)
+        window->setWindowTitle(QString::fromUtf8(title));
+    window->setGeometry(x, y, std::max(0, width), std::max(0, height));
+    if (style & WS_VISIBLE)
+        window->show();
+    return window;
+}
+
+} // namespace avicap

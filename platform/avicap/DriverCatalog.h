@@ -1,0 +1,58 @@
+#pragma once
+// The drivers of this machine in slots 0..9: every V4L2 node that captures
+// video, in node order, then the built-in test camera. The catalog looks at
+// the devices afresh each time it is asked, so a camera plugged in later
+// shows up.
+
+#include "platform/avicap/Driver.h"
+#include "platform/avicap/avicap.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace avicap {
+
+class V4l2System;
+
+struct DriverSlot {
+    enum class Kind { V4l2, TestCamera };
+    Kind kind = Kind::TestCamera;
+    std::string node; // device node of a V4L2 slot
+    std::string name;
+    std::string version;
+};
+
+class DriverCatalog {
+public:
+    static constexpr int SlotCount = 10;
+
+    // `system` carries every V4L2 call; the test camera starts from `seed`.
+    DriverCatalog(V4l2System& system, std::uint64_t testCameraSeed);
+
+    std::vector<DriverSlot> drivers() const;
+    // The connected driver of a slot, or null with LastConnectError() set.
+    std::unique_ptr<Driver> open(int slot) const;
+
+private:
+    V4l2System& system_;
+    std::uint64_t seed_;
+};
+
+// The library on top of a catalog.
+class CatalogLibrary final : public Library {
+public:
+    explicit CatalogLibrary(DriverCatalog catalog) : catalog_(std::move(catalog)) {}
+    bool driverDescription(WORD index, char* name, int nameSize, char* version, int versionSize) override;
+    CaptureWindow* createCaptureWindow(const char* title, DWORD style, int x, int y, int width, int height,
+                                       QWidget* parent, int id) override;
+
+private:
+    DriverCatalog catalog_;
+};
+
+// Copies a text into a buffer of `size` bytes, cut at a character boundary
+// if it is too long, always zero-terminated.
+void CopyText(const std::string& text, char* buffer, int size);
+
+} // namespace avicap

@@ -1,0 +1,56 @@
+#pragma once
+// The picture of the built-in test camera: colour bars over a grey ramp
+// with a disc, a square that moves from frame to frame, noise on every
+// pixel and a flicker of the whole picture's brightness. The same seed gives
+// the same sequence of frames.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace avicap {
+
+class TestScene {
+public:
+    enum class Pixels { Bgr24, Grey8 };
+
+    explicit TestScene(std::uint64_t seed);
+
+    // Prepares the still part of the picture for a size and pixel layout.
+    void setFormat(int width, int height, Pixels pixels);
+    // Noise and flicker strength, 0 (none) to 100.
+    void setNoise(int percent);
+    void setFlicker(int percent);
+    void setMotion(bool on) { motion_ = on; }
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    Pixels pixels() const { return pixels_; }
+    int noise() const { return noise_; }
+    int flicker() const { return flicker_; }
+    bool motion() const { return motion_; }
+    // Bytes of one row including its padding to a multiple of four.
+    std::size_t stride() const { return stride_; }
+    std::size_t imageBytes() const { return stride_ * static_cast<std::size_t>(height_); }
+
+    // The next frame, bottom row first, into `out` (resized to imageBytes()).
+    void render(std::vector<std::uint8_t>& out);
+
+private:
+    std::uint32_t random();
+    void makeNoiseTable();
+
+    std::uint64_t state_;
+    int width_ = 0;
+    int height_ = 0;
+    Pixels pixels_ = Pixels::Bgr24;
+    std::size_t stride_ = 0;
+    int noise_ = 30;
+    int flicker_ = 30;
+    bool motion_ = true;
+    std::uint64_t frameNumber_ = 0;
+    std::vector<std::uint8_t> still_;     // the scene without noise, rows as in a frame
+    std::vector<std::int8_t> noiseTable_; // a noise row is read from a random place in it
+};
+
+} // namespace avicap

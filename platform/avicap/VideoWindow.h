@@ -1,0 +1,73 @@
+#pragma once
+// The capture window: a child widget that is connected to one driver at a
+// time, answers the capture messages, hands frames to the frame callback
+// at most once per preview interval and shows the latest frame.
+
+#include "platform/avicap/Driver.h"
+#include "platform/avicap/avicap.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace avicap {
+
+class VideoWindow final : public CaptureWindow, private FrameSink {
+public:
+    // Makes the driver of a slot, or null (with LastConnectError() set).
+    using DriverOpener = std::function<std::unique_ptr<Driver>(int slot)>;
+
+    VideoWindow(DriverOpener opener, QWidget* parent);
+    ~VideoWindow() override;
+
+    LRESULT message(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    Driver* driver() const { return driver_.get(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    LRESULT connectDriver(int slot);
+    void disconnectDriver();
+    LRESULT getCaps(WPARAM size, LPARAM block);
+    LRESULT getStatus(WPARAM size, LPARAM block);
+    LRESULT getFormat(WPARAM size, LPARAM block);
+    LRESULT setPreview(bool on);
+    LRESULT setOverlay(bool on);
+    LRESULT grabFrame();
+    LRESULT sourceDialog();
+    LRESULT formatDialog();
+    void updateStream();
+
+    void frameReady() override;
+    void streamFailed(const QString& message) override;
+    void offerPending();
+    bool frameFitsFormat(const Frame& frame) const;
+    void deliver();
+
+    DriverOpener opener_;
+    std::unique_ptr<Driver> driver_;
+    int slot_ = -1;
+    LPARAM userData_ = 0;
+    CAPSTATUSCALLBACK statusCallback_ = nullptr;
+    CAPVIDEOCALLBACK frameCallback_ = nullptr;
+    CAPVIDEOCALLBACK videoStreamCallback_ = nullptr;
+    CAPWAVECALLBACK waveStreamCallback_ = nullptr;
+    bool preview_ = false;
+    bool overlay_ = false;
+    bool scale_ = false;
+    int rateMs_ = 66;
+    DWORD framesDelivered_ = 0;
+    bool inCallback_ = false;
+
+    Frame frame_;   // what the window shows and the callback gets
+    Frame pending_; // the latest frame not yet handed out
+    bool hasPending_ = false;
+    QElapsedTimer sinceDelivery_;
+    QTimer rateTimer_;
+};
+
+} // namespace avicap

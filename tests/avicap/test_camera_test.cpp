@@ -1,0 +1,277 @@
+// The test camera's picture, its source and format settings, and the two
+// dialogs built on those settings.
+
+#include "tests/avicap/AvicapTestSupport.h"
+
+#include "platform/avicap/FormatDialog.h"
+#include "platform/avicap/SourceDialog.h"
+#include "platform/avicap/TestCamera.h"
+#include "platform/avicap/TestScene.h"
+
+#include <linux/videodev2.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+
+#include <cmath>
+#include <numeric>
+
+using avicap::TestScene;
+using namespace avicap_test;
+
+namespace {
+
+double meanAbsDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b)
+{
+    double sum = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        sum += std::abs(int(a[i]) - int(b[i]));
+    return sum / static_cast<double>(a.size());
+}
+
+double mean(const std::vector<std::uint8_t>& a)
+{
+    return std::accumulate(a.begin(), a.end(), 0.0) / static_cast<double>(a.size());
+}
+
+} // namespace
+
+TEST(TestScene, SameSeedSameFramesOtherSeedOtherNoise)
+{
+    TestScene a(5), b(5), c(6);
+    std::vector<std::uint8_t> fa, fb, fc;
+    for (int i = 0; i < 3; ++i) {
+        a.render(fa);
+        b.render(fb);
+        c.render(fc);
+        EXPECT_EQ(fa, fb) << i;
+        EXPECT_NE(fa, fc) << i;
+    }
+}
+
+TEST(TestScene, FramesAreBottomUpRowsWithPaddedStride)
+{
+    TestScene scene(1);
+    scene.setNoise(0);
+    scene.setFlicker(0);
+    scene.setMotion(false);
+    scene.setFormat(322, 240, TestScene::Pixels::Bgr24);
+    EXPECT_EQ(scene.stride(), 968u); // 966 rounded up to a multiple of 4
+    std::vector<std::uint8_t> f;
+    scene.render(f);
+    ASSERT_EQ(f.size(), 968u * 240);
+    // The last stored row is the top of the picture: the first bar, white.
+    const std::uint8_t* top = f.data() + 239 * 968;
+    EXPECT_EQ(top[0], 235);
+    EXPECT_EQ(top[2], 235);
+    // The first stored row is the bottom: the ramp, black at the left.
+    EXPECT_EQ(f[0], 0);
+    EXPECT_EQ(f[966], 0); // padding stays zero
+    EXPECT_EQ(f[967], 0);
+    // Second bar yellow: blue low, red high (BGR order).
+    const std::uint8_t* yellow = top + 3 * 60;
+    EXPECT_EQ(yellow[0], 16);
+    EXPECT_EQ(yellow[2], 235);
+
+    scene.setFormat(320, 240, TestScene::Pixels::Grey8);
+    scene.render(f);
+    ASSERT_EQ(f.size(), 320u * 240);
+    EXPECT_EQ(f[239 * 320], 235);
+}
+
+TEST(TestScene, NoiseChangesPixelsAndFlickerChangesBrightness)
+{
+    TestScene scene(3);
+    scene.setMotion(false);
+    scene.setNoise(0);
+    scene.setFlicker(0);
+    std::vector<std::uint8_t> f1, f2;
+    scene.render(f1);
+    scene.render(f2);
+    EXPECT_EQ(f1, f2);
+
+    scene.setNoise(50);
+    scene.render(f1);
+    scene.render(f2);
+    const double noisy = meanAbsDifference(f1, f2);
+    EXPECT_GT(noisy, 3.0);
+    EXPECT_LT(std::abs(mean(f1) - mean(f2)), 1.0); // noise alone keeps the brightness
+
+    scene.setNoise(0);
+    scene.setFlicker(100);
+    double largest = 0;
+    scene.render(f1);
+    for (int i = 0; i < 10; ++i) {
+        scene.render(f2);
+        largest = std::max(largest, std::abs(mean(f1) - mean(f2)));
+    }
+    EXPECT_GT(largest, 5.0);
+}
+
+TEST(TestScene, TheSquareMoves)
+{
+    TestScene scene(3);
+    scene.setNoise(0);
+    scene.setFlicker(0);
+    std::vector<std::uint8_t> f1, f2;
+    scene.render(f1);
+    scene.render(f2);
+    EXPECT_NE(f1, f2);
+}
+
+TEST(TestCamera, SourceSettingsListSetAndReset)
+{
+    App();
+    avicap::TestCamera camera(1);
+    avicap::ControlSet& controls = *camera.controls();
+    auto all = controls.list();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].name, QStringLiteral("Rauschen"));
+    EXPECT_EQ(all[0].value, avicap::TestCamera::DefaultNoise);
+    EXPECT_EQ(all[1].name, QStringLiteral("Flackern"));
+    EXPECT_EQ(all[2].kind, avicap::ControlInfo::Kind::Boolean);
+
+    EXPECT_TRUE(controls.set(avicap::TestCamera::NoiseControl, 0));
+    EXPECT_TRUE(controls.set(avicap::TestCamera::FlickerControl, 0));
+    EXPECT_TRUE(controls.set(avicap::TestCamera::MotionControl, 0));
+    EXPECT_FALSE(controls.set(99, 1));
+    avicap::Frame a, b;
+    camera.grab(a);
+    camera.grab(b);
+    EXPECT_EQ(a.bytes, b.bytes); // a still, clean picture
+
+    controls.reset();
+    all = controls.list();
+    EXPECT_EQ(all[0].value, avicap::TestCamera::DefaultNoise);
+    EXPECT_EQ(all[1].value, avicap::TestCamera::DefaultFlicker);
+    EXPECT_EQ(all[2].value, 1);
+    camera.grab(a);
+    camera.grab(b);
+    EXPECT_NE(a.bytes, b.bytes);
+}
+
+TEST(TestCamera, FormatsOfferFourSizesInTwoLayoutsAndRefuseOthers)
+{
+    App();
+    avicap::TestCamera camera(1);
+    avicap::FormatSet& formats = *camera.formats();
+    const auto all = formats.list();
+    ASSERT_EQ(all.size(), 2u);
+    for (const auto& f : all) {
+        ASSERT_EQ(f.sizes.size(), 4u);
+        EXPECT_EQ(f.sizes[3].width, 1920);
+        EXPECT_EQ(f.sizes[3].intervals.front(), (avicap::FrameInterval{1, 30}));
+    }
+    EXPECT_EQ(formats.current(), (avicap::FormatSetting{V4L2_PIX_FMT_BGR24, 640, 480, {1, 30}}));
+    EXPECT_FALSE(formats.apply({V4L2_PIX_FMT_YUYV, 640, 480, {}}));
+    EXPECT_FALSE(formats.apply({V4L2_PIX_FMT_BGR24, 641, 480, {}}));
+    EXPECT_FALSE(formats.apply({V4L2_PIX_FMT_BGR24, 640, 480, {1, 15}}));
+    EXPECT_EQ(camera.format().size(), 40u);
+    ASSERT_TRUE(formats.apply({V4L2_PIX_FMT_BGR24, 1920, 1080, {1, 30}}));
+    avicap::Frame f;
+    camera.grab(f);
+    EXPECT_EQ(f.bytes.size(), 1920u * 1080 * 3);
+}
+
+TEST(TestCamera, StreamsAboutThirtyFramesASecond)
+{
+    App();
+    struct Counter : avicap::FrameSink {
+        avicap::Driver* driver;
+        int frames = 0;
+        void frameReady() override
+        {
+            avicap::Frame f;
+            frames += driver->takeFrame(f) ? 1 : 0;
+        }
+        void streamFailed(const QString&) override {}
+    } counter;
+    avicap::TestCamera camera(1);
+    counter.driver = &camera;
+    ASSERT_TRUE(camera.start(&counter));
+    SpinFor(1000);
+    camera.stop();
+    EXPECT_GE(counter.frames, 24);
+    EXPECT_LE(counter.frames, 32);
+    const int frames = counter.frames;
+    SpinFor(100);
+    EXPECT_EQ(counter.frames, frames);
+}
+
+TEST(SourceDialog, ChangesApplyAtOnceAndDefaultsRestore)
+{
+    App();
+    avicap::TestCamera camera(1);
+    avicap::SourceDialog dialog(*camera.controls(), nullptr);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Videoquelle"));
+    const auto sliders = dialog.findChildren<QSlider*>();
+    ASSERT_EQ(sliders.size(), 2);
+    sliders[0]->setValue(77);
+    EXPECT_EQ(camera.controls()->list()[0].value, 77);
+    auto* motion = dialog.findChild<QCheckBox*>();
+    ASSERT_NE(motion, nullptr);
+    motion->setChecked(false);
+    EXPECT_EQ(camera.controls()->list()[2].value, 0);
+
+    QPushButton* defaults = nullptr;
+    for (QPushButton* b : dialog.findChildren<QPushButton*>())
+        if (b->text() == QStringLiteral("Standardwerte"))
+            defaults = b;
+    ASSERT_NE(defaults, nullptr);
+    defaults->click();
+    EXPECT_EQ(camera.controls()->list()[0].value, avicap::TestCamera::DefaultNoise);
+    EXPECT_EQ(sliders[0]->value(), avicap::TestCamera::DefaultNoise);
+    EXPECT_TRUE(motion->isChecked());
+}
+
+TEST(FormatDialog, OfferedChoicesApplyOnOkOnly)
+{
+    App();
+    avicap::TestCamera camera(1);
+    {
+        avicap::FormatDialog dialog(*camera.formats(), nullptr);
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Videoformat"));
+        const auto boxes = dialog.findChildren<QComboBox*>();
+        ASSERT_EQ(boxes.size(), 3);
+        EXPECT_EQ(boxes[0]->currentText(), QStringLiteral("RGB, 24 Bit"));
+        EXPECT_EQ(boxes[1]->currentText(), QStringLiteral("640 × 480"));
+        EXPECT_EQ(boxes[2]->currentText(), QStringLiteral("30 Bilder/s"));
+        boxes[0]->setCurrentIndex(1);
+        boxes[1]->setCurrentIndex(0);
+        EXPECT_EQ(dialog.chosen(), (avicap::FormatSetting{V4L2_PIX_FMT_GREY, 320, 240, {1, 30}}));
+        dialog.reject();
+        EXPECT_EQ(camera.formats()->current().fourcc, static_cast<std::uint32_t>(V4L2_PIX_FMT_BGR24));
+        boxes[0]->setCurrentIndex(1);
+        dialog.accept();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(camera.formats()->current(), (avicap::FormatSetting{V4L2_PIX_FMT_GREY, 320, 240, {1, 30}}));
+    EXPECT_EQ(avicap::FrameRateText({2, 25}), QStringLiteral("12,5 Bilder/s"));
+}
+
+TEST(DriverDialogs, OpenModallyFromTheirMessages)
+{
+    SimulatedLibrary lib;
+    QWidget parent;
+    HWND window = MakeWindow(parent);
+    EXPECT_EQ(SendMessageA(window, WM_CAP_DLG_VIDEOSOURCE, 0, 0), 0); // not connected
+    ASSERT_EQ(SendMessageA(window, WM_CAP_DRIVER_CONNECT, 0, 0), 1);
+    QString seen;
+    auto closeActive = [&seen] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal != nullptr) {
+            seen = modal->windowTitle();
+            static_cast<QDialog*>(modal)->reject();
+        }
+    };
+    QTimer::singleShot(50, closeActive);
+    EXPECT_EQ(SendMessageA(window, WM_CAP_DLG_VIDEOSOURCE, 0, 0), 1);
+    EXPECT_EQ(seen, QStringLiteral("Videoquelle"));
+    QTimer::singleShot(50, closeActive);
+    EXPECT_EQ(SendMessageA(window, WM_CAP_DLG_VIDEOFORMAT, 0, 0), 1);
+    EXPECT_EQ(seen, QStringLiteral("Videoformat"));
+    delete window;
+}
