@@ -1,0 +1,92 @@
+#include "widgets/ImageBtnUnit.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+TImageBtn::TImageBtn(QWidget* parent) : QWidget(parent) {}
+
+void TImageBtn::Show(const QPixmap& picture)
+{
+    picture_ = picture;
+    // Sized to the picture; an empty picture keeps the control's size.
+    if (!picture_.isNull())
+        resize(picture_.size());
+    update();
+}
+
+void TImageBtn::SetPicture(const QPixmap& picture)
+{
+    if (pressedShown_)
+        saved_ = picture;
+    else
+        Show(picture);
+}
+
+void TImageBtn::SetPicture2(const QPixmap& picture)
+{
+    picture2_ = picture;
+    if (pressedShown_)
+        Show(picture2_);
+}
+
+// A second press while the pressed picture is up must not save the pressed
+// picture as the normal one.
+void TImageBtn::ShowPressed()
+{
+    if (pressedShown_)
+        return;
+    pressedShown_ = true;
+    saved_ = picture_;
+    Show(picture2_);
+}
+
+void TImageBtn::ShowNormal()
+{
+    if (!pressedShown_)
+        return;
+    Show(saved_);
+    saved_ = QPixmap();
+    pressedShown_ = false;
+}
+
+void TImageBtn::paintEvent(QPaintEvent*)
+{
+    if (picture_.isNull())
+        return;
+    QPainter p(this);
+    p.drawPixmap(0, 0, picture_);
+}
+
+void TImageBtn::mousePressEvent(QMouseEvent* event)
+{
+    ShowPressed();
+    mouseHeld_ = true;
+    if (event->button() == Qt::LeftButton)
+        leftPressed_ = true;
+    event->accept();
+}
+
+void TImageBtn::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!mouseHeld_) {
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    if (at.x() < 0 || at.x() >= width() || at.y() < 0 || at.y() >= height())
+        ShowNormal();
+    else
+        ShowPressed();
+}
+
+void TImageBtn::mouseReleaseEvent(QMouseEvent* event)
+{
+    ShowNormal();
+    mouseHeld_ = false;
+    const bool click = leftPressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    if (event->button() == Qt::LeftButton)
+        leftPressed_ = false;
+    event->accept();
+    if (click)
+        emit OnClick();
+}
