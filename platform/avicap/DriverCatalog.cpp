@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <linux/videodev2.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace avicap {
@@ -24,18 +25,22 @@ std::string fieldText(const __u8* field, std::size_t size)
     return std::string(reinterpret_cast<const char*>(field), strnlen(reinterpret_cast<const char*>(field), size));
 }
 
-// A node this user may not open still gets its slot when sysfs says it is
-// the first node of its device (where cameras have their picture), so that
-// connecting explains the missing permission instead of hiding the camera.
-bool describeLockedNode(V4l2System& system, const std::string& node, DriverSlot& slot)
+// A node that cannot be opened now (no permission, held by another program)
+// still gets its slot when sysfs says it is the first node of its device
+// (where cameras have their picture), so that connecting explains the
+// reason instead of hiding the camera.
+bool describeClosedNode(V4l2System& system, const std::string& node, int error, DriverSlot& slot)
 {
+    if (error == ENOENT || error == ENODEV || error == ENXIO)
+        return false;
     if (system.nodeAttribute(node, "index") != "0")
         return false;
     slot.name = system.nodeAttribute(node, "name");
     if (slot.name.empty())
         slot.name = node;
     std::string driver = system.nodeAttribute(node, "driver");
-    slot.version = (driver.empty() ? std::string("v4l2") : driver) + " " + node + " (kein Zugriff)";
+    slot.version = (driver.empty() ? std::string("v4l2") : driver) + " " + node +
+                   (error == EBUSY ? " (belegt)" : error == EACCES || error == EPERM ? " (kein Zugriff)" : "");
     return true;
 }
 
@@ -57,7 +62,7 @@ std::vector<DriverSlot> DriverCatalog::drivers() const
         slot.node = node;
         const int fd = system_.open(node, O_RDWR | O_NONBLOCK);
         if (fd < 0) {
-            if ((errno == EACCES || errno == EPERM) && describeLockedNode(system_, node, slot))
+            if (describeClosedNode(system_, node, errno, slot))
                 found.push_back(std::move(slot));
             continue;
         }

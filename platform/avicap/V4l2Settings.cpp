@@ -12,7 +12,7 @@ namespace {
 
 // German names for the controls most cameras have; others keep the
 // device's own name.
-QString controlName(const v4l2_queryctrl& q)
+QString controlName(std::uint32_t id, const v4l2_queryctrl& q)
 {
     static const std::map<std::uint32_t, const char*> german = {
         {V4L2_CID_BRIGHTNESS, "Helligkeit"},
@@ -37,7 +37,7 @@ QString controlName(const v4l2_queryctrl& q)
         {V4L2_CID_HFLIP, "Waagerecht spiegeln"},
         {V4L2_CID_VFLIP, "Senkrecht spiegeln"},
     };
-    const auto it = german.find(q.id);
+    const auto it = german.find(id);
     if (it != german.end())
         return QString::fromUtf8(it->second);
     return QString::fromUtf8(reinterpret_cast<const char*>(q.name), static_cast<int>(strnlen(
@@ -82,7 +82,7 @@ std::vector<ControlInfo> V4l2Driver::Controls::list()
             continue; // strings, 64-bit values, classes: nothing to set here
         }
         c.id = id;
-        c.name = controlName(q);
+        c.name = controlName(id, q);
         c.minimum = q.minimum;
         c.maximum = q.maximum;
         c.step = std::max(1, q.step);

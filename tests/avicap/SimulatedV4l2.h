@@ -38,9 +38,10 @@ inline std::vector<std::uint8_t> MakeYuyv(int width, int height)
 {
     std::vector<std::uint8_t> out(static_cast<std::size_t>(width) * height * 2);
     auto yuv = [](int r, int g, int b, int& y, int& u, int& v) {
-        y = std::clamp((66 * r + 129 * g + 25 * b + 128) / 256 + 16, 0, 255);
-        u = std::clamp((-38 * r - 74 * g + 112 * b + 128) / 256 + 128, 0, 255);
-        v = std::clamp((112 * r - 94 * g - 18 * b + 128) / 256 + 128, 0, 255);
+        // Full-range BT.601, as JPEG has it.
+        y = std::clamp((77 * r + 150 * g + 29 * b + 128) / 256, 0, 255);
+        u = std::clamp((-43 * r - 85 * g + 128 * b + 128) / 256 + 128, 0, 255);
+        v = std::clamp((128 * r - 107 * g - 21 * b + 128) / 256 + 128, 0, 255);
     };
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; x += 2) {
