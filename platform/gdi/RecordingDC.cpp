@@ -13,7 +13,7 @@ public:
         : Bitmap(width, height, bitsPixel), journal_(std::move(journal))
     {
     }
-    ~RecordedBitmap() override { journal_->calls.push_back({"dc", "DeleteObject", {}, this, nullptr}); }
+    ~RecordedBitmap() override { journal_->calls.push_back({"dc", "DeleteObject", {}, this, nullptr, {}}); }
 
 private:
     std::shared_ptr<RecordingDC::Journal> journal_;
@@ -54,7 +54,10 @@ std::vector<std::string> RecordingDC::names() const
 
 void RecordingDC::record(const char* name, std::vector<std::int64_t> args, const void* pointer, const void* info)
 {
-    journal_->calls.push_back({name_, name, std::move(args), pointer, info});
+    Call call{name_, name, std::move(args), pointer, info, {}};
+    if (info)
+        call.header = static_cast<const BITMAPINFO*>(info)->bmiHeader;
+    journal_->calls.push_back(std::move(call));
 }
 
 bool RecordingDC::failing(const char* name) const

@@ -26,6 +26,7 @@ public:
         std::vector<std::int64_t> args; // its whole-number arguments in order
         const void* pointer = nullptr;  // bits, palette, bitmap or source context
         const void* info = nullptr;     // BITMAPINFO of DIB transfers
+        BITMAPINFOHEADER header{};      // its header as it was at the call
     };
 
     struct Journal {
