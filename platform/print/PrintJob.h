@@ -1,7 +1,7 @@
 #pragma once
 // One print job held open for the length of a scope. If the scope is left
-// before Finish() (an error on the way), the job is dropped, so the printer
-// is free for the next job and no half-drawn page comes out.
+// before Finish() (an error on the way), the job is ended with Abort(), so the
+// printer is free for the next job.
 
 #include "platform/print/Printer.h"
 

@@ -51,8 +51,11 @@ public:
     // Closes the page and hands the job to the printing system. Throws
     // kJobNotFinished. Does nothing when no job is open.
     virtual void EndDoc() = 0;
-    // Drops the open job: nothing is printed. Does nothing when no job is
-    // open. Never throws.
+    // Ends the open job at once, after a failure on the way. Nothing more is
+    // drawn; where the printing system can withdraw the job nothing is
+    // printed, else (CUPS through Qt) the page goes out as far as it was
+    // drawn. Either way the printer is free for the next job. Does nothing
+    // when no job is open. Never throws.
     virtual void Abort() noexcept = 0;
     virtual bool Printing() const = 0;
 

@@ -93,6 +93,8 @@ void SystemPrinter::Abort() noexcept
 {
     if (!painter_)
         return;
+    // Qt's CUPS engine cannot withdraw a job (abort() answers false); the
+    // painter's end then hands over what was drawn.
     printer_->abort();
     if (painter_->isActive())
         painter_->end();
