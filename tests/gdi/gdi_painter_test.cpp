@@ -26,8 +26,10 @@ QApplication& app()
     static int argc = 1;
     static char name[] = "gdi_test";
     static char* argv[] = {name, nullptr};
-    static QApplication a(argc, argv);
-    return a;
+    // Made once and never destroyed: Qt's own globals are gone by the time
+    // static objects are destroyed at exit.
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
 }
 
 int stretch(HDC dc, QRect dest, const DIB& pic, QRect src)
