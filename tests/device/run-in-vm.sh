@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# Runs a test program on a real V4L2 camera: boots Debian's kernel in a
+# throwaway QEMU machine with the kernel's vivid test driver loaded, the
+# host's root file system mounted read-only (with a RAM overlay), and runs
+# the program there as root. Prints one "skipped" line and succeeds when
+# QEMU or the kernel cannot be had.
+#
+#   run-in-vm.sh CACHE_DIR PROGRAM [ARGS...]
+set -uo pipefail
+
+cache=$1
+shift
+program=$(readlink -f "$1")
+shift
+
+skip() {
+    echo "vivid device test skipped: $*"
+    exit 0
+}
+
+packages=(qemu-system-x86 qemu-system-data busybox-static kmod cpio xz-utils)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    if [ "$(id -u)" -eq 0 ]; then
+        sudo=()
+    elif sudo -n true 2>/dev/null; then
+        sudo=(sudo -n)
+    else
+        skip "missing ${missing[*]} and no way to install them"
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    { "${sudo[@]}" apt-get update -qq && "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"; } \
+        >/dev/null 2>&1 || skip "cannot install ${missing[*]}"
+fi
+qboot=/usr/share/qemu/qboot.rom
+[ -r "$qboot" ] || skip "no $qboot"
+
+# The kernel the distribution's meta package points at, unpacked once into
+# the cache; nothing is installed on the host.
+package=$(apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/^ *Depends: \(linux-image-[0-9].*-amd64\)$/\1/p' | head -n1)
+[ -n "$package" ] || skip "cannot tell which kernel package linux-image-amd64 needs"
+kver=${package#linux-image-}
+kroot=$cache/$kver
+if [ ! -f "$kroot/ready" ]; then
+    rm -rf "$kroot"
+    mkdir -p "$kroot/download"
+    (cd "$kroot/download" && apt-get download "$package" >/dev/null 2>&1) || skip "cannot download $package"
+    dpkg-deb -x "$kroot"/download/*.deb "$kroot/root" || skip "cannot unpack $package"
+    rm -rf "$kroot/download"
+    depmod -b "$kroot/root" "$kver" || skip "depmod failed"
+    touch "$kroot/ready"
+fi
+vmlinuz=$kroot/root/boot/vmlinuz-$kver
+[ -r "$vmlinuz" ] || skip "no kernel image in $package"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+results=$work/results
+mkdir -p "$results" "$work/initrd"/{bin,proc,sys,dev,lower,upper,newroot,modules}
+
+# Modules with their dependencies, in load order, uncompressed for busybox.
+: >"$work/initrd/modules/order"
+for m in virtio_pci 9pnet_virtio 9p overlay vivid; do
+    modprobe -d "$kroot/root" -S "$kver" --show-depends "$m" 2>/dev/null | while read -r kind path _; do
+        [ "$kind" = insmod ] || continue
+        name=$(basename "$path")
+        name=${name%.xz}
+        name=${name%.zst}
+        grep -qx "$name" "$work/initrd/modules/order" && continue
+        case "$path" in
+        *.xz) xz -dc "$path" >"$work/initrd/modules/$name" ;;
+        *.zst) zstd -qdc "$path" >"$work/initrd/modules/$name" ;;
+        *) cp "$path" "$work/initrd/modules/$name" ;;
+        esac
+        echo "$name" >>"$work/initrd/modules/order"
+    done
+done
+grep -qx vivid.ko "$work/initrd/modules/order" || skip "the kernel has no vivid module"
+
+cp /bin/busybox "$work/initrd/bin/busybox"
+quoted_args=""
+for a in "$@"; do quoted_args="$quoted_args '$a'"; done
+cat >"$work/initrd/init" <<INIT
+#!/bin/busybox sh
+/bin/busybox --install -s /bin
+mount -t proc proc /proc
+mount -t sysfs sys /sys
+mount -t devtmpfs dev /dev
+for m in \$(cat /modules/order); do
+    if [ "\$m" = vivid.ko ]; then
+        insmod /modules/\$m n_devs=1 node_types=0x1 num_inputs=1 input_types=0x0
+    else
+        insmod /modules/\$m
+    fi
+done
+mount -t 9p -o trans=virtio,version=9p2000.L,ro,msize=512000 hostroot /lower
+mount -t tmpfs tmpfs /upper
+mkdir -p /upper/u /upper/w
+mount -t overlay overlay -o lowerdir=/lower,upperdir=/upper/u,workdir=/upper/w /newroot
+mount -t proc proc /newroot/proc
+mount -t sysfs sys /newroot/sys
+mount -t devtmpfs dev /newroot/dev
+mount -t tmpfs tmpfs /newroot/tmp
+mkdir -p /newroot$results
+mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000 results /newroot$results
+chroot /newroot /usr/bin/env -i PATH=/usr/bin:/bin HOME=/tmp XDG_RUNTIME_DIR=/tmp LANG=C.UTF-8 \
+    QT_QPA_PLATFORM=offscreen /bin/sh -c "cd /tmp && '$program' $quoted_args" >/newroot$results/log 2>&1
+echo \$? >/newroot$results/status
+sync
+poweroff -f
+INIT
+chmod +x "$work/initrd/init"
+(cd "$work/initrd" && find . | cpio -o -H newc --quiet | gzip -1 >"$work/initrd.img")
+
+timeout 600 qemu-system-x86_64 -accel tcg,thread=multi -cpu max -m 1024 -smp 2 -bios "$qboot" \
+    -nodefaults -display none -no-reboot -serial "file:$work/console" \
+    -kernel "$vmlinuz" -initrd "$work/initrd.img" -append "console=ttyS0 quiet panic=-1" \
+    -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
+    -virtfs "local,path=$results,mount_tag=results,security_model=none,multidevs=remap"
+qemu=$?
+
+cat "$results/log" 2>/dev/null
+if [ ! -f "$results/status" ]; then
+    echo "the virtual machine ended without a result (qemu exit $qemu); its console:"
+    tail -n 40 "$work/console"
+    exit 1
+fi
+exit "$(cat "$results/status")"
