@@ -1,0 +1,153 @@
+// The whole road of one frame in the program: the main window's frame
+// handler renews both pictures and paints both panes at a zoom of 100 %.
+//
+//   FramePath/W/H        the window at its usual size (each pane shows a part)
+//   FramePathWhole/W/H   the window large enough to show both whole frames
+//   StartToFirstFrame    main window made and shown, test camera in slot 0,
+//                        until its first frame is painted (manual time)
+//
+// Compare with Memcpy/W/H of the same run.
+
+#include "app/MainUnit.h"
+#include "app/PaneArea.h"
+#include "capture/Video.h"
+#include "platform/avicap/TestScene.h"
+#include "viewer/PaintBox.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+QApplication& App()
+{
+    static int argc = 1;
+    static char name[] = "stillwise-bench";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return *existing;
+    static QApplication app(argc, argv);
+    return app;
+}
+
+struct FixedFormat : VideoFormatSource {
+    BITMAPINFO block{};
+    FixedFormat(int w, int h)
+    {
+        block.bmiHeader.biWidth = w;
+        block.bmiHeader.biHeight = h;
+        block.bmiHeader.biBitCount = 24;
+    }
+    std::uint32_t GetVideoFormatSize() override { return sizeof(BITMAPINFOHEADER); }
+    std::uint32_t GetVideoFormat(BITMAPINFO* format, std::uint32_t size) override
+    {
+        const std::uint32_t n = std::min<std::uint32_t>(size, sizeof(BITMAPINFOHEADER));
+        std::memcpy(format, &block, n);
+        return n;
+    }
+};
+
+void FramePathAt(benchmark::State& state, bool whole)
+{
+    App();
+    const int w = static_cast<int>(state.range(0));
+    const int h = static_cast<int>(state.range(1));
+
+    // Frames as the test camera sends them: noise and flicker on every one.
+    avicap::TestScene scene(7);
+    scene.setFormat(w, h, avicap::TestScene::Pixels::Bgr24);
+    std::vector<std::vector<std::uint8_t>> frames(8);
+    for (auto& f : frames)
+        scene.render(f);
+
+    TMainForm form;
+    form.Video1->SetVideoPreview(false); // only the frames below arrive
+    FixedFormat format(w, h);
+    form.SetFormatSource(&format);
+    if (whole)
+        form.resize(w + 40, form.height() - form.Panel2->height() + 2 * (h + 40) + 3);
+    form.show();
+    QCoreApplication::processEvents();
+
+    VIDEOHDR header;
+    std::size_t i = 0;
+    auto deliver = [&] {
+        header.lpData = frames[i % frames.size()].data();
+        header.dwBufferLength = static_cast<DWORD>(frames[i % frames.size()].size());
+        form.Video1Frame(form.Video1, &header);
+        ++i;
+    };
+    // The first frame lays the panes out; the next ones are the steady state.
+    deliver();
+    QCoreApplication::processEvents();
+    deliver();
+
+    for (auto _ : state)
+        deliver();
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * w * h * 3);
+    state.counters["visible_px"] = benchmark::Counter(
+        double(form.PaintBox1->visibleRegion().boundingRect().width()) *
+        form.PaintBox1->visibleRegion().boundingRect().height());
+}
+
+void FramePath(benchmark::State& state)
+{
+    FramePathAt(state, false);
+}
+
+void FramePathWhole(benchmark::State& state)
+{
+    FramePathAt(state, true);
+}
+
+// Start to first painted frame: the window is made (which opens slot 0 and
+// starts preview) and shown; the time runs until the top pane has been
+// painted with a picture from the driver.
+void StartToFirstFrame(benchmark::State& state)
+{
+    App();
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        auto form = std::make_unique<TMainForm>();
+        bool painted = false;
+        const DIB startPicture = form->CorrectedPic;
+        TPaintBox* box = form->PaintBox1;
+        TPaintBox::PaintHandler paint = box->OnPaint;
+        box->OnPaint = [&, paint](QObject* sender) {
+            paint(sender);
+            if (form->CorrectedPic.picture != startPicture.picture || form->CorrectedPic.bits[0] != 0)
+                painted = true;
+        };
+        form->show();
+        QElapsedTimer guard;
+        guard.start();
+        while (!painted && guard.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        const auto end = std::chrono::steady_clock::now();
+        if (!painted)
+            state.SkipWithError("no frame from slot 0");
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+        form.reset();
+        QCoreApplication::processEvents();
+    }
+}
+
+} // namespace
+
+BENCHMARK(FramePath)->ArgNames({"W", "H"})->Args({640, 480})->Args({1920, 1080})->Unit(benchmark::kMicrosecond);
+BENCHMARK(FramePathWhole)
+    ->ArgNames({"W", "H"})
+    ->Args({640, 480})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(StartToFirstFrame)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
