@@ -7,12 +7,16 @@
 // Environment (set by the script): STILLWISE_PRINTER_URI (the queue),
 // STILLWISE_PDF_DIR (where the queue writes its files); or
 // STILLWISE_EXPECT_NO_PRINTER=1 when no scheduler runs at all.
+//
+// The snapshot is printed as the user prints it: from the viewer's
+// "&Drucken".
 
 #include "PrintTestSupport.h"
 
 #include "platform/print/PrintJob.h"
 #include "platform/print/Printer.h"
 #include "viewer/PrintFUnit.h"
+#include "viewer/ViewPicFUnit.h"
 #include "widgets/SpinEdit.h"
 
 #include <QApplication>
@@ -219,15 +223,20 @@ protected:
     }
     void TearDown() override { deldib(picture); }
 
-    // Prints through the action, follows the job to its end and answers the
+    // Prints from the viewer, follows the job to its end and answers the
     // rendered page, checking what every print must give.
     QImage printAndFetch(std::function<void(TPrintForm&)> answer, QSize& pageSize, const char* shotName = nullptr)
     {
         pageSize = print::CurrentPrinter().PageSize();
         const QList<int> before = jobIds();
+        TViewPicForm viewer;
+        viewer.ViewPic = picture;
+        viewer.show();
         whenDialogOpens(std::move(answer));
-        PrintPicture(nullptr, picture);
+        viewer.PrintBrn->click();
         QApplication::processEvents();
+        viewer.hide();
+        viewer.ViewPic = {};
         EXPECT_TRUE(ShownErrors().isEmpty()) << ShownErrors().join(QLatin1Char('\n')).toStdString();
 
         const Job job = waitForNewJob(before);
