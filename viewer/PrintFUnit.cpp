@@ -484,6 +484,9 @@ namespace {
 
 void printOnePage(QWidget* owner, const DIB& picture)
 {
+    // A record without a picture has nothing to lay out or print.
+    if (!picture.info || !picture.bits || DIBWidth(picture) <= 0 || DIBHeight(picture) <= 0)
+        return;
     QPointer<TPrintForm> dialog = new TPrintForm(owner);
     // The owner may take the dialog with it; then there is nothing to free.
     const auto destroy = qScopeGuard([&dialog] { delete dialog.data(); });

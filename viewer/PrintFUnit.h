@@ -118,5 +118,6 @@ private:
 // The viewer's "&Drucken": asks for the layout with a fresh TPrintForm owned
 // by owner and, after "&OK", prints picture on one page of the current
 // printer as the job "Lumora Bild". Errors of the printer go to the
-// application's general error handler; an open job is dropped on the way.
+// application's general error handler; a job that fails half-way is ended
+// on the way out. A record without a picture prints nothing.
 void PrintPicture(QWidget* owner, const DIB& picture);

@@ -187,6 +187,13 @@ TEST_F(PrintActionTest, WithoutAPrinterTheActionReportsAndPrintsNothing)
         EXPECT_EQ(QStringLiteral("Zur Zeit ist kein Standard-Drucker gewählt"), e);
 }
 
+TEST_F(PrintActionTest, ARecordWithoutAPictureOpensNothing)
+{
+    PrintPicture(nullptr, DIB{});
+    EXPECT_EQ(0, printForms());
+    EXPECT_EQ(0, printer.begun);
+}
+
 TEST(GeneralErrorHandler, ShowsTheErrorOfAnEventHandlerAndGoesOn)
 {
     TestApp();

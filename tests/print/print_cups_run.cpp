@@ -295,6 +295,22 @@ TEST_F(RealPrint, TheQueueIsTheProgramsPrinter)
     EXPECT_LE(page.height(), 14033);
 }
 
+TEST_F(RealPrint, TheSetupDialogKeepsThePrintableArea)
+{
+    print::Printer& printer = print::CurrentPrinter();
+    const QSize before = printer.PageSize();
+    bool seen = false;
+    QTimer::singleShot(0, [&seen] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            seen = true;
+            dialog->accept();
+        }
+    });
+    EXPECT_TRUE(printer.Setup(nullptr));
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(before, printer.PageSize());
+}
+
 TEST_F(RealPrint, FullPageKeepsTheAspectAndCentres)
 {
     QSize pageSize;
