@@ -6,12 +6,13 @@
 #include "app/SmoothFrame.h"
 #include "capture/Video.h"
 #include "dib/RenderDIB.h"
-#include "viewer/DesktopShell.h"
 #include "viewer/PaintBox.h"
 #include "viewer/SavePictureDialog.h"
 #include "viewer/ViewPicFUnit.h"
 #include "widgets/MakerSite.h"
+#include "widgets/AboutBoxUnit.h"
 #include "widgets/SpinEdit.h"
+#include "widgets/UrlOpener.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -214,11 +215,11 @@ void TMainForm::BuildBottomBar()
     ueberbtn->setGeometry(0, 8, 101, 30);
     ueberbtn->setToolTip(QStringLiteral("Informationen über das Programm"));
     ueberbtn->setCursor(Qt::PointingHandCursor);
-    ueberbtn->setEnabled(false); // the about dialog is not part of the program yet
     endebtn = new QPushButton(QStringLiteral("Ende"), Panel8);
     endebtn->setGeometry(104, 8, 101, 30);
     endebtn->setToolTip(QStringLiteral("Hiermit verlassen Sie das Programm"));
     endebtn->setCursor(Qt::PointingHandCursor);
+    connect(ueberbtn, &QPushButton::clicked, this, [this] { ueberbtnClick(ueberbtn); });
     connect(endebtn, &QPushButton::clicked, this, [this] { endebtnClick(endebtn); });
 }
 
@@ -331,6 +332,12 @@ void TMainForm::DriverBtnClick(QObject* /*Sender*/)
     Video1->SetDriverOpen(true);
 }
 
+void TMainForm::ueberbtnClick(QObject* /*Sender*/)
+{
+    const auto about = std::make_unique<TAboutBox>(this);
+    about->exec();
+}
+
 void TMainForm::endebtnClick(QObject* /*Sender*/)
 {
     close();
@@ -338,7 +345,7 @@ void TMainForm::endebtnClick(QObject* /*Sender*/)
 
 void TMainForm::wwwBtnClick(QObject* /*Sender*/)
 {
-    desktop::CurrentShell().openUrl(QUrl(QString::fromUtf8(kMakerSite)));
+    url_opener::Open(QUrl(QString::fromUtf8(kMakerSite)));
 }
 
 void TMainForm::Video1Frame(QObject* /*Sender*/, PVIDEOHDR lpVhdr)

@@ -39,6 +39,7 @@ public:
     void ShnapShotBtnClick(QObject* Sender);
     void SaveBtnClick(QObject* Sender);
     void DriverBtnClick(QObject* Sender);
+    void ueberbtnClick(QObject* Sender);
     void endebtnClick(QObject* Sender);
     void wwwBtnClick(QObject* Sender);
     void Video1Frame(QObject* Sender, PVIDEOHDR lpVhdr);

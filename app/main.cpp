@@ -3,7 +3,9 @@
 #include "app/DlgTreiber.h"
 #include "app/ErrorHandlingApplication.h"
 #include "app/MainUnit.h"
+#include "viewer/PrintFUnit.h"
 #include "viewer/ViewPicFUnit.h"
+#include "widgets/AboutBoxUnit.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -52,8 +54,9 @@ int main(int argc, char** argv)
     // The windows, in the order the program has always made them; only the
     // main window is shown. The others belong to the main window and go with it.
     const auto mainForm = std::make_unique<TMainForm>();
-    auto* viewPicForm = new TViewPicForm(mainForm.get());
-    mainForm->ViewPicForm = viewPicForm;
+    new TAboutBox(mainForm.get());
+    mainForm->ViewPicForm = new TViewPicForm(mainForm.get());
+    new TPrintForm(mainForm.get());
     new TDlgEinstell(mainForm.get());
 
     mainForm->show();

@@ -1,9 +1,7 @@
 #include "viewer/DesktopShell.h"
 
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QUrl>
 
 namespace desktop {
 
@@ -23,11 +21,6 @@ QString suffixOfFilter(const QString& filter)
     return filter.mid(star + 2, end - star - 2);
 }
 } // namespace
-
-bool Shell::openUrl(const QUrl& url)
-{
-    return QDesktopServices::openUrl(url);
-}
 
 QString Shell::saveFileName(QWidget* owner, const QString& caption, const QString& proposedPath,
                             const QStringList& filters, QString* selectedFilter)

@@ -1,14 +1,13 @@
 #pragma once
-// What the program asks of the desktop around it: opening a web address or a
-// file in the user's own program, asking for a file name to save to, and
-// telling the user something in a message box. The program uses the real
-// desktop; tests install a scripted one so that nothing blocks or opens.
+// What the program asks of the desktop around it besides opening addresses
+// (widgets/UrlOpener.h): a file name to save to, and telling the user
+// something in a message box. The program uses the real desktop; tests
+// install a scripted one so that nothing blocks.
 
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
 
-class QUrl;
 class QWidget;
 
 namespace desktop {
@@ -16,10 +15,6 @@ namespace desktop {
 class Shell {
 public:
     virtual ~Shell() = default;
-
-    // Opens a web address or a local file with the user's preferred
-    // program; answers whether the desktop took it.
-    virtual bool openUrl(const QUrl& url);
 
     // A modal save dialog: proposes `proposedPath`, offers `filters` (the
     // first preselected unless *selectedFilter names another), asks before

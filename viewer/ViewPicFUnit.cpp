@@ -1,11 +1,11 @@
 #include "viewer/ViewPicFUnit.h"
 
 #include "dib/RenderDIB.h"
-#include "viewer/DesktopShell.h"
 #include "viewer/PaintBox.h"
 #include "viewer/PrintFUnit.h"
 #include "viewer/SavePictureDialog.h"
 #include "widgets/SpinEdit.h"
+#include "widgets/UrlOpener.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -176,5 +176,5 @@ void TViewPicForm::SaveandOpenBtnClick(QObject* /*Sender*/)
 {
     const QString fileName = SavePictureAs(this, ViewPic);
     if (!fileName.isEmpty())
-        desktop::CurrentShell().openUrl(QUrl::fromLocalFile(fileName));
+        url_opener::Open(QUrl::fromLocalFile(fileName));
 }

@@ -4,6 +4,7 @@
 #include "capture/Video.h"
 #include "viewer/PaintBox.h"
 #include "viewer/PictureFile.h"
+#include "widgets/AboutBoxUnit.h"
 #include "widgets/MakerSite.h"
 #include "widgets/SpinEdit.h"
 
@@ -301,6 +302,21 @@ TEST_F(MainWindow, WebButtonOpensTheMakersSite)
     form->wwwBtn->click();
     ASSERT_EQ(shell.opened.size(), 1u);
     EXPECT_EQ(shell.opened[0], QUrl(QString::fromUtf8(kMakerSite)));
+}
+
+TEST_F(MainWindow, EachPressOfTheAboutButtonMakesAndFreesItsOwnDialog)
+{
+    for (int press = 0; press < 2; ++press) {
+        bool shown = false;
+        WhenModal<TAboutBox>([&](TAboutBox* about) {
+            shown = about->parentWidget() == form.get();
+            about->reject();
+        });
+        form->ueberbtn->click();
+        EXPECT_TRUE(shown);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(form->findChildren<TAboutBox*>().isEmpty());
+    }
 }
 
 TEST_F(MainWindow, ExitButtonClosesTheWindow)

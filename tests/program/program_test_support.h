@@ -8,6 +8,7 @@
 #include "dib/Pixmill.h"
 #include "platform/avicap/avicap.h"
 #include "viewer/DesktopShell.h"
+#include "widgets/UrlOpener.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -203,14 +204,20 @@ inline LRESULT FakeWindow::message(UINT msg, WPARAM wParam, LPARAM lParam)
 // The desktop, scripted: save dialogs answer from a queue (an empty queue
 // cancels), message boxes and opened addresses are recorded.
 struct ScriptedShell : desktop::Shell {
-    ScriptedShell() { desktop::SetShell(this); }
-    ~ScriptedShell() override { desktop::SetShell(nullptr); }
-
-    bool openUrl(const QUrl& url) override
+    ScriptedShell()
     {
-        opened.push_back(url);
-        return true;
+        desktop::SetShell(this);
+        url_opener::SetOpener([this](const QUrl& url) {
+            opened.push_back(url);
+            return true;
+        });
     }
+    ~ScriptedShell() override
+    {
+        desktop::SetShell(nullptr);
+        url_opener::SetOpener({});
+    }
+
     QString saveFileName(QWidget*, const QString&, const QString& proposedPath, const QStringList& filters,
                          QString* selectedFilter) override
     {
