@@ -1,0 +1,110 @@
+// Drawing a 24-bit picture onto a 32-bit image device, as the panes and the
+// viewer do: the whole picture at a zoom, the view limited to 1280 x 800.
+// Compare with Memcpy/W/H (the picture) and Memcpy/1280/800 (the view).
+
+#include "dib/RenderDIB.h"
+#include "platform/gdi/RowKernels.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+DIB noisyPicture(int width, int height)
+{
+    DIB pic = newdib(width, height, 24, nullptr, 0);
+    std::uint32_t state = 12345;
+    const std::size_t bytes = std::size_t(height) * pic.rowbytes;
+    for (std::size_t i = 0; i < bytes; ++i) {
+        state = state * 1664525u + 1013904223u;
+        pic.bits[i] = static_cast<std::uint8_t>(state >> 24);
+    }
+    return pic;
+}
+
+// Args: picture width, height, zoom in percent; the path of the row
+// conversion (0 plain, 1 SSSE3, 2 AVX2, -1 the one chosen at start).
+void renderInto(benchmark::State& state, bool throughPainter)
+{
+    const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+    const int zoom = static_cast<int>(state.range(2));
+    const gdi::RowPath original = gdi::CurrentRowPath();
+    if (state.range(3) >= 0 && !gdi::SetRowPath(static_cast<gdi::RowPath>(state.range(3)))) {
+        state.SkipWithError("processor lacks the instructions");
+        return;
+    }
+    DIB pic = noisyPicture(w, h);
+    const int dw = w * zoom / 100, dh = h * zoom / 100;
+    // The view: the image is at most 1280 x 800.
+    QImage view(std::min(dw, 1280), std::min(dh, 800), QImage::Format_RGB32);
+    view.fill(0);
+    gdi::ImageDC imageDC(view);
+    // A pixmap stands for a widget's backing store: not an image the
+    // renderer may write into, so the visible part is converted and blitted.
+    std::optional<QPixmap> pixmap;
+    QPainter painter;
+    if (throughPainter) {
+        pixmap.emplace(view.size());
+        painter.begin(&*pixmap);
+    }
+    gdi::PainterDC painterDC(painter);
+    HDC dc = throughPainter ? static_cast<HDC>(&painterDC) : static_cast<HDC>(&imageDC);
+    for (auto _ : state) {
+        RenderDIB(dc, 0, 0, dw, dh, pic, 0, 0, w, h, false, SRCCOPY, false, nullptr);
+        benchmark::DoNotOptimize(view.constBits());
+        benchmark::ClobberMemory();
+    }
+    if (throughPainter)
+        painter.end();
+    deldib(pic);
+    gdi::SetRowPath(original);
+    state.counters["visible_px"] = double(view.width()) * view.height();
+}
+
+void RenderDIB_(benchmark::State& state)
+{
+    renderInto(state, false);
+}
+
+void RenderDIBPainter(benchmark::State& state)
+{
+    // Pixmaps need a GUI application; the offscreen platform will do.
+    if (!QGuiApplication::instance()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "stillwise-bench";
+        static char* argv[] = {name, nullptr};
+        new QGuiApplication(argc, argv);
+    }
+    renderInto(state, true);
+}
+
+void Cases(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"W", "H", "zoom", "path"});
+    for (auto [w, h] : {std::pair{640, 480}, std::pair{1920, 1080}})
+        for (int zoom : {100, 300})
+            b->Args({w, h, zoom, -1});
+    b->Args({640, 480, 9000, -1});
+}
+
+void PathCases(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"W", "H", "zoom", "path"});
+    for (int path : {0, 1, 2})
+        b->Args({640, 480, 100, path});
+}
+
+} // namespace
+
+BENCHMARK(RenderDIB_)->Name("RenderDIB")->Apply(Cases);
+BENCHMARK(RenderDIB_)->Name("RenderDIB/rowpath")->Apply(PathCases);
+BENCHMARK(RenderDIBPainter)->Name("RenderDIB/painter")->Apply(Cases);
