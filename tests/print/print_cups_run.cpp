@@ -303,6 +303,9 @@ TEST_F(RealPrint, TheSetupDialogKeepsThePrintableArea)
     QTimer::singleShot(0, [&seen] {
         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
             seen = true;
+            const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../../screenshots");
+            QDir().mkpath(dir);
+            dialog->grab().save(dir + QStringLiteral("/printer_setup.png"));
             dialog->accept();
         }
     });
