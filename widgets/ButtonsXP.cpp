@@ -125,6 +125,12 @@ private:
         }
         if ((modifiers & ~Qt::ShiftModifier) != Qt::NoModifier || key.text().size() != 1 || !key.text()[0].isLetterOrNumber())
             return nullptr;
+        // A plain letter is a mnemonic only while the focus is on a control
+        // that never takes text; a field that refused a letter it does not
+        // accept must not click a button instead.
+        const QWidget* focus = QApplication::focusWidget();
+        if (focus && !qobject_cast<const QAbstractButton*>(focus))
+            return nullptr;
         const QChar letter = key.text()[0].toLower();
         return first([letter](TBitBtnXP* b) { return Mnemonic(b->text()) == letter; });
     }
@@ -161,10 +167,16 @@ TBitBtnXP::TBitBtnXP(QWidget* parent) : QPushButton(parent)
     QPushButton::setDefault(false);
     glyph_.OnChange = [this] { update(); };
     connect(this, &QAbstractButton::clicked, this, &TBitBtnXP::HandleClicked);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { FocusChanged(now); });
+    focusConnection_ =
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { FocusChanged(now); });
 }
 
-TBitBtnXP::~TBitBtnXP() = default;
+TBitBtnXP::~TBitBtnXP()
+{
+    // QWidget's destructor still moves the focus away; by then this is no
+    // longer a button to tell.
+    disconnect(focusConnection_);
+}
 
 TBitBtnXP::HelpHandler TBitBtnXP::SetHelpHandler(HelpHandler handler)
 {

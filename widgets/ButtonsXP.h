@@ -96,6 +96,7 @@ private:
     void SetGlyphInternal(const QImage& glyph);
 
     TButtonGlyph glyph_;
+    QMetaObject::Connection focusConnection_;
     mutable TBitBtnXPKind kind_ = bkCustom;
     TButtonLayout layout_ = blGlyphLeft;
     TButtonStyle style_ = bsAutoDetect;

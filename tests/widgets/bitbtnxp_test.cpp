@@ -2,7 +2,9 @@
 #include "widgets/VisualStyles.h"
 #include "widget_test_support.h"
 
+#include <QApplication>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -212,6 +214,12 @@ TEST(BitBtnXP, EnterEscapeAndTheMarkedLetterClickTheirButtons)
     EXPECT_EQ(cancelClicks.count(), 1);
     QTest::keyClick(edit, Qt::Key_S); // the edit takes letters itself
     EXPECT_EQ(snapClicks.count(), 0);
+    edit->setReadOnly(true); // and a field that passes a letter on clicks nothing
+    QKeyEvent letter(QEvent::KeyPress, Qt::Key_S, Qt::NoModifier, QStringLiteral("s"));
+    letter.ignore();
+    QApplication::sendEvent(&dialog, &letter);
+    EXPECT_EQ(snapClicks.count(), 0);
+    edit->setReadOnly(false);
 
     // With a button focused, Enter clicks that button, a letter its owner.
     cancel->setFocus();
