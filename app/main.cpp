@@ -2,15 +2,13 @@
 
 #include "app/DlgTreiber.h"
 #include "app/ErrorHandlingApplication.h"
+#include "app/Language.h"
 #include "app/MainUnit.h"
 #include "viewer/PrintFUnit.h"
 #include "viewer/ViewPicFUnit.h"
 #include "widgets/AboutBoxUnit.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -45,11 +43,7 @@ int main(int argc, char** argv)
     ErrorHandlingApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Stillwise"));
 
-    // German throughout, also in what Qt draws itself.
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
+    InstallGermanLanguage(app);
 
     // The windows, in the order the program has always made them; only the
     // main window is shown. The others belong to the main window and go with it.

@@ -2,6 +2,8 @@
 #include "capture/Video.h"
 #include "viewer/PaintBox.h"
 #include "viewer/PictureFile.h"
+#include "platform/print/Printer.h"
+#include "viewer/PrintFUnit.h"
 #include "viewer/ViewPicFUnit.h"
 #include "widgets/SpinEdit.h"
 
@@ -10,6 +12,7 @@
 #include <QImageReader>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -126,6 +129,43 @@ TEST_F(Program, ViewerSavesAndOpensTheSnapshot)
     EXPECT_EQ(QImage(dir.filePath("b.bmp")).convertToFormat(QImage::Format_RGB32), snapshot);
     ASSERT_EQ(shell.opened.size(), 1u) << "only the second button opens the file";
     EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(dir.filePath("b.bmp")));
+}
+
+// A printer that is always there and prints nowhere.
+struct PaperlessPrinter : print::Printer {
+    QImage page{100, 140, QImage::Format_RGB32};
+    std::unique_ptr<QPainter> painter;
+    QSize PageSize() override { return page.size(); }
+    void BeginDoc(const QString&) override { painter = std::make_unique<QPainter>(&page); }
+    void EndDoc() override { painter.reset(); }
+    void Abort() noexcept override { painter.reset(); }
+    bool Printing() const override { return painter != nullptr; }
+    QPainter& Canvas() override { return *painter; }
+    bool Setup(QWidget*) override { return false; }
+};
+
+TEST_F(Program, PrintButtonLendsTheSnapshotToAFreshPrintDialog)
+{
+    QTemporaryDir config; // the print dialog keeps its settings there
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    PaperlessPrinter printer;
+    print::ScopedPrinter usePrinter(printer);
+    ASSERT_TRUE(lib.deliverPattern(1));
+    const std::uint8_t* lent = nullptr;
+    const std::uint8_t* snapshot = nullptr;
+    WhenModal<TViewPicForm>([&](TViewPicForm* viewer) {
+        snapshot = viewer->ViewPic.bits;
+        WhenModal<TPrintForm>([&](TPrintForm* print) {
+            lent = print->PrintPic.bits;
+            print->reject();
+        });
+        viewer->PrintBrn->click();
+        viewer->ReadyBtn->click();
+    });
+    form->ShnapShotBtnClick(form->ShnapShotBtn);
+    ASSERT_NE(snapshot, nullptr);
+    EXPECT_EQ(lent, snapshot);
+    qunsetenv("XDG_CONFIG_HOME");
 }
 
 // The viewer on its own, with a picture lent to it as the snapshot action does.

@@ -3,6 +3,7 @@
 // Pictures of the windows go to <build>/screenshots/.
 
 #include "app/DlgTreiber.h"
+#include "app/Language.h"
 #include "app/MainUnit.h"
 #include "capture/Video.h"
 #include "viewer/PaintBox.h"
@@ -13,6 +14,7 @@
 #include "program_test_support.h"
 
 #include <QComboBox>
+#include <QFileDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -69,6 +71,7 @@ std::vector<std::uint8_t> Bytes(const DIB& d)
 
 TEST(TestCamera, LiveFramesReachBothPanesAndTheSmoothingShows)
 {
+    ASSERT_TRUE(InstallGermanLanguage(*QCoreApplication::instance()));
     CaptureErrors errors;
     ScriptedShell shell;
     TMainForm form;
@@ -113,6 +116,20 @@ TEST(TestCamera, LiveFramesReachBothPanesAndTheSmoothingShows)
     });
     form.DriverBtnClick(form.DriverBtn);
     EXPECT_TRUE(form.Video1->DriverOpen());
+
+    // The save dialog as Qt draws it, in German.
+    QString title;
+    WhenModal<QFileDialog>([&](QFileDialog* d) {
+        QTest::qWait(50);
+        title = d->windowTitle();
+        SaveScreenshot(d, "save-dialog.png");
+        d->reject();
+    });
+    desktop::Shell desktopShell;
+    QString filter;
+    EXPECT_TRUE(desktopShell.saveFileName(&form, "Schnappschuß speichern", QDir::temp().filePath("x.png"),
+                                          PictureFileFilters(), &filter).isEmpty());
+    EXPECT_EQ(title, "Schnappschuß speichern");
 
     form.ZoomEd->setValue(300);
     form.Video1->SetVideoPreview(true);
