@@ -371,6 +371,8 @@ TEST_F(PrintDialogTest, AGarbledOrUnreadableSettingsFileGivesTheDefaults)
         form->BreitEdit->setValue(60);
         form->CancelBitBtn2->click();
     }
+    // Closing left the values in the file for the next run.
+    EXPECT_EQ("60", StoredValue("BreitEdit_Value"));
     // A folder where the file should be: nothing read, nothing written.
     RemoveSettings();
     QDir().mkpath(SettingsFile());
