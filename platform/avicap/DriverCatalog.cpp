@@ -118,11 +118,15 @@ void CopyText(const std::string& text, char* buffer, int size)
 
 bool CatalogLibrary::driverDescription(WORD index, char* name, int nameSize, char* version, int versionSize)
 {
-    const std::vector<DriverSlot> all = catalog_.drivers();
-    if (index >= all.size())
+    constexpr qint64 freshForMs = 1000;
+    if (!describedAt_.isValid() || describedAt_.elapsed() > freshForMs) {
+        described_ = catalog_.drivers();
+        describedAt_.start();
+    }
+    if (index >= described_.size())
         return false;
-    CopyText(all[index].name, name, nameSize);
-    CopyText(all[index].version, version, versionSize);
+    CopyText(described_[index].name, name, nameSize);
+    CopyText(described_[index].version, version, versionSize);
     return true;
 }
 

@@ -7,6 +7,8 @@
 #include "platform/avicap/Driver.h"
 #include "platform/avicap/avicap.h"
 
+#include <QElapsedTimer>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,7 +41,9 @@ private:
     std::uint64_t seed_;
 };
 
-// The library on top of a catalog.
+// The library on top of a catalog. Descriptions asked for slot after slot
+// (a list of all ten) come from one look at the devices: opening a camera
+// node can wake the camera, which takes its time.
 class CatalogLibrary final : public Library {
 public:
     explicit CatalogLibrary(DriverCatalog catalog) : catalog_(std::move(catalog)) {}
@@ -49,6 +53,8 @@ public:
 
 private:
     DriverCatalog catalog_;
+    std::vector<DriverSlot> described_;
+    QElapsedTimer describedAt_;
 };
 
 // Copies a text into a buffer of `size` bytes, cut at a character boundary

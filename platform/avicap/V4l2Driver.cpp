@@ -71,7 +71,7 @@ V4l2Driver::~V4l2Driver()
 
 std::unique_ptr<Driver> V4l2Driver::open(V4l2System& system, const std::string& node, QString& error)
 {
-    std::unique_ptr<V4l2Driver> driver(new V4l2Driver(system, node));
+    auto driver = std::make_unique<V4l2Driver>(system, node);
     if (!driver->connect(error))
         return nullptr;
     return driver;

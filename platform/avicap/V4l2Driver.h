@@ -25,6 +25,8 @@ public:
     // The connected driver, or null with a German reason in `error`.
     static std::unique_ptr<Driver> open(V4l2System& system, const std::string& node, QString& error);
 
+    // Not connected yet; open() is the way to get a working driver.
+    V4l2Driver(V4l2System& system, std::string node);
     ~V4l2Driver() override;
 
     const std::vector<std::uint8_t>& format() const override { return format_; }
@@ -61,8 +63,6 @@ private:
     private:
         V4l2Driver& driver_;
     };
-
-    V4l2Driver(V4l2System& system, std::string node);
 
     int ioctl(unsigned long request, void* arg) const { return system_.ioctl(fd_.get(), request, arg); }
     bool connect(QString& error);
