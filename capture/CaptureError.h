@@ -5,14 +5,20 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <functional>
 
 namespace capture {
 
-using ErrorSink = std::function<void(const QString& text)>;
+// detail, when not empty, says more (why a driver did not connect, and
+// what usually helps); it appears below the text.
+using ErrorSink = std::function<void(const QString& text, const QString& detail)>;
 
-void ShowError(const QString& text);
-// Installs a sink; an empty one restores the message box.
+void ShowError(const QString& text, const QString& detail = QString());
+// Installs a sink; an empty one restores the message box. A sink that takes
+// only the text does not hear the detail.
 void SetErrorSink(ErrorSink sink);
+void SetErrorSink(std::function<void(const QString& text)> sink);
+void SetErrorSink(std::nullptr_t); // also what SetErrorSink({}) means
 
 } // namespace capture

@@ -141,7 +141,8 @@ bool TVideo::OpenDriver()
     if (FOnAudioStream)
         capSetCallbackOnWaveStream(FCapWnd, &TVideo::WaveStreamCallback);
     if (!capDriverConnect(FCapWnd, FDriverIndex)) {
-        capture::ShowError(QStringLiteral("Kann Treiber nicht mit Fenster verbinden"));
+        // The library may know why (no permission, busy elsewhere): say so.
+        capture::ShowError(QStringLiteral("Kann Treiber nicht mit Fenster verbinden"), avicap::LastConnectError());
         CloseDriver();
         UpdateStatus();
         return false;

@@ -146,8 +146,12 @@ TEST_F(CaptureControl, FailuresOfCreateAndConnect)
     lib.script.failCreate = false;
     lib.script.connects[0] = false;
     errors.texts.clear();
+    errors.details.clear();
+    avicap::SetLastConnectError("Keine Berechtigung für /dev/video0.");
     video.SetVideoPreview(true);
+    avicap::SetLastConnectError(QString());
     EXPECT_EQ(errors.texts, (std::vector<QString>{"Kann Treiber nicht mit Fenster verbinden"}));
+    EXPECT_EQ(errors.details, (std::vector<QString>{"Keine Berechtigung für /dev/video0."})); // the library's reason
     EXPECT_FALSE(video.DriverOpen());
     EXPECT_EQ(lib.script.windowsAlive, 0);
 

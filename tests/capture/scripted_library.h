@@ -150,9 +150,13 @@ public:
 // Records the texts of error boxes instead of showing them.
 struct ErrorLog {
     std::vector<QString> texts;
+    std::vector<QString> details;
     ErrorLog()
     {
-        capture::SetErrorSink([this](const QString& t) { texts.push_back(t); });
+        capture::SetErrorSink([this](const QString& t, const QString& d) {
+            texts.push_back(t);
+            details.push_back(d);
+        });
     }
     ~ErrorLog() { capture::SetErrorSink({}); }
 };
