@@ -336,6 +336,19 @@ void TBitBtnXP::showEvent(QShowEvent* event)
     glyph_.CreateButtonGlyph(isEnabled() ? bsUp : bsDisabled, Colours());
 }
 
+QSize TBitBtnXP::sizeHint() const
+{
+    const QSize glyph = glyph_.ImageSize();
+    const QSize caption = text().isEmpty() ? QSize(0, 0) : fontMetrics().size(Qt::TextShowMnemonic, text());
+    const int gap = glyph.width() > 0 && caption.width() > 0 ? std::max(spacing_, 0) : 0;
+    const bool stacked = layout_ == blGlyphTop || layout_ == blGlyphBottom;
+    QSize content = stacked
+        ? QSize(std::max(glyph.width(), caption.width()), glyph.height() + gap + caption.height())
+        : QSize(glyph.width() + gap + caption.width(), std::max(glyph.height(), caption.height()));
+    // Frame, default-button frame and a little air on every side.
+    return (content + QSize(2 * 8, 2 * 5)).expandedTo(QSize(75, 25));
+}
+
 GlyphColours TBitBtnXP::Colours() const
 {
     const QPalette& pal = palette();

@@ -74,6 +74,9 @@ public:
 
     const TButtonGlyph& ButtonGlyph() const { return glyph_; }
 
+    // Room for glyph and caption side by side (or stacked) inside the frame.
+    QSize sizeHint() const override;
+
     // Shows the application's help for a context; used by bkHelp buttons,
     // which look for the first nonzero integer property "HelpContext" on
     // themselves and their parents. Answers the handler it replaces.
