@@ -257,7 +257,7 @@ bool TPrintForm::HasPicture() const
 
 // ---- Preview -------------------------------------------------------------
 
-void TPrintForm::PrintPaintBoxPaint()
+void TPrintForm::PrintPaintBoxPaint(QObject* /*Sender*/)
 {
     // Outside a paint the box is painted now, which comes back here.
     if (!previewDC_) {
@@ -334,7 +334,7 @@ void TPrintForm::DrawPreview(gdi::PainterDC& dc)
 
 // ---- Couplings -------------------------------------------------------------
 
-void TPrintForm::BreitEditChange()
+void TPrintForm::BreitEditChange(QObject* /*Sender*/)
 {
     if (FUpdating)
         return;
@@ -355,7 +355,7 @@ void TPrintForm::BreitEditChange()
     RepaintPreview();
 }
 
-void TPrintForm::HochEditChange()
+void TPrintForm::HochEditChange(QObject* /*Sender*/)
 {
     if (FUpdating)
         return;
@@ -376,7 +376,7 @@ void TPrintForm::HochEditChange()
     RepaintPreview();
 }
 
-void TPrintForm::UserdefCheckClick()
+void TPrintForm::UserdefCheckClick(QObject* /*Sender*/)
 {
     if (!UserdefCheck->isChecked())
         return;
@@ -384,13 +384,13 @@ void TPrintForm::UserdefCheckClick()
     RepaintPreview();
 }
 
-void TPrintForm::PrintSetupBtnClick()
+void TPrintForm::PrintSetupBtnClick(QObject* /*Sender*/)
 {
     print::CurrentPrinter().Setup(this);
     RepaintPreview();
 }
 
-void TPrintForm::FormShow()
+void TPrintForm::FormShow(QObject* /*Sender*/)
 {
     BreitEditChange();
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 class QCheckBox;
+class QObject;
 class QRadioButton;
 class QPushButton;
 class TRxSpinEdit;
@@ -63,13 +64,19 @@ public:
 
     PrintOptions Options() const;
 
-    // Handlers.
-    void PrintPaintBoxPaint();
-    void BreitEditChange();
-    void HochEditChange();
-    void UserdefCheckClick();
-    void FormShow();
-    void PrintSetupBtnClick();
+    // Handlers; the sender is not looked at.
+    // Draws the preview page with the picture laid out on it, then runs the
+    // width coupling. Outside a paint it has the preview painted at once.
+    void PrintPaintBoxPaint(QObject* Sender = nullptr);
+    // With keep aspect ticked, set the other percentage so the picture keeps
+    // its aspect on the page (once corrected when it leaves 1..100), then
+    // repaint the preview. One guard stops the other coupling meanwhile.
+    void BreitEditChange(QObject* Sender = nullptr);
+    void HochEditChange(QObject* Sender = nullptr);
+    void UserdefCheckClick(QObject* Sender = nullptr);
+    void FormShow(QObject* Sender = nullptr);
+    // The printer setup dialog, then a fresh preview.
+    void PrintSetupBtnClick(QObject* Sender = nullptr);
 
     // Controls.
     QRadioButton* UseFullCheck = nullptr;
