@@ -194,7 +194,9 @@ TEST_F(Windowed, PreviewDeliversOnTheGuiThreadAtMostOncePerInterval)
     EXPECT_EQ(status().fLiveWindow, 1);
     SpinFor(1000);
     const auto& entries = Log().entries;
-    EXPECT_GE(entries.size(), 6u);
+    // The upper bound is the rule; the lower one only shows frames flow
+    // (a loaded test machine may lose some).
+    EXPECT_GE(entries.size(), 4u);
     EXPECT_LE(entries.size(), 11u);
     for (std::size_t i = 1; i < entries.size(); ++i) {
         EXPECT_TRUE(entries[i].guiThread);
@@ -206,7 +208,7 @@ TEST_F(Windowed, PreviewDeliversOnTheGuiThreadAtMostOncePerInterval)
     Log().entries.clear();
     send(WM_CAP_SET_PREVIEWRATE, 33);
     SpinFor(1000);
-    EXPECT_GE(Log().entries.size(), 20u);
+    EXPECT_GE(Log().entries.size(), 12u);
     EXPECT_LE(Log().entries.size(), 31u);
 
     ASSERT_EQ(send(WM_CAP_SET_PREVIEW, 0), 1);

@@ -3,11 +3,15 @@
 
 #include "tests/avicap/AvicapTestSupport.h"
 
+#include "platform/avicap/FormatDialog.h"
 #include "platform/avicap/FrameExchange.h"
+#include "platform/avicap/SourceDialog.h"
 #include "platform/avicap/V4l2Driver.h"
 #include "platform/avicap/VideoWindow.h"
 
 #include <linux/videodev2.h>
+
+#include <QComboBox>
 
 #include <cstring>
 #include <thread>
@@ -103,6 +107,20 @@ TEST(V4l2Slots, CapturingNodesFirstInOrderThenTheTestCamera)
     EXPECT_STREQ(name, "Stillwise Testkamera");
     EXPECT_EQ(capGetDriverDescriptionA(4, name, 80, version, 80), 0);
     EXPECT_EQ(lib.system.openFds(), 0);
+}
+
+TEST(V4l2Slots, TenSlotsAtMostAndTheLastForTheTestCamera)
+{
+    std::vector<simv4l2::Camera> many;
+    for (int i = 0; i < 12; ++i)
+        many.push_back(simv4l2::MakeCamera("/dev/video" + std::to_string(i)));
+    SimulatedLibrary lib(many);
+    char name[80], version[80];
+    ASSERT_EQ(capGetDriverDescriptionA(8, name, 80, version, 80), 1);
+    EXPECT_STREQ(version, "simcam 6.1.0 /dev/video8");
+    ASSERT_EQ(capGetDriverDescriptionA(9, name, 80, version, 80), 1);
+    EXPECT_STREQ(name, "Stillwise Testkamera");
+    EXPECT_EQ(capGetDriverDescriptionA(10, name, 80, version, 80), 0);
 }
 
 TEST_F(OnCamera, NegotiatesBgrAtTheCurrentSize)
@@ -323,6 +341,38 @@ TEST_F(OnCamera, StartStopAndDestructionLeaveNothingBehind)
     delete window; // while streaming
     window = nullptr;
     expectAllReleased();
+}
+
+TEST_F(OnCamera, DialogsDriveTheDevice)
+{
+    ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, 0), 1);
+    {
+        avicap::SourceDialog dialog(*driver().controls(), nullptr);
+        auto* mains = dialog.findChild<QComboBox*>();
+        ASSERT_NE(mains, nullptr);
+        EXPECT_EQ(mains->currentText(), QStringLiteral("50 Hz"));
+        mains->setCurrentIndex(2);
+        emit mains->activated(2);
+        EXPECT_EQ(camera().controls[3].value, 2);
+    }
+    // A format the device refuses keeps the dialog open with a message and
+    // leaves the old format working.
+    const avicap::FormatSetting before = driver().formats()->current();
+    avicap::FormatDialog dialog(*driver().formats(), nullptr);
+    const auto boxes = dialog.findChildren<QComboBox*>();
+    ASSERT_EQ(boxes.size(), 3);
+    boxes[1]->setCurrentIndex(0); // 320 x 240
+    camera().setFormatErrno = EIO;
+    dialog.accept();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    ASSERT_EQ(lib.messages.size(), 1u);
+    EXPECT_TRUE(lib.messages[0].contains(QStringLiteral("nimmt dieses Bildformat nicht an")));
+    EXPECT_EQ(driver().formats()->current(), before);
+    camera().setFormatErrno = 0;
+    EXPECT_EQ(send(WM_CAP_GRAB_FRAME), 1);
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(format().biWidth, 320);
 }
 
 TEST(FrameExchange, TheLatestFrameWinsAndOneNoticeCoversAll)
