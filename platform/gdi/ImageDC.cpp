@@ -62,6 +62,11 @@ HGDIOBJ MemoryDC::SelectObject(HGDIOBJ object)
     return previous;
 }
 
+BOOL MemoryDC::aboutToDelete()
+{
+    return 1;
+}
+
 const QImage* MemoryDC::sourceImage() const
 {
     return &selected_->image();

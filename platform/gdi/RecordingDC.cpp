@@ -206,7 +206,8 @@ BOOL RecordingDC::StretchBlt(int xDest, int yDest, int destWidth, int destHeight
 BOOL RecordingDC::aboutToDelete()
 {
     record("DeleteDC", {});
-    return 1;
+    // Only the memory contexts it made belong to the caller.
+    return name_ == "mem" ? 1 : 0;
 }
 
 const QImage* RecordingDC::sourceImage() const

@@ -82,7 +82,7 @@ BOOL DeviceContext::StretchBlt(int, int, int, int, HDC, int, int, int, int, DWOR
 
 BOOL DeviceContext::aboutToDelete()
 {
-    return 1;
+    return 0;
 }
 
 const QImage* DeviceContext::sourceImage() const

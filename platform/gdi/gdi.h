@@ -167,8 +167,10 @@ public:
     virtual BOOL StretchBlt(int xDest, int yDest, int destWidth, int destHeight, HDC source, int xSrc, int ySrc,
                             int srcWidth, int srcHeight, DWORD rop);
 
-    // Called by DeleteDC just before the context is freed. Nonzero if the
-    // context may be deleted.
+    // Asked by DeleteDC before it frees the context: nonzero only for
+    // contexts made by CreateCompatibleDC, which belong to their caller.
+    // Contexts made over painters and images belong to whoever made them and
+    // are never freed by DeleteDC.
     virtual BOOL aboutToDelete();
 
     // The pixels a StretchBlt may read from this context, or null.
@@ -287,6 +289,7 @@ public:
     ~MemoryDC() override;
 
     HGDIOBJ SelectObject(HGDIOBJ object) override;
+    BOOL aboutToDelete() override;
     const QImage* sourceImage() const override;
     HBITMAP selectedBitmap() const { return selected_; }
 
@@ -319,8 +322,8 @@ int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits, 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 BOOL StretchBlt(HDC dest, int xDest, int yDest, int destWidth, int destHeight, HDC source, int xSrc, int ySrc,
                 int srcWidth, int srcHeight, DWORD rop);
-// Frees a context made by CreateCompatibleDC or GetDC. The bitmap selected
-// into it is not freed.
+// Frees a context made by CreateCompatibleDC; the bitmap selected into it is
+// not freed. Any other context is refused (0): see aboutToDelete.
 BOOL DeleteDC(HDC dc);
 // Frees a bitmap. Fails (0) while the bitmap is selected into a context.
 BOOL DeleteObject(HGDIOBJ object);

@@ -64,6 +64,9 @@ TEST(GdiBitmaps, DescriptionsSizesAndRefusals)
     EXPECT_EQ(gdi::CreateCompatibleBitmap(nullptr, 5, 5), nullptr);
     EXPECT_EQ(gdi::DeleteObject(nullptr), 0);
     EXPECT_EQ(gdi::DeleteDC(nullptr), 0);
+    // A context over an image belongs to whoever made it.
+    EXPECT_EQ(gdi::DeleteDC(&dc), 0);
+    EXPECT_EQ(gdi::GetDeviceCaps(&dc, HORZRES), 8);
 }
 
 TEST(GdiBitmaps, AMemoryContextFreedFirstLetsItsBitmapGo)
