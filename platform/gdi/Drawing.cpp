@@ -78,18 +78,19 @@ bool integerTranslation(const QTransform& t, QPoint& offset)
 }
 
 // What of the painter's logical plane reaches the device: the device's
-// bounds, the painter's clip and the system clip (the part of a widget being
-// repainted), for a painter whose device transform is a translation.
-QRect visibleLogicalRect(QPainter& painter, QPoint offset)
+// bounds (moved by the painter's own translation), the painter's clip and
+// the system clip (the part of a widget being repainted, in the coordinates
+// of the surface the painter really writes, reached through deviceOffset).
+QRect visibleLogicalRect(QPainter& painter, QPoint worldOffset, QPoint deviceOffset)
 {
     const QPaintDevice* device = painter.device();
-    QRect visible(0, 0, device->width(), device->height());
+    QRect visible(-worldOffset, QSize(device->width(), device->height()));
     if (painter.hasClipping())
         visible &= painter.clipBoundingRect().toAlignedRect();
     if (const QPaintEngine* engine = painter.paintEngine()) {
         const QRegion system = engine->systemClip();
         if (!system.isEmpty())
-            visible &= system.boundingRect().translated(-offset);
+            visible &= system.boundingRect().translated(-deviceOffset);
     }
     return visible;
 }
@@ -135,13 +136,14 @@ void drawScaled(QPainter& painter, const Span& x, const Span& y, const PixelSour
 void drawThroughPainter(QPainter& painter, const Span& x, const Span& y, const PixelSource& source, bool smooth)
 {
     QPoint offset;
+    QPoint worldOffset;
     const QPaintEngine* engine = painter.paintEngine();
-    if (!engine || engine->type() != QPaintEngine::Raster
-        || !integerTranslation(painter.deviceTransform(), offset)) {
+    if (!engine || engine->type() != QPaintEngine::Raster || !integerTranslation(painter.deviceTransform(), offset)
+        || !integerTranslation(painter.worldTransform(), worldOffset)) {
         drawScaled(painter, x, y, source, smooth);
         return;
     }
-    const QRect visible = visibleLogicalRect(painter, offset);
+    const QRect visible = visibleLogicalRect(painter, worldOffset, offset);
     if (visible.isEmpty())
         return;
 

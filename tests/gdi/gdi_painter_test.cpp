@@ -81,6 +81,25 @@ TEST(GdiPainter, APainterOnAnImageKeepsItsTranslationAndClip)
     }
 }
 
+TEST(GdiPainter, ATranslatedPainterReachesTheWholeDevice)
+{
+    Picture pic(testpic::makePicture(10, 8, 24));
+    for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGB888}) {
+        QImage image = testpic::sentinelImage(20, 16, format);
+        {
+            QPainter painter(&image);
+            painter.translate(5, 3);
+            gdi::PainterDC dc(painter);
+            // Logical (-5, -3) is the device's top left corner.
+            stretch(&dc, QRect(-5, -3, 20, 16), pic, QRect(0, 0, 10, 8));
+        }
+        EXPECT_EQ(compareDrawing(image.convertToFormat(QImage::Format_RGB32), QRect(0, 0, 20, 16), pic,
+                                 QRect(0, 0, 10, 8)),
+                  "")
+            << "format " << format;
+    }
+}
+
 TEST(GdiPainter, AScalingPainterIsGivenThePictureUnsmoothed)
 {
     Picture pic(testpic::makePicture(8, 6, 8));
