@@ -17,6 +17,9 @@
 // Palette (may be null); the device's palette is restored on return. Leaves
 // the device in COLORONCOLOR stretch mode.
 //
+// A negative target width or height mirrors the picture along that axis on
+// the ways where the device stretches.
+//
 // Nothing at all is drawn (and the device is not touched) when the picture
 // has no pixels or nothing of the source rectangle lies in the picture, or
 // when the clipped target has no area. A target one pixel wide or high is
