@@ -34,8 +34,9 @@ QImage indexedImage(const DIB& picture, int width, int height)
     QImage image(width, height, QImage::Format_Indexed8);
     if (image.isNull())
         return image;
-    const BITMAPINFOHEADER& h = picture.info->bmiHeader;
-    const DWORD entries = ColorTableEntries(h);
+    // The picture library makes exactly biClrUsed table entries, also 0;
+    // an implied full table would be read past the end of the header.
+    const DWORD entries = picture.info->bmiHeader.biClrUsed;
     const RGBQUAD* table = ColorTable(picture.info);
     QList<QRgb> colours;
     colours.reserve(256);

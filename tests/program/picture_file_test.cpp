@@ -16,7 +16,7 @@ namespace {
 
 struct Picture {
     DIB d;
-    Picture(int w, int h, int bits = 24) : d(newdib(w, h, bits, nullptr, 0)) {}
+    Picture(int w, int h, int bits = 24, int colors = 0) : d(newdib(w, h, bits, nullptr, colors)) {}
     ~Picture() { deldib(d); }
 };
 
@@ -49,13 +49,19 @@ TEST(PictureFile, ImageIsTopRowFirstInScreenColours)
 
 TEST(PictureFile, IndexedAndThirtyTwoBitPictures)
 {
-    Picture grey(2, 2, 8);
+    Picture grey(2, 2, 8, 6);
     RGBQUAD* table = ColorTable(grey.d.info);
     table[5] = RGBQUAD{10, 20, 30, 0};
     setpixel(grey.d, 1, 0, 5);
+    setpixel(grey.d, 0, 0, 200); // past the table
     const QImage gi = ImageFromDIB(grey.d);
     ASSERT_FALSE(gi.isNull());
     EXPECT_EQ(gi.pixel(1, 1), qRgb(30, 20, 10));
+    EXPECT_EQ(gi.pixel(0, 1), qRgb(0, 0, 0));
+
+    Picture tableless(2, 2, 8); // no colour table at all: nothing read past the header
+    setpixel(tableless.d, 0, 0, 7);
+    EXPECT_EQ(ImageFromDIB(tableless.d).pixel(0, 1), qRgb(0, 0, 0));
 
     Picture deep(2, 1, 32);
     setpixel(deep.d, 0, 0, 0x00112233);
