@@ -52,8 +52,9 @@ TEST(TestCameraControl, DeliversPreviewFramesInItsOwnFormat)
     const int slot = testCameraSlot();
     ASSERT_GE(slot, 0) << "the test camera always has a slot";
     // Without a camera the test camera is the first driver there is.
-    if (GetDriverList()[0].startsWith("Stillwise Testkamera"))
+    if (GetDriverList()[0].startsWith("Stillwise Testkamera")) {
         EXPECT_EQ(slot, 0);
+    }
 
     TVideo video;
     video.setObjectName("Video1");
