@@ -9,15 +9,19 @@
 #include "viewer/PaintBox.h"
 #include "viewer/SavePictureDialog.h"
 #include "viewer/ViewPicFUnit.h"
+#include "resources/Resources.h"
 #include "widgets/MakerSite.h"
 #include "widgets/AboutBoxUnit.h"
+#include "widgets/ButtonsXP.h"
+#include "widgets/ImageBtnUnit.h"
 #include "widgets/SpinEdit.h"
 #include "widgets/UrlOpener.h"
 
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
-#include <QPushButton>
+#include <QIcon>
+#include <QPixmap>
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QStatusBar>
@@ -87,8 +91,13 @@ QWidget* makePane(QWidget* parent, QWidget** header, const QString& caption, QLa
 
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
 {
+    StillwiseInitResources();
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Varnholt Stillwise 1.0"));
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/stillwise-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
     QFont f = font();
     f.setPixelSize(11);
     setFont(f);
@@ -123,15 +132,23 @@ void TMainForm::BuildControlBar()
     Panel1 = new QWidget(this);
     Panel1->setFixedHeight(73);
 
-    auto button = [this](const char* caption, int x, int y, int w, int h) {
-        auto* b = new QPushButton(QString::fromUtf8(caption), Panel1);
+    // The command bar's captions are set for a small dialog font; at the
+    // desktop's default size they would not fit their buttons.
+    QFont barFont = Panel1->font();
+    barFont.setPixelSize(11);
+    Panel1->setFont(barFont);
+
+    auto button = [this](const char* caption, const char* glyph, int x, int y, int w, int h) {
+        auto* b = new TBitBtnXP(Panel1);
+        b->setText(QString::fromUtf8(caption));
+        b->SetGlyph(QImage(QString::fromLatin1(glyph))); // two images: up and disabled
         b->setGeometry(x, y, w, h);
         return b;
     };
-    BitBtn1 = button("Cam konfigurieren", 8, 8, 129, 25);
-    BitBtn2 = button("Cam Bildformat", 144, 8, 129, 25);
-    SaveBtn = button("Schnappschuß s&peichern...", 280, 8, 169, 25);
-    DriverBtn = button("Treiber wechseln...", 456, 8, 121, 25);
+    BitBtn1 = button("Cam konfigurieren", ":/glyphs/camera_settings.bmp", 8, 8, 129, 25);
+    BitBtn2 = button("Cam Bildformat", ":/glyphs/camera_format.bmp", 144, 8, 129, 25);
+    SaveBtn = button("Schnappschuß s&peichern...", ":/glyphs/save_snapshot.bmp", 280, 8, 169, 25);
+    DriverBtn = button("Treiber wechseln...", ":/glyphs/change_driver.bmp", 456, 8, 121, 25);
 
     Label2 = new QLabel(QStringLiteral("Smoothing:"), Panel1);
     Label2->move(8, 40);
@@ -153,7 +170,7 @@ void TMainForm::BuildControlBar()
     ZoomEd->setValue(100);
     Label1->setBuddy(ZoomEd);
 
-    ShnapShotBtn = button("&Schnappschuß", 280, 40, 169, 25);
+    ShnapShotBtn = button("&Schnappschuß", ":/glyphs/snapshot.bmp", 280, 40, 169, 25);
 
     // The capture control is one pixel in the corner: the driver's own
     // preview stays practically invisible, the panes show the frames.
@@ -168,11 +185,11 @@ void TMainForm::BuildControlBar()
     setTabOrder(ZoomEd, ShnapShotBtn);
     setTabOrder(ShnapShotBtn, DriverBtn);
 
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(BitBtn1); });
-    connect(BitBtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(BitBtn2); });
-    connect(SaveBtn, &QPushButton::clicked, this, [this] { SaveBtnClick(SaveBtn); });
-    connect(DriverBtn, &QPushButton::clicked, this, [this] { DriverBtnClick(DriverBtn); });
-    connect(ShnapShotBtn, &QPushButton::clicked, this, [this] { ShnapShotBtnClick(ShnapShotBtn); });
+    connect(BitBtn1, &TBitBtnXP::OnClick, this, [this] { BitBtn1Click(BitBtn1); });
+    connect(BitBtn2, &TBitBtnXP::OnClick, this, [this] { BitBtn2Click(BitBtn2); });
+    connect(SaveBtn, &TBitBtnXP::OnClick, this, [this] { SaveBtnClick(SaveBtn); });
+    connect(DriverBtn, &TBitBtnXP::OnClick, this, [this] { DriverBtnClick(DriverBtn); });
+    connect(ShnapShotBtn, &TBitBtnXP::OnClick, this, [this] { ShnapShotBtnClick(ShnapShotBtn); });
     ZoomEd->OnChange = [this](QObject* sender) { ZoomEdChange(sender); };
 }
 
@@ -201,7 +218,10 @@ void TMainForm::BuildBottomBar()
     wwwBtn->setAutoRaise(true); // a flat speed button
     wwwBtn->setText(QString::fromUtf8(kMakerSite));
     wwwBtn->setToolTip(QStringLiteral("Auf zur Varnholt Homepage..."));
-    wwwBtn->setGeometry(5, 5, 137, 33);
+    wwwBtn->setIcon(QIcon(QPixmap(QStringLiteral(":/glyphs/web_single.bmp"))));
+    wwwBtn->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // Wide enough for the whole address next to the glyph.
+    wwwBtn->setGeometry(5, 5, std::max(137, wwwBtn->sizeHint().width()), 33);
     connect(wwwBtn, &QToolButton::clicked, this, [this] { wwwBtnClick(wwwBtn); });
 
     Panel8 = new QWidget(Panel7);
@@ -211,16 +231,21 @@ void TMainForm::BuildBottomBar()
     Panel8->setFixedWidth(214);
     bottomLayout->addWidget(Panel8);
 
-    ueberbtn = new QPushButton(QStringLiteral("Info"), Panel8);
-    ueberbtn->setGeometry(0, 8, 101, 30);
-    ueberbtn->setToolTip(QStringLiteral("Informationen über das Programm"));
-    ueberbtn->setCursor(Qt::PointingHandCursor);
-    endebtn = new QPushButton(QStringLiteral("Ende"), Panel8);
-    endebtn->setGeometry(104, 8, 101, 30);
-    endebtn->setToolTip(QStringLiteral("Hiermit verlassen Sie das Programm"));
-    endebtn->setCursor(Qt::PointingHandCursor);
-    connect(ueberbtn, &QPushButton::clicked, this, [this] { ueberbtnClick(ueberbtn); });
-    connect(endebtn, &QPushButton::clicked, this, [this] { endebtnClick(endebtn); });
+    auto pictureButton = [this](const char* picture, const char* pressed, int x, const char* hint) {
+        auto* b = new TImageBtn(Panel8);
+        b->SetPicture(QPixmap(QString::fromLatin1(picture)));
+        b->SetPicture2(QPixmap(QString::fromLatin1(pressed)));
+        b->move(x, 8);
+        b->setToolTip(QString::fromUtf8(hint));
+        b->setCursor(Qt::PointingHandCursor);
+        return b;
+    };
+    ueberbtn = pictureButton(":/buttons/about.png", ":/buttons/about_pressed.png", 0,
+                             "Informationen über das Programm");
+    endebtn = pictureButton(":/buttons/exit.png", ":/buttons/exit_pressed.png", 104,
+                            "Hiermit verlassen Sie das Programm");
+    connect(ueberbtn, &TImageBtn::OnClick, this, [this] { ueberbtnClick(ueberbtn); });
+    connect(endebtn, &TImageBtn::OnClick, this, [this] { endebtnClick(endebtn); });
 }
 
 void TMainForm::ApplyVideoSettings()

@@ -4,6 +4,8 @@
 // commands (the driver's dialogs, snapshot, saving, change of driver, about,
 // the maker's web site, exit).
 
+#include "widgets/ButtonsXP.h"
+#include "widgets/ImageBtnUnit.h"
 #include "capture/VideoFormat.h"
 #include "dib/Pixmill.h"
 
@@ -11,7 +13,6 @@
 #include <QWidget>
 
 class QLabel;
-class QPushButton;
 class QResizeEvent;
 class QScrollArea;
 class QStatusBar;
@@ -66,22 +67,22 @@ public:
 
     // Components.
     QWidget* Panel1 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    QPushButton* BitBtn2 = nullptr;
-    QPushButton* SaveBtn = nullptr;
-    QPushButton* DriverBtn = nullptr;
+    TBitBtnXP* BitBtn1 = nullptr;
+    TBitBtnXP* BitBtn2 = nullptr;
+    TBitBtnXP* SaveBtn = nullptr;
+    TBitBtnXP* DriverBtn = nullptr;
     QLabel* Label2 = nullptr;
     TRxSpinEdit* SmoothEd = nullptr;
     QLabel* Label1 = nullptr;
     TRxSpinEdit* ZoomEd = nullptr;
-    QPushButton* ShnapShotBtn = nullptr;
+    TBitBtnXP* ShnapShotBtn = nullptr;
     TVideo* Video1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QWidget* Panel7 = nullptr;
     QToolButton* wwwBtn = nullptr;
     QWidget* Panel8 = nullptr;
-    QPushButton* ueberbtn = nullptr;
-    QPushButton* endebtn = nullptr;
+    TImageBtn* ueberbtn = nullptr;
+    TImageBtn* endebtn = nullptr;
     TPaneArea* Panel2 = nullptr;
     QWidget* Panel3 = nullptr;
     TSplitter* Splitter1 = nullptr;

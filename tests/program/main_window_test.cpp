@@ -5,6 +5,8 @@
 #include "viewer/PaintBox.h"
 #include "viewer/PictureFile.h"
 #include "widgets/AboutBoxUnit.h"
+#include "widgets/ButtonsXP.h"
+#include "widgets/ImageBtnUnit.h"
 #include "widgets/MakerSite.h"
 #include "widgets/SpinEdit.h"
 
@@ -297,6 +299,32 @@ TEST_F(MainWindow, ChangeOfDriverToAnEmptySlotLeavesNoDriver)
     EXPECT_EQ(errors.texts.size(), 2u);
 }
 
+// A left click on a picture button, as the mouse gives it.
+void clickPicture(TImageBtn* button)
+{
+    const QPointF at(button->width() / 2.0, button->height() / 2.0);
+    QMouseEvent press(QEvent::MouseButtonPress, at, button->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(button, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, button->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(button, &release);
+}
+
+TEST_F(MainWindow, ButtonsCarryTheProgramsPictures)
+{
+    for (TBitBtnXP* b : {form->BitBtn1, form->BitBtn2, form->SaveBtn, form->DriverBtn, form->ShnapShotBtn}) {
+        EXPECT_EQ(b->Glyph().size(), QSize(32, 16)) << b->text().toStdString();
+        EXPECT_EQ(b->NumGlyphs(), 2) << b->text().toStdString();
+    }
+    // Picture buttons take the size of their pictures.
+    EXPECT_EQ(form->ueberbtn->size(), QSize(101, 30));
+    EXPECT_EQ(form->endebtn->size(), QSize(101, 30));
+    EXPECT_FALSE(form->ueberbtn->Picture2().isNull());
+    EXPECT_FALSE(form->wwwBtn->icon().isNull());
+    EXPECT_FALSE(form->windowIcon().isNull());
+}
+
 TEST_F(MainWindow, WebButtonOpensTheMakersSite)
 {
     form->wwwBtn->click();
@@ -312,7 +340,7 @@ TEST_F(MainWindow, EachPressOfTheAboutButtonMakesAndFreesItsOwnDialog)
             shown = about->parentWidget() == form.get();
             about->reject();
         });
-        form->ueberbtn->click();
+        clickPicture(form->ueberbtn);
         EXPECT_TRUE(shown);
         QCoreApplication::processEvents();
         EXPECT_TRUE(form->findChildren<TAboutBox*>().isEmpty());
@@ -322,7 +350,7 @@ TEST_F(MainWindow, EachPressOfTheAboutButtonMakesAndFreesItsOwnDialog)
 TEST_F(MainWindow, ExitButtonClosesTheWindow)
 {
     showForm();
-    form->endebtn->click();
+    clickPicture(form->endebtn);
     EXPECT_FALSE(form->isVisible());
 }
 
