@@ -4,11 +4,13 @@
 #include "app/ErrorHandlingApplication.h"
 #include "app/Language.h"
 #include "app/MainUnit.h"
+#include "app/SelfCheck.h"
 #include "viewer/PrintFUnit.h"
 #include "viewer/ViewPicFUnit.h"
 #include "widgets/AboutBoxUnit.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +42,8 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     ErrorHandlingApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Stillwise"));
 
@@ -54,5 +58,7 @@ int main(int argc, char** argv)
     new TDlgEinstell(mainForm.get());
 
     mainForm->show();
+    if (SelfCheckRequested())
+        InstallSelfCheck(*mainForm, sinceStart);
     return QApplication::exec();
 }

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Installs Stillwise from a build tree into a temporary prefix and checks
+# that the installed program is whole, then builds the Debian package and
+# checks what it holds and what it depends on.
+#   install_test.sh BUILD_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FEHLER: $*" >&2; exit 1; }
+
+# 1. Install into a prefix of our own.
+cmake --install "$build" --prefix "$work/usr" > "$work/install.log"
+for f in bin/stillwise share/applications/stillwise.desktop share/man/man1/stillwise.1 \
+         share/icons/hicolor/scalable/apps/stillwise.svg share/icons/hicolor/48x48/apps/stillwise.png; do
+  [ -e "$work/usr/$f" ] || fail "nicht installiert: $f"
+done
+
+# 2. The desktop entry.
+if ! command -v desktop-file-validate >/dev/null; then
+  if [ "$(id -u)" -eq 0 ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq desktop-file-utils >/dev/null 2>&1 || true
+  fi
+fi
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$work/usr/share/applications/stillwise.desktop" || fail "desktop-file-validate"
+else
+  echo "desktop-file-validate not available: desktop entry check skipped"
+fi
+exec_line=$(grep '^Exec=' "$work/usr/share/applications/stillwise.desktop" | cut -d= -f2)
+[ "$exec_line" = stillwise ] || fail "Exec der Desktop-Datei: $exec_line"
+
+# 3. The installed program starts from the desktop entry's command, away
+#    from the source and build trees, shows its first frame and finds its
+#    pictures and icon.
+(cd "$work" && PATH="$work/usr/bin:$PATH" STILLWISE_SELFCHECK=1 QT_QPA_PLATFORM=offscreen \
+   XDG_CONFIG_HOME="$work/config" timeout 60 "$exec_line") > "$work/start.log" 2>&1 \
+  || { cat "$work/start.log"; fail "das installierte Programm startet nicht"; }
+grep -q "Bilder und Symbol vorhanden" "$work/start.log" || { cat "$work/start.log"; fail "Selbsttest"; }
+grep "erstes Bild" "$work/start.log"
+
+# 4. The Debian package.
+(cd "$build" && cpack -G DEB -B "$work/pkg" > "$work/cpack.log") || { cat "$work/cpack.log"; fail "cpack"; }
+deb=$(ls "$work"/pkg/stillwise_*.deb)
+info=$(dpkg-deb --info "$deb")
+depends=$(printf '%s\n' "$info" | sed -n 's/^ Depends: //p')
+for dep in libqt6widgets6 libqt6gui6 libqt6printsupport6 libv4lconvert0 libjpeg62-turbo qt6-qpa-plugins; do
+  printf '%s' "$depends" | grep -q "$dep" || fail "Abhängigkeit fehlt: $dep (Depends: $depends)"
+done
+contents=$(dpkg-deb --contents "$deb")
+for f in ./usr/bin/stillwise ./usr/share/applications/stillwise.desktop ./usr/share/man/man1/stillwise.1 \
+         ./usr/share/icons/hicolor/48x48/apps/stillwise.png; do
+  printf '%s\n' "$contents" | grep -q " $f\$" || fail "nicht im Paket: $f"
+done
+echo "package: $(basename "$deb")"
+echo "depends: $depends"
+echo "install test passed"
