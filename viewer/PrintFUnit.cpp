@@ -336,41 +336,34 @@ void TPrintForm::DrawPreview(gdi::PainterDC& dc)
 
 void TPrintForm::BreitEditChange(QObject* /*Sender*/)
 {
-    if (FUpdating)
-        return;
-    UpdatingGuard updating(FUpdating);
-    if (SverhCheck->isChecked() && HasPicture()) {
-        const QSize page = print::CurrentPrinter().PageSize();
-        const int PW = page.width();
-        const int PH = page.height();
-        if (PW > 0 && PH > 0) {
-            const int IW = DIBWidth(PrintPic);
-            const int IH = DIBHeight(PrintPic);
-            const double x = coupled(IH, BreitEdit->value(), IW, PW, PH);
-            HochEdit->setValue(truncated(x));
-            if (x > 100 || x < 1)
-                BreitEdit->setValue(truncated(coupled(IW, HochEdit->value(), IH, PH, PW)));
-        }
-    }
-    RepaintPreview();
+    CoupleFields(BreitEdit, HochEdit, true);
 }
 
 void TPrintForm::HochEditChange(QObject* /*Sender*/)
+{
+    CoupleFields(HochEdit, BreitEdit, false);
+}
+
+void TPrintForm::CoupleFields(TSpinEdit* changed, TSpinEdit* other, bool widthChanged)
 {
     if (FUpdating)
         return;
     UpdatingGuard updating(FUpdating);
     if (SverhCheck->isChecked() && HasPicture()) {
         const QSize page = print::CurrentPrinter().PageSize();
-        const int PW = page.width();
-        const int PH = page.height();
-        if (PW > 0 && PH > 0) {
+        if (page.width() > 0 && page.height() > 0) {
+            // Picture and page sides, seen from the field that changed: a is
+            // the picture side the other field follows, b the changed one.
             const int IW = DIBWidth(PrintPic);
             const int IH = DIBHeight(PrintPic);
-            const double x = coupled(IW, HochEdit->value(), IH, PH, PW);
-            BreitEdit->setValue(truncated(x));
+            const int a = widthChanged ? IH : IW;
+            const int b = widthChanged ? IW : IH;
+            const int pa = widthChanged ? page.width() : page.height();
+            const int pb = widthChanged ? page.height() : page.width();
+            const double x = coupled(a, changed->value(), b, pa, pb);
+            other->setValue(truncated(x));
             if (x > 100 || x < 1)
-                HochEdit->setValue(truncated(coupled(IH, BreitEdit->value(), IW, PW, PH)));
+                changed->setValue(truncated(coupled(b, other->value(), a, pb, pa)));
         }
     }
     RepaintPreview();

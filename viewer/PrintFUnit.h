@@ -108,6 +108,8 @@ private:
     void PaintPreviewEvent();
     void DrawPreview(gdi::PainterDC& dc);
     void RepaintPreview();
+    // One coupling of the two percentages under the keep-aspect option.
+    void CoupleFields(TSpinEdit* changed, TSpinEdit* other, bool widthChanged);
     bool HasPicture() const;
     void RestoreSettings();
     void SaveSettings(bool destroying);
