@@ -103,11 +103,15 @@ mount -t overlay overlay -o lowerdir=/lower,upperdir=/upper/u,workdir=/upper/w /
 mount -t proc proc /newroot/proc
 mount -t sysfs sys /newroot/sys
 mount -t devtmpfs dev /newroot/dev
-mount -t tmpfs tmpfs /newroot/tmp
+# A scratch folder of the guest's own. Not over /tmp: the build tree being
+# tested may itself lie below the host's /tmp.
+mkdir -p /newroot/run/vm-scratch
+mount -t tmpfs tmpfs /newroot/run/vm-scratch
 mkdir -p /newroot$results
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000 results /newroot$results
-chroot /newroot /usr/bin/env -i PATH=/usr/bin:/bin HOME=/tmp XDG_RUNTIME_DIR=/tmp LANG=C.UTF-8 \
-    QT_QPA_PLATFORM=offscreen /bin/sh -c "cd /tmp && '$program' $quoted_args" >/newroot$results/log 2>&1
+chroot /newroot /usr/bin/env -i PATH=/usr/bin:/bin HOME=/run/vm-scratch XDG_RUNTIME_DIR=/run/vm-scratch \
+    LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen \
+    /bin/sh -c "cd /run/vm-scratch && '$program' $quoted_args" >/newroot$results/log 2>&1
 echo \$? >/newroot$results/status
 sync
 poweroff -f
