@@ -397,7 +397,7 @@ QSize TMainForm::ZoomedSize() const
 
 void TMainForm::PaintPane(TPaintBox* box, const DIB& picture)
 {
-    if (CorrectedPic.info == nullptr || picture.info == nullptr || picture.bits == nullptr)
+    if (CorrectedPic.info == nullptr || !DIBHoldsPicture(picture))
         return;
     // A new size only lays the box out; the repaint that the resizing
     // brings draws at the new size.

@@ -4,7 +4,7 @@
 
 DIB CopyPicture(const DIB& picture)
 {
-    if (picture.info == nullptr || picture.bits == nullptr)
+    if (!DIBHoldsPicture(picture))
         return {};
     DIB copy = newdib(DIBWidth(picture), DIBHeight(picture), DIBBitCount(picture), nullptr, 0);
     if (copy.bits == nullptr)

@@ -12,7 +12,7 @@ public:
     PictureGuard& operator=(const PictureGuard&) = delete;
 
     const DIB& get() const { return picture_; }
-    bool holdsPicture() const { return picture_.info != nullptr && picture_.bits != nullptr; }
+    bool holdsPicture() const { return DIBHoldsPicture(picture_); }
 
 private:
     DIB picture_;

@@ -111,11 +111,6 @@ void blendRange(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* 
     }
 }
 
-bool holdsPicture(const DIB& r)
-{
-    return r.info != nullptr && r.bits != nullptr;
-}
-
 } // namespace
 
 bool SmoothFrame(DIB& correctedPic, DIB& rawPic, const BITMAPINFO* format, std::size_t formatSize,
@@ -132,8 +127,11 @@ bool SmoothFrame(DIB& correctedPic, DIB& rawPic, const BITMAPINFO* format, std::
     // The history is the previous corrected picture while its row length and
     // height match the new format (width and bit count are not compared).
     const std::int64_t newRowbytes = StandardRowBytes(width, 24);
-    const bool keepHistory = holdsPicture(correctedPic) && correctedPic.rowbytes == newRowbytes &&
+    const bool keepHistory = DIBHoldsPicture(correctedPic) && correctedPic.rowbytes == newRowbytes &&
                              DIBHeight(correctedPic) == height;
+    // Blended in place or read from the old picture before it is freed:
+    // either way its bytes are where they were.
+    const std::uint8_t* history = keepHistory ? correctedPic.bits : nullptr;
 
     // Both pictures are renewed from the format block (their header
     // template; a 24-bit picture takes no colours from it). Every byte of
@@ -143,24 +141,19 @@ bool SmoothFrame(DIB& correctedPic, DIB& rawPic, const BITMAPINFO* format, std::
     // written once.
     DIB corrected = correctedPic;
     DIB raw = rawPic;
-    const std::uint8_t* history = nullptr;
     if (dibfits(correctedPic, width, height, h.biBitCount, 0) && dibfits(rawPic, width, height, h.biBitCount, 0)) {
         renewdib(corrected, width, height, h.biBitCount, format, 0);
         renewdib(raw, width, height, h.biBitCount, format, 0);
-        if (keepHistory)
-            history = corrected.bits;
     } else {
         // New sizes: make both before giving up either old picture, so a
         // failure leaves the pair as it was.
         corrected = newdibuninitialized(width, height, h.biBitCount, format, 0);
         raw = newdibuninitialized(width, height, h.biBitCount, format, 0);
-        if (!holdsPicture(corrected) || !holdsPicture(raw)) {
+        if (!DIBHoldsPicture(corrected) || !DIBHoldsPicture(raw)) {
             deldib(corrected);
             deldib(raw);
             return false;
         }
-        if (keepHistory)
-            history = correctedPic.bits;
     }
 
     const std::size_t rowbytes = static_cast<std::size_t>(corrected.rowbytes);

@@ -15,6 +15,13 @@ std::int32_t DIBBitCount(const DIB& r);
 std::int32_t PowerOfTwo(std::int32_t n);
 std::int32_t DIBColorCount(const DIB& r);
 
+// Whether the record holds a picture: false for a failed newdib or a
+// cleared record.
+inline bool DIBHoldsPicture(const DIB& r)
+{
+    return r.info != nullptr && r.bits != nullptr;
+}
+
 // The colour depth of the screen, in bits per pixel: the depth of a bitmap
 // made compatible with the desktop (24 when no such bitmap can be made).
 std::int32_t ScreenBitsPerPixel();

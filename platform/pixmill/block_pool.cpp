@@ -67,17 +67,4 @@ void BlockPool::give(PixelBlock block)
     free_.push_back(std::move(block));
 }
 
-std::size_t BlockPool::size() const
-{
-    std::lock_guard lock(mutex_);
-    return free_.size();
-}
-
-void BlockPool::clear()
-{
-    std::lock_guard lock(mutex_);
-    free_.clear();
-    bytes_ = 0;
-}
-
 } // namespace pixmill

@@ -39,14 +39,12 @@ public:
     PixelBlock take(std::size_t bytes);
     // Keeps the block for reuse, or frees it when the pool is full.
     void give(PixelBlock block);
-    std::size_t size() const;
-    void clear();
 
     static constexpr std::size_t kMaxBlocks = 8;
     static constexpr std::size_t kMaxBytes = std::size_t{512} << 20;
 
 private:
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::vector<PixelBlock> free_;
     std::size_t bytes_ = 0;
 };

@@ -79,6 +79,22 @@ struct Layout {
     std::size_t headerBytes() const { return sizeof(BITMAPINFOHEADER) + sizeof(RGBQUAD) * tableEntries; }
 };
 
+// Bit counts newdib accepts.
+bool IsSupportedBitCount(int bitcount)
+{
+    switch (bitcount) {
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+        return true;
+    default:
+        return false;
+    }
+}
+
 Picture* livePicture(const DIB& r)
 {
     return static_cast<Picture*>(r.picture);
@@ -184,21 +200,6 @@ DIB makePicture(int width, int height, int bitcount, const BITMAPINFO* source, i
 }
 
 } // namespace
-
-bool IsSupportedBitCount(int bitcount)
-{
-    switch (bitcount) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32:
-        return true;
-    default:
-        return false;
-    }
-}
 
 std::int64_t StandardRowBytes(int width, int bitcount)
 {
@@ -365,12 +366,7 @@ namespace pixmill {
 
 Stats stats()
 {
-    return Stats{registry().count(), static_cast<std::int64_t>(pool().size())};
-}
-
-void trimPool()
-{
-    pool().clear();
+    return Stats{registry().count()};
 }
 
 } // namespace pixmill

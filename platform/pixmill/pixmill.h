@@ -25,9 +25,6 @@ struct DIB {
     HPALETTE hpalette = nullptr;  // owned by the library
 };
 
-// Bit counts newdib accepts.
-bool IsSupportedBitCount(int bitcount);
-
 // Standard stride of a row, or -1 when it does not fit 32 bits.
 std::int64_t StandardRowBytes(int width, int bitcount);
 
@@ -70,12 +67,8 @@ namespace pixmill {
 
 // Bookkeeping for tests and diagnostics.
 struct Stats {
-    std::int64_t livePictures = 0;
-    std::int64_t pooledBlocks = 0;
+    std::int64_t livePictures = 0; // made and not yet freed
 };
 Stats stats();
-
-// Drops the pool of freed pixel blocks.
-void trimPool();
 
 } // namespace pixmill
