@@ -12,6 +12,7 @@
 #include "resources/Resources.h"
 #include "widgets/MakerSite.h"
 #include "widgets/AboutBoxUnit.h"
+#include "widgets/BevelPanel.h"
 #include "widgets/ButtonsXP.h"
 #include "widgets/ImageBtnUnit.h"
 #include "widgets/SpinEdit.h"
@@ -38,14 +39,9 @@ namespace {
 // orange (red 240, green 202, blue 166).
 QWidget* makePaneHeader(QWidget* parent, const QString& caption, QLabel** label)
 {
-    auto* header = new QFrame(parent);
-    header->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    header->setLineWidth(1);
+    auto* header = new BevelPanel(parent, BevelPanel::Bevel::Lowered, BevelPanel::Bevel::Raised,
+                                  QColor(240, 202, 166));
     header->setFixedHeight(25);
-    header->setAutoFillBackground(true);
-    QPalette p = header->palette();
-    p.setColor(QPalette::Window, QColor(240, 202, 166));
-    header->setPalette(p);
     *label = new QLabel(caption, header);
     QFont bold = (*label)->font();
     bold.setBold(true);
