@@ -33,14 +33,6 @@ int saturated(std::int64_t v)
     return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
 }
 
-// percent of size in pixels, rounded to the nearest pixel, halves to even.
-int percentOf(int percent, int size)
-{
-    const std::int64_t product = std::int64_t(percent) * size;
-    const double exact = static_cast<double>(product) / 100.0;
-    return saturated(static_cast<std::int64_t>(std::nearbyint(exact)));
-}
-
 // The percentage of one side that keeps the picture's aspect on the page,
 // given the percentage of the other side: a × p / b × c / d with the first
 // product in integers and the rest in extended precision, kept as a double.
@@ -81,8 +73,9 @@ PrintRect CalcPrintRect(int PW, int PH, int IW, int IH, const PrintOptions& opti
                 r.Height = saturated(t);
         }
     } else {
-        r.Width = percentOf(options.Width, PW);
-        r.Height = percentOf(options.Height, PH);
+        // Percent of the page, to the nearest pixel, halves to even.
+        r.Width = render::RoundHalfEven(double(std::int64_t(options.Width) * PW) / 100.0);
+        r.Height = render::RoundHalfEven(double(std::int64_t(options.Height) * PH) / 100.0);
     }
     if (options.Centred) {
         r.X = saturated((std::int64_t(PW) - r.Width) / 2);
