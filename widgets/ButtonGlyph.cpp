@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -132,28 +133,19 @@ int TButtonGlyph::CreateButtonGlyph(TButtonState state, const GlyphColours& colo
         imageList_ = GlyphCache::Get().GetList(size);
 
     const int source = state < numGlyphs_ ? state : 0;
-    const QImage image =
+    QImage image =
         glyph_.copy(QRect(QPoint(source * size.width(), 0), size)).convertToFormat(QImage::Format_ARGB32);
+    if (state == bsDisabled)
+        image = numGlyphs_ > 1 ? Recoloured(std::move(image), transparentColor_, colours) : Embossed(image, colours);
 
-    int slot;
-    if (state != bsDisabled) {
-        slot = imageList_->Add(image, BottomLeft(image));
-    } else if (numGlyphs_ > 1) {
-        const QImage disabled = Recoloured(image, transparentColor_, colours);
-        slot = imageList_->Add(disabled, BottomLeft(disabled));
-    } else {
-        const QImage embossed = Embossed(image, colours);
-        slot = imageList_->Add(embossed, BottomLeft(embossed));
-    }
-    indexes_[state] = slot;
-    return slot;
+    indexes_[state] = imageList_->Add(image, BottomLeft(image));
+    return indexes_[state];
 }
 
 void TButtonGlyph::Draw(QPainter& painter, QPoint at, TButtonState state, const GlyphColours& colours)
 {
-    if (glyph_.isNull() || glyph_.width() == 0 || glyph_.height() == 0)
-        return;
+    // No bitmap, no slot: CreateButtonGlyph answers -1 and makes no list.
     const int slot = CreateButtonGlyph(state, colours);
-    if (slot != -1 && imageList_)
+    if (slot != -1)
         imageList_->Draw(painter, slot, at);
 }
