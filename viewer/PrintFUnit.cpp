@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
@@ -96,19 +97,6 @@ protected:
 
 private:
     TPrintForm& form_;
-};
-
-// Holds FUpdating for the length of one coupling step, also when the step
-// fails, so the couplings keep working after an error.
-class TPrintForm::UpdatingGuard {
-public:
-    explicit UpdatingGuard(bool& flag) : flag_(flag) { flag_ = true; }
-    ~UpdatingGuard() { flag_ = false; }
-    UpdatingGuard(const UpdatingGuard&) = delete;
-    UpdatingGuard& operator=(const UpdatingGuard&) = delete;
-
-private:
-    bool& flag_;
 };
 
 TPrintForm::TPrintForm(QWidget* owner) : QDialog(owner)
@@ -341,7 +329,9 @@ void TPrintForm::CoupleFields(TSpinEdit* changed, TSpinEdit* other, bool widthCh
 {
     if (FUpdating)
         return;
-    UpdatingGuard updating(FUpdating);
+    // Cleared again also when the step fails, so the couplings keep working
+    // after an error.
+    const QScopedValueRollback updating(FUpdating, true);
     if (SverhCheck->isChecked() && HasPicture()) {
         const QSize page = print::CurrentPrinter().PageSize();
         if (page.width() > 0 && page.height() > 0) {

@@ -101,7 +101,6 @@ protected:
 
 private:
     class PreviewBox;
-    class UpdatingGuard;
 
     void BuildControls();
     void ConnectHandlers();
