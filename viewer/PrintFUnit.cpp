@@ -300,10 +300,7 @@ void TPrintForm::DrawPreview(gdi::PainterDC& dc)
     const int left = (BW - pw) / 2;
     const int top = (BH - ph) / 2;
 
-    QPainter& painter = dc.painter();
-    painter.setPen(Qt::white);
-    painter.setBrush(Qt::white);
-    painter.fillRect(left, top, pw, ph, Qt::white);
+    dc.painter().fillRect(left, top, pw, ph, Qt::white);
 
     if (!HasPicture())
         return;
