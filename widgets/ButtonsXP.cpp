@@ -183,14 +183,9 @@ TBitBtnXP::HelpHandler TBitBtnXP::SetHelpHandler(HelpHandler handler)
     return std::exchange(CurrentHelpHandler(), std::move(handler));
 }
 
-void TBitBtnXP::SetGlyphInternal(const QImage& glyph)
-{
-    glyph_.SetGlyph(glyph);
-}
-
 void TBitBtnXP::SetGlyph(const QImage& glyph)
 {
-    SetGlyphInternal(glyph);
+    glyph_.SetGlyph(glyph);
     glyphModified_ = true;
 }
 
@@ -220,7 +215,7 @@ void TBitBtnXP::SetKind(TBitBtnXPKind kind)
         UpdateDefaultStyled(window()->focusWidget());
         setText(KindCaption(kind));
         modalResult_ = row.modalResult;
-        SetGlyphInternal(StockGlyph(kind));
+        glyph_.SetGlyph(StockGlyph(kind));
         SetNumGlyphs(2);
         glyphModified_ = false;
     }
@@ -336,10 +331,15 @@ void TBitBtnXP::showEvent(QShowEvent* event)
     glyph_.CreateButtonGlyph(isEnabled() ? bsUp : bsDisabled, Colours());
 }
 
+QSize TBitBtnXP::CaptionSize() const
+{
+    return text().isEmpty() ? QSize(0, 0) : fontMetrics().size(Qt::TextShowMnemonic, text());
+}
+
 QSize TBitBtnXP::sizeHint() const
 {
     const QSize glyph = glyph_.ImageSize();
-    const QSize caption = text().isEmpty() ? QSize(0, 0) : fontMetrics().size(Qt::TextShowMnemonic, text());
+    const QSize caption = CaptionSize();
     const int gap = glyph.width() > 0 && caption.width() > 0 ? std::max(spacing_, 0) : 0;
     const bool stacked = layout_ == blGlyphTop || layout_ == blGlyphBottom;
     QSize content = stacked
@@ -403,13 +403,11 @@ void TBitBtnXP::paintEvent(QPaintEvent*)
 
     if (defaultStyled_)
         r = rect().adjusted(1, 1, -1, -1);
-    p.setFont(font());
     if (pressed)
         r.translate(1, 1);
 
     const QString caption = text();
-    const QSize textSize = caption.isEmpty() ? QSize(0, 0) : fontMetrics().size(Qt::TextShowMnemonic, caption);
-    const ButtonLayoutResult layout = CalcButtonLayout(r, glyph_.ImageSize(), textSize, layout_, margin_, spacing_,
+    const ButtonLayoutResult layout = CalcButtonLayout(r, glyph_.ImageSize(), CaptionSize(), layout_, margin_, spacing_,
                                                        layoutDirection() == Qt::RightToLeft);
     glyph_.Draw(p, layout.glyphPos, state, Colours());
     if (!caption.isEmpty()) {

@@ -96,7 +96,8 @@ private:
     void FocusChanged(QWidget* now);
     void UpdateDefaultStyled(QWidget* focus);
     GlyphColours Colours() const;
-    void SetGlyphInternal(const QImage& glyph);
+    // The caption's measured size, mnemonic marks left out; empty without one.
+    QSize CaptionSize() const;
 
     TButtonGlyph glyph_;
     QMetaObject::Connection focusConnection_;
