@@ -33,18 +33,6 @@ bool makeSpans(int xDest, int yDest, int destWidth, int destHeight, int xSrc, in
     return true;
 }
 
-bool isDirectFormat(const QImage& image)
-{
-    switch (image.format()) {
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32:
-    case QImage::Format_ARGB32_Premultiplied:
-        return true;
-    default:
-        return false;
-    }
-}
-
 void drawIntoImage(QImage& image, const QRect& clip, const Span& x, const Span& y, const PixelSource& source)
 {
     const QRect visible = clip & image.rect();

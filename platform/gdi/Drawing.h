@@ -21,9 +21,6 @@ bool makeSpans(int xDest, int yDest, int destWidth, int destHeight, int xSrc, in
 // only inside clip (image coordinates).
 void drawIntoImage(QImage& image, const QRect& clip, const Span& x, const Span& y, const PixelSource& source);
 
-// True for the image formats drawIntoImage writes.
-bool isDirectFormat(const QImage& image);
-
 // Draws through an active painter; coordinates are the painter's logical
 // ones. smooth asks a scaling device for smoothing.
 void drawThroughPainter(QPainter& painter, const Span& x, const Span& y, const PixelSource& source, bool smooth);

@@ -1,5 +1,7 @@
 #include "platform/gdi/PixelSource.h"
 
+#include "platform/pixmill/pixmill.h"
+
 #include <QImage>
 
 #include <algorithm>
@@ -24,6 +26,18 @@ bool formatFor(int bitCount, PixelFormat& format)
 
 } // namespace
 
+bool isDirectFormat(const QImage& image)
+{
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool PixelSource::setDib(const BITMAPINFO* info, const void* bits, UINT usage)
 {
     if (!info)
@@ -45,8 +59,8 @@ bool PixelSource::setDibBand(const BITMAPINFO* info, const void* bits, UINT usag
         return false;
     if (!formatFor(h.biBitCount, format_))
         return false;
-    const std::int64_t stride = ((std::int64_t{h.biWidth} * h.biBitCount + 31) / 32) * 4;
-    if (stride > std::numeric_limits<std::int32_t>::max())
+    const std::int64_t stride = StandardRowBytes(h.biWidth, h.biBitCount);
+    if (stride < 0)
         return false;
     width_ = h.biWidth;
     height_ = h.biHeight < 0 ? -h.biHeight : h.biHeight;
@@ -80,16 +94,8 @@ bool PixelSource::setDibBand(const BITMAPINFO* info, const void* bits, UINT usag
 
 bool PixelSource::setImage(const QImage& image)
 {
-    if (image.isNull() || image.depth() != 32)
+    if (image.isNull() || !isDirectFormat(image))
         return false;
-    switch (image.format()) {
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32:
-    case QImage::Format_ARGB32_Premultiplied:
-        break;
-    default:
-        return false;
-    }
     format_ = PixelFormat::Bgrx32;
     width_ = image.width();
     height_ = image.height();

@@ -12,6 +12,10 @@ class QImage;
 
 namespace gdi {
 
+// The 32-bit image formats whose pixels are 0xAARRGGBB words: the images a
+// PixelSource reads and drawIntoImage writes.
+bool isDirectFormat(const QImage& image);
+
 enum class PixelFormat { Index1, Index4, Index8, Rgb555, Bgr24, Bgrx32 };
 
 class PixelSource {
@@ -23,7 +27,7 @@ public:
     // not fit 32 bits.
     bool setDib(const BITMAPINFO* info, const void* bits, UINT usage);
     bool setDibBand(const BITMAPINFO* info, const void* bits, UINT usage, int firstRow, int rowCount);
-    // The pixels of a 32-bit image (RGB32 or ARGB32, alpha ignored).
+    // The pixels of an image of a direct format (alpha ignored).
     bool setImage(const QImage& image);
 
     int width() const { return width_; }
