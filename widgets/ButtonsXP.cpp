@@ -146,17 +146,15 @@ QString KindCaption(TBitBtnXPKind kind)
 
 const QImage& StockGlyph(TBitBtnXPKind kind)
 {
-    static std::array<QImage, kKinds.size()> glyphs;
-    static std::array<bool, kKinds.size()> loaded{};
-    const auto i = static_cast<std::size_t>(kind);
-    if (!loaded.at(i)) {
-        loaded[i] = true;
-        if (const char* name = kKinds[i].glyphName) {
-            StillwiseInitResources();
-            glyphs[i] = QImage(QStringLiteral(":/glyphs/stock/%1.bmp").arg(QLatin1String(name)));
-        }
-    }
-    return glyphs[i];
+    static const std::array<QImage, kKinds.size()> glyphs = [] {
+        StillwiseInitResources();
+        std::array<QImage, kKinds.size()> loaded;
+        for (std::size_t i = 0; i < kKinds.size(); ++i)
+            if (const char* name = kKinds[i].glyphName)
+                loaded[i] = QImage(QStringLiteral(":/glyphs/stock/%1.bmp").arg(QLatin1String(name)));
+        return loaded;
+    }();
+    return glyphs.at(static_cast<std::size_t>(kind));
 }
 
 TBitBtnXP::TBitBtnXP(QWidget* parent) : QPushButton(parent)

@@ -114,6 +114,6 @@ private:
 };
 
 // The caption and the stock glyph of a kind (no glyph for bkCustom). The
-// glyphs are loaded on first use and kept until the program ends.
+// glyphs are loaded together on first use and kept until the program ends.
 QString KindCaption(TBitBtnXPKind kind);
 const QImage& StockGlyph(TBitBtnXPKind kind);
