@@ -72,11 +72,10 @@ void TImageBtn::mouseMoveEvent(QMouseEvent* event)
         QWidget::mouseMoveEvent(event);
         return;
     }
-    const QPoint at = event->position().toPoint();
-    if (at.x() < 0 || at.x() >= width() || at.y() < 0 || at.y() >= height())
-        ShowNormal();
-    else
+    if (rect().contains(event->position().toPoint()))
         ShowPressed();
+    else
+        ShowNormal();
 }
 
 void TImageBtn::mouseReleaseEvent(QMouseEvent* event)
