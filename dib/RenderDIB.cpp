@@ -250,7 +250,8 @@ void RenderDIB(HDC DC, int DestX, int DestY, int DestWidth, int DestHeight, cons
         entry.select(chosen);
     gdi::SetStretchBltMode(DC, COLORONCOLOR);
 
-    if (render::TakesHalftoneWay(DIBBitCount(Dib), ScreenBitsPerPixel, Halftone))
+    // The screen is probed for 24-bit pictures only, but then on every call.
+    if (DIBBitCount(Dib) == 24 && ScreenBitsPerPixel() <= 8 && Halftone)
         drawHalftoned(DC, r, Dib, Rop, chosen, entry);
     else
         drawOnDevice(DC, r, Dib, Rop);

@@ -45,14 +45,6 @@ int RoundHalfEven(double q);
 // source lies in the picture (then r is left part-way and must not be drawn).
 bool ClipToPicture(Rects& r, int W, int H);
 
-// The halftone way is taken for a 24-bit picture on a screen of 8 bits or
-// fewer when the caller allows it. screenBits is asked only for 24 bits.
-template <typename ScreenBits>
-bool TakesHalftoneWay(int bitCount, ScreenBits screenBits, bool halftone)
-{
-    return bitCount == 24 && screenBits() <= 8 && halftone;
-}
-
 // Fills scratch (DestWidth x DestHeight, same bit count as source, pixel
 // bytes zero) from the source rectangle, nearest neighbour, first and last
 // pixels matched. Supports 1, 4, 8 and 24 bits; leaves other bit counts
