@@ -4,6 +4,7 @@
 #include "platform/avicap/SourceDialog.h"
 
 #include <QImage>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 
@@ -350,7 +351,7 @@ void VideoWindow::streamFailed(const QString& message)
     ReportToUser(message);
 }
 
-void VideoWindow::paintEvent(QPaintEvent*)
+void VideoWindow::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
@@ -359,12 +360,23 @@ void VideoWindow::paintEvent(QPaintEvent*)
         return;
     const int width = h->biWidth;
     const int height = h->biHeight < 0 ? -h->biHeight : h->biHeight;
-    const int stride = static_cast<int>(frame_.bytes.size() / static_cast<std::size_t>(height));
+    const bool bottomUp = h->biHeight > 0;
+    const std::size_t stride = frame_.bytes.size() / static_cast<std::size_t>(height);
+    // Unscaled, only the rows this paint exposes are needed: this window
+    // repaints for every frame and may be almost hidden.
+    QRect shown(0, 0, width, height);
+    if (!scale_) {
+        shown &= event->rect();
+        if (shown.isEmpty())
+            return;
+    }
+    const int first = bottomUp ? height - 1 - shown.bottom() : shown.top();
+    std::uint8_t* rows = frame_.bytes.data() + static_cast<std::size_t>(first) * stride;
     QImage image;
     if (h->biBitCount == 24) {
-        image = QImage(frame_.bytes.data(), width, height, stride, QImage::Format_BGR888);
+        image = QImage(rows, width, shown.height(), static_cast<qsizetype>(stride), QImage::Format_BGR888);
     } else if (h->biBitCount == 8) {
-        image = QImage(frame_.bytes.data(), width, height, stride, QImage::Format_Indexed8);
+        image = QImage(rows, width, shown.height(), static_cast<qsizetype>(stride), QImage::Format_Indexed8);
         const std::vector<std::uint8_t>& format = driver_->format();
         const std::size_t entries =
             std::min<std::size_t>(ColorTableEntries(*h), (format.size() - h->biSize) / sizeof(RGBQUAD));
@@ -377,12 +389,12 @@ void VideoWindow::paintEvent(QPaintEvent*)
         return;
     }
     // Rows arrive bottom row first.
-    if (h->biHeight > 0)
+    if (bottomUp)
         image = image.mirrored(false, true);
     if (scale_)
         painter.drawImage(rect(), image);
     else
-        painter.drawImage(0, 0, image);
+        painter.drawImage(0, shown.top(), image);
 }
 
 } // namespace avicap
