@@ -14,25 +14,12 @@
 
 namespace {
 
+using widget_test::GlyphStrip;
 using widget_test::Grab;
 using widget_test::Rgb;
 
-const QRgb kOlive = qRgb(128, 128, 0);
-const QRgb kRed = qRgb(255, 0, 0);
-const QRgb kGrey = qRgb(128, 128, 128);
-
-// Two images of 16 x 16: red (up) and grey (disabled), olive bottom-left.
-QImage RedGreyGlyph()
-{
-    QImage strip(32, 16, QImage::Format_RGB32);
-    strip.fill(kRed);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 16; x < 32; ++x)
-            strip.setPixel(x, y, kGrey);
-    strip.setPixel(0, 15, kOlive);
-    strip.setPixel(16, 15, kOlive);
-    return strip;
-}
+using widget_test::kOlive;
+using widget_test::kRed;
 
 class StyleOverride {
 public:
@@ -115,7 +102,7 @@ TEST(BitBtnXP, KindReadsCustomOnceItsRowNoLongerHolds)
 
     TBitBtnXP glyph;
     glyph.SetKind(bkYes);
-    glyph.SetGlyph(RedGreyGlyph());
+    glyph.SetGlyph(GlyphStrip(2));
     EXPECT_EQ(glyph.Kind(), bkCustom);
     // Back to a stock kind: the glyph is the stock one again.
     glyph.SetKind(bkNo);
@@ -274,7 +261,7 @@ TEST_P(BitBtnXPPicture, GlyphSitsWhereTheLayoutPutsItAndMovesWhenPressed)
     const QString look = themed ? QStringLiteral("themed") : QStringLiteral("classic");
     TBitBtnXP b;
     b.resize(100, 30);
-    b.SetGlyph(RedGreyGlyph());
+    b.SetGlyph(GlyphStrip(2)); // red up image, grey disabled image
     b.show();
 
     // Face 96 x 26 inside the classic frame, the whole button when themed:
@@ -304,16 +291,9 @@ TEST_P(BitBtnXPPicture, GlyphSitsWhereTheLayoutPutsItAndMovesWhenPressed)
 TEST_P(BitBtnXPPicture, ThirdImageIsTheDownImage)
 {
     StyleOverride style(GetParam());
-    QImage strip(48, 16, QImage::Format_RGB32);
-    strip.fill(kRed);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 32; x < 48; ++x)
-            strip.setPixel(x, y, qRgb(0, 0, 255));
-    for (int i = 0; i < 3; ++i)
-        strip.setPixel(i * 16, 15, kOlive);
     TBitBtnXP b;
     b.resize(100, 30);
-    b.SetGlyph(strip);
+    b.SetGlyph(GlyphStrip(3)); // red, grey, blue
     ASSERT_EQ(b.NumGlyphs(), 3);
     b.setDown(true);
     b.show();

@@ -1,5 +1,6 @@
 #include "widgets/ButtonGlyph.h"
 #include "widgets/GlyphCache.h"
+#include "widget_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -7,27 +8,14 @@
 
 namespace {
 
-const QRgb kOlive = qRgb(128, 128, 0);
-const QRgb kRed = qRgb(255, 0, 0);
-const QRgb kGrey = qRgb(128, 128, 128);
+using widget_test::GlyphStrip;
+using widget_test::kGrey;
+using widget_test::kOlive;
+using widget_test::kRed;
+
 const QRgb kWhite = qRgb(255, 255, 255);
 const QRgb kBlack = qRgb(0, 0, 0);
 const GlyphColours kColours{qRgb(10, 20, 30), qRgb(250, 240, 230), qRgb(60, 70, 80)};
-
-// `images` images of size x size, each filled with its own colour except
-// for the olive bottom-left pixel, image 1 grey.
-QImage Strip(int images, int size = 16)
-{
-    const QRgb fills[] = {kRed, kGrey, qRgb(0, 0, 255), qRgb(0, 255, 0)};
-    QImage strip(images * size, size, QImage::Format_RGB32);
-    for (int i = 0; i < images; ++i) {
-        for (int y = 0; y < size; ++y)
-            for (int x = 0; x < size; ++x)
-                strip.setPixel(i * size + x, y, fills[i % 4]);
-        strip.setPixel(i * size, size - 1, kOlive);
-    }
-    return strip;
-}
 
 QRgb SlotPixel(const TButtonGlyph& g, TButtonState state, int x, int y)
 {
@@ -52,7 +40,7 @@ TEST(ButtonGlyph, ImageCountFollowsTheBitmapsShape)
 TEST(ButtonGlyph, TransparentColourIsBottomLeftOrWhiteForOneBit)
 {
     TButtonGlyph g;
-    g.SetGlyph(Strip(2));
+    g.SetGlyph(GlyphStrip(2));
     EXPECT_EQ(g.TransparentColor() | 0xff000000u, kOlive);
     QImage mono(16, 16, QImage::Format_Mono);
     mono.fill(0);
@@ -63,7 +51,7 @@ TEST(ButtonGlyph, TransparentColourIsBottomLeftOrWhiteForOneBit)
 TEST(ButtonGlyph, StateImagesComeFromTheirOwnImageOrTheFirst)
 {
     TButtonGlyph two;
-    two.SetGlyph(Strip(2));
+    two.SetGlyph(GlyphStrip(2));
     const int up = two.CreateButtonGlyph(bsUp, kColours);
     EXPECT_EQ(two.CreateButtonGlyph(bsDown, kColours), up); // fewer than three: the up image
     EXPECT_EQ(two.ImageIndex(bsDown), -1);
@@ -74,7 +62,7 @@ TEST(ButtonGlyph, StateImagesComeFromTheirOwnImageOrTheFirst)
     EXPECT_EQ(qAlpha(SlotPixel(two, bsUp, 1, 15)), 255);
 
     TButtonGlyph three;
-    three.SetGlyph(Strip(3));
+    three.SetGlyph(GlyphStrip(3));
     three.CreateButtonGlyph(bsDown, kColours);
     EXPECT_NE(three.ImageIndex(bsDown), -1);
     EXPECT_EQ(SlotPixel(three, bsDown, 5, 5), qRgb(0, 0, 255));
@@ -82,7 +70,7 @@ TEST(ButtonGlyph, StateImagesComeFromTheirOwnImageOrTheFirst)
 
 TEST(ButtonGlyph, DisabledImageOfTwoOrMoreIsRecoloured)
 {
-    QImage strip = Strip(2);
+    QImage strip = GlyphStrip(2);
     strip.setPixel(16 + 1, 1, kWhite);
     strip.setPixel(16 + 2, 1, kOlive);
     strip.setPixel(16 + 3, 1, kRed);
@@ -120,8 +108,8 @@ TEST(ButtonGlyph, SlotsAreSharedReleasedAndReused)
     ASSERT_EQ(GlyphCache::Existing() ? GlyphCache::Existing()->ListCount() : 0, 0);
     auto a = std::make_unique<TButtonGlyph>();
     auto b = std::make_unique<TButtonGlyph>();
-    a->SetGlyph(Strip(2));
-    b->SetGlyph(Strip(2));
+    a->SetGlyph(GlyphStrip(2));
+    b->SetGlyph(GlyphStrip(2));
     EXPECT_EQ(a->CreateButtonGlyph(bsUp, kColours), 0);
     EXPECT_EQ(a->CreateButtonGlyph(bsDisabled, kColours), 1);
     EXPECT_EQ(b->CreateButtonGlyph(bsUp, kColours), 2);
@@ -131,13 +119,13 @@ TEST(ButtonGlyph, SlotsAreSharedReleasedAndReused)
 
     // A glyph of another size gets a list of its own.
     TButtonGlyph other;
-    other.SetGlyph(Strip(2, 18));
+    other.SetGlyph(GlyphStrip(2, 18));
     other.CreateButtonGlyph(bsUp, kColours);
     EXPECT_NE(other.ImageList(), list);
     EXPECT_EQ(GlyphCache::Existing()->ListCount(), 2);
 
     // A new bitmap releases the old images; the list stays for b.
-    a->SetGlyph(Strip(2));
+    a->SetGlyph(GlyphStrip(2));
     EXPECT_EQ(a->ImageIndex(bsUp), -1);
     EXPECT_EQ(a->ImageList(), nullptr);
     EXPECT_EQ(list->Count(), 1);
@@ -168,7 +156,7 @@ TEST(ButtonGlyph, CacheIsDestroyedWithTheLastGlyphThatFindsItEmpty)
 {
     {
         TButtonGlyph g;
-        g.SetGlyph(Strip(2));
+        g.SetGlyph(GlyphStrip(2));
         g.CreateButtonGlyph(bsUp, kColours);
         EXPECT_NE(GlyphCache::Existing(), nullptr);
     }

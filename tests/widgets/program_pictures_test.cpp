@@ -13,7 +13,7 @@
 
 namespace {
 
-const QRgb kOlive = qRgb(128, 128, 0);
+using widget_test::kOlive;
 
 QImage Load(const QString& path)
 {
