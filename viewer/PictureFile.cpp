@@ -111,7 +111,7 @@ PictureFormat FormatForFile(const QString& fileName, const QString& selectedFilt
 
 QImage ImageFromDIB(const DIB& picture)
 {
-    if (picture.info == nullptr || picture.bits == nullptr)
+    if (!DIBHoldsPicture(picture))
         return {};
     const BITMAPINFOHEADER& h = picture.info->bmiHeader;
     const int width = h.biWidth;

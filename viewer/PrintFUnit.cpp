@@ -57,6 +57,12 @@ int truncated(double x)
 
 const char* const kJobTitle = "Lumora Bild";
 
+// Whether the record holds a picture with pixels to lay out.
+bool hasPixels(const DIB& picture)
+{
+    return DIBHoldsPicture(picture) && DIBWidth(picture) > 0 && DIBHeight(picture) > 0;
+}
+
 } // namespace
 
 PrintRect CalcPrintRect(int PW, int PH, int IW, int IH, const PrintOptions& options)
@@ -231,11 +237,6 @@ PrintOptions TPrintForm::Options() const
     return o;
 }
 
-bool TPrintForm::HasPicture() const
-{
-    return PrintPic.info != nullptr && DIBWidth(PrintPic) > 0 && DIBHeight(PrintPic) > 0;
-}
-
 // ---- Preview -------------------------------------------------------------
 
 void TPrintForm::PrintPaintBoxPaint(QObject* /*Sender*/)
@@ -302,7 +303,7 @@ void TPrintForm::DrawPreview(gdi::PainterDC& dc)
 
     dc.painter().fillRect(left, top, pw, ph, Qt::white);
 
-    if (!HasPicture())
+    if (!hasPixels(PrintPic))
         return;
     const int IW = DIBWidth(PrintPic);
     const int IH = DIBHeight(PrintPic);
@@ -329,7 +330,7 @@ void TPrintForm::CoupleFields(TSpinEdit* changed, TSpinEdit* other, bool widthCh
     // Cleared again also when the step fails, so the couplings keep working
     // after an error.
     const QScopedValueRollback updating(FUpdating, true);
-    if (SverhCheck->isChecked() && HasPicture()) {
+    if (SverhCheck->isChecked() && hasPixels(PrintPic)) {
         const QSize page = print::CurrentPrinter().PageSize();
         if (page.width() > 0 && page.height() > 0) {
             // Picture and page sides, seen from the field that changed: a is
@@ -458,7 +459,7 @@ namespace {
 void printOnePage(QWidget* owner, const DIB& picture)
 {
     // A record without a picture has nothing to lay out or print.
-    if (!picture.info || !picture.bits || DIBWidth(picture) <= 0 || DIBHeight(picture) <= 0)
+    if (!hasPixels(picture))
         return;
     QPointer<TPrintForm> dialog = new TPrintForm(owner);
     // The owner may take the dialog with it; then there is nothing to free.

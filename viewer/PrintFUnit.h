@@ -109,7 +109,6 @@ private:
     void RepaintPreview();
     // One coupling of the two percentages under the keep-aspect option.
     void CoupleFields(TSpinEdit* changed, TSpinEdit* other, bool widthChanged);
-    bool HasPicture() const;
     void RestoreSettings();
     void SaveSettings(bool destroying);
     // Runs a handler reached from a control. An error is handed to the

@@ -115,7 +115,7 @@ void TViewPicForm::ZoomEdChange(QObject* /*Sender*/)
 
 void TViewPicForm::PaintBox1Paint(QObject* /*Sender*/)
 {
-    if (ViewPic.info == nullptr || ViewPic.bits == nullptr)
+    if (!DIBHoldsPicture(ViewPic))
         return;
     // A new size only resizes; the repaint that follows draws.
     const QSize z = ZoomedSize();
