@@ -56,11 +56,6 @@ void SystemPrinter::UseMinimumMargins()
     printer_->setPageMargins(layout.minimumMargins(), layout.units());
 }
 
-QString SystemPrinter::PrinterName() const
-{
-    return bound_;
-}
-
 QSize SystemPrinter::PageSize()
 {
     QPrinter& device = Device();

@@ -22,9 +22,6 @@ public:
     QPainter& Canvas() override;
     bool Setup(QWidget* parent) override;
 
-    // The queue the program prints on now, empty when there is none.
-    QString PrinterName() const;
-
 private:
     // The device, bound to the current printer. Throws kNoDefaultPrinter.
     QPrinter& Device();
