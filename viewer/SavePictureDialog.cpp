@@ -13,7 +13,7 @@ namespace {
 // folder, else the home folder.
 struct Proposal {
     QString folder;
-    QString filter;
+    PictureFormat format;
 };
 
 Proposal& proposal()
@@ -22,7 +22,7 @@ Proposal& proposal()
         QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
         if (folder.isEmpty() || !QFileInfo(folder).isDir())
             folder = QDir::homePath();
-        return Proposal{folder, FilterFor(PictureFormat::Png)};
+        return Proposal{folder, PictureFormat::Png};
     }();
     return p;
 }
@@ -32,10 +32,9 @@ Proposal& proposal()
 QString SavePictureAs(QWidget* owner, const DIB& picture)
 {
     Proposal& last = proposal();
-    QString proposed = QDir(last.folder).filePath(QStringLiteral("Schnappschuss.") +
-                                                  SuffixFor(FormatForFile(QString(), last.filter)));
+    QString proposed = QDir(last.folder).filePath(QStringLiteral("Schnappschuss.") + SuffixFor(last.format));
     for (;;) {
-        QString filter = last.filter;
+        QString filter = FilterFor(last.format);
         QString fileName = desktop::CurrentShell().saveFileName(owner, QStringLiteral("Schnappschuß speichern"),
                                                                 proposed, PictureFileFilters(), &filter);
         if (fileName.isEmpty())
@@ -43,7 +42,7 @@ QString SavePictureAs(QWidget* owner, const DIB& picture)
         const PictureFormat format = FormatForFile(fileName, filter);
         if (QFileInfo(fileName).suffix().isEmpty())
             fileName += QLatin1Char('.') + SuffixFor(format);
-        last.filter = FilterFor(format);
+        last.format = format;
 
         QString reason;
         if (WritePictureFile(picture, fileName, format, &reason)) {
