@@ -38,28 +38,13 @@ int ImageDC::depth() const
     return image_.isNull() ? 24 : image_.depth();
 }
 
-MemoryDC::MemoryDC(int bitsPixel)
-    : stock_(std::make_unique<Bitmap>(1, 1, bitsPixel)), selected_(stock_.get()), bitsPixel_(bitsPixel)
-{
-    stock_->setSelectedInto(this);
-}
+MemoryDC::MemoryDC(int bitsPixel) : slot_(this, bitsPixel), bitsPixel_(bitsPixel) {}
 
-MemoryDC::~MemoryDC()
-{
-    if (selected_)
-        selected_->setSelectedInto(nullptr);
-}
+MemoryDC::~MemoryDC() = default;
 
 HGDIOBJ MemoryDC::SelectObject(HGDIOBJ object)
 {
-    auto* bitmap = dynamic_cast<Bitmap*>(object);
-    if (!bitmap || (bitmap->selectedInto() && bitmap->selectedInto() != this))
-        return nullptr;
-    HBITMAP previous = selected_;
-    previous->setSelectedInto(nullptr);
-    selected_ = bitmap;
-    selected_->setSelectedInto(this);
-    return previous;
+    return slot_.select(object);
 }
 
 BOOL MemoryDC::aboutToDelete()
@@ -69,17 +54,18 @@ BOOL MemoryDC::aboutToDelete()
 
 const QImage* MemoryDC::sourceImage() const
 {
-    return &selected_->image();
+    return &slot_.bitmap().image();
 }
 
 void MemoryDC::paint(const Span& x, const Span& y, const PixelSource& source)
 {
-    drawIntoImage(selected_->image(), selected_->image().rect(), x, y, source);
+    QImage& image = slot_.bitmap().image();
+    drawIntoImage(image, image.rect(), x, y, source);
 }
 
 QSize MemoryDC::size() const
 {
-    return selected_->image().size();
+    return slot_.bitmap().image().size();
 }
 
 int MemoryDC::depth() const

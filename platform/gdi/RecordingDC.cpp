@@ -29,17 +29,12 @@ RecordingDC::RecordingDC(HDC target) : RecordingDC(std::make_shared<Journal>(), 
 RecordingDC::RecordingDC(std::shared_ptr<Journal> journal, std::string name, HDC ownedTarget)
     : journal_(std::move(journal)), name_(std::move(name)), target_(ownedTarget), ownsTarget_(ownedTarget != nullptr)
 {
-    if (!target_) {
-        stock_ = std::make_unique<Bitmap>(1, 1, journal_->bitsPixel);
-        selected_ = stock_.get();
-        selected_->setSelectedInto(this);
-    }
+    if (!target_)
+        slot_ = std::make_unique<BitmapSlot>(this, journal_->bitsPixel);
 }
 
 RecordingDC::~RecordingDC()
 {
-    if (selected_ && selected_->selectedInto() == this)
-        selected_->setSelectedInto(nullptr);
     if (ownsTarget_)
         gdi::DeleteDC(target_);
 }
@@ -181,14 +176,7 @@ HGDIOBJ RecordingDC::SelectObject(HGDIOBJ object)
         return nullptr;
     if (target_)
         return target_->SelectObject(object);
-    auto* bitmap = dynamic_cast<Bitmap*>(object);
-    if (!bitmap || (bitmap->selectedInto() && bitmap->selectedInto() != this))
-        return nullptr;
-    HBITMAP previous = selected_;
-    previous->setSelectedInto(nullptr);
-    selected_ = bitmap;
-    selected_->setSelectedInto(this);
-    return previous;
+    return slot_->select(object);
 }
 
 BOOL RecordingDC::StretchBlt(int xDest, int yDest, int destWidth, int destHeight, HDC source, int xSrc, int ySrc,
@@ -214,7 +202,7 @@ const QImage* RecordingDC::sourceImage() const
 {
     if (target_)
         return target_->sourceImage();
-    return selected_ ? &selected_->image() : nullptr;
+    return slot_ ? &slot_->bitmap().image() : nullptr;
 }
 
 } // namespace gdi

@@ -81,8 +81,7 @@ private:
     std::string name_;
     HDC target_;
     bool ownsTarget_ = false;
-    std::unique_ptr<Bitmap> stock_; // selected at first when there is no target
-    HBITMAP selected_ = nullptr;
+    std::unique_ptr<BitmapSlot> slot_; // only when there is no target
 };
 
 } // namespace gdi

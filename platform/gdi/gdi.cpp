@@ -14,6 +14,29 @@ Bitmap::Bitmap(int width, int height, int bitsPixel)
 
 Bitmap::~Bitmap() = default;
 
+BitmapSlot::BitmapSlot(DeviceContext* owner, int bitsPixel)
+    : owner_(owner), stock_(std::make_unique<Bitmap>(1, 1, bitsPixel)), selected_(stock_.get())
+{
+    selected_->setSelectedInto(owner_);
+}
+
+BitmapSlot::~BitmapSlot()
+{
+    selected_->setSelectedInto(nullptr);
+}
+
+HGDIOBJ BitmapSlot::select(HGDIOBJ object)
+{
+    auto* bitmap = dynamic_cast<Bitmap*>(object);
+    if (!bitmap || (bitmap->selectedInto() && bitmap->selectedInto() != owner_))
+        return nullptr;
+    HBITMAP previous = selected_;
+    previous->setSelectedInto(nullptr);
+    selected_ = bitmap;
+    selected_->setSelectedInto(owner_);
+    return previous;
+}
+
 DeviceContext::~DeviceContext() = default;
 
 HPALETTE DeviceContext::SelectPalette(HPALETTE palette, BOOL)

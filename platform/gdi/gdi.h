@@ -264,8 +264,6 @@ public:
     explicit ImageDC(QImage& image);
     ~ImageDC() override;
 
-    QImage& image() { return image_; }
-
     // Limits drawing to a rectangle of the image (the whole image at first).
     void setClipRect(const QRect& clip) { clip_ = clip; }
 
@@ -281,8 +279,29 @@ private:
     QRect clip_;
 };
 
-// A memory context: draws into the bitmap selected into it (at first a 1 x 1
-// bitmap of its own), and is the source of StretchBlt.
+// The bitmap selected into a memory context: at first a 1 x 1 bitmap of the
+// context's own. A bitmap is selected into one context at a time; the one
+// selected last is let go when the slot goes.
+class BitmapSlot {
+public:
+    BitmapSlot(DeviceContext* owner, int bitsPixel);
+    ~BitmapSlot();
+    BitmapSlot(const BitmapSlot&) = delete;
+    BitmapSlot& operator=(const BitmapSlot&) = delete;
+
+    // Selects a bitmap that no other context holds; answers the one it
+    // replaces, or null on failure.
+    HGDIOBJ select(HGDIOBJ object);
+    Bitmap& bitmap() const { return *selected_; }
+
+private:
+    DeviceContext* owner_;
+    std::unique_ptr<Bitmap> stock_;
+    HBITMAP selected_;
+};
+
+// A memory context: draws into the bitmap selected into it, and is the
+// source of StretchBlt.
 class MemoryDC : public SurfaceDC {
 public:
     explicit MemoryDC(int bitsPixel);
@@ -291,7 +310,6 @@ public:
     HGDIOBJ SelectObject(HGDIOBJ object) override;
     BOOL aboutToDelete() override;
     const QImage* sourceImage() const override;
-    HBITMAP selectedBitmap() const { return selected_; }
 
 protected:
     void paint(const Span& x, const Span& y, const PixelSource& source) override;
@@ -299,8 +317,7 @@ protected:
     int depth() const override;
 
 private:
-    std::unique_ptr<Bitmap> stock_;
-    HBITMAP selected_;
+    BitmapSlot slot_;
     int bitsPixel_;
 };
 
