@@ -2,13 +2,18 @@
 // A printer for tests: a page of a given size drawn into an image, with every
 // job, setup and failure counted.
 
+#include "PrintTestSupport.h"
+
 #include "platform/print/Printer.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
 
 #include <functional>
 #include <memory>
+
+#include <gtest/gtest.h>
 
 class FakePrinter : public print::Printer {
 public:
@@ -76,4 +81,26 @@ public:
 private:
     QImage image_;
     std::unique_ptr<QPainter> painter_;
+};
+
+// A test with a FakePrinter as the program's printer, no stored settings, no
+// error shown yet, and a 640 x 480 quadrant picture.
+class FakePrinterTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        TestApp();
+        RemoveSettings();
+        ShownErrors().clear();
+        picture = MakeQuadrantPicture(640, 480);
+    }
+    void TearDown() override
+    {
+        QApplication::processEvents();
+        deldib(picture);
+    }
+
+    FakePrinter printer;
+    print::ScopedPrinter use{printer};
+    DIB picture{};
 };

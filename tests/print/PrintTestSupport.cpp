@@ -1,12 +1,18 @@
 #include "PrintTestSupport.h"
 
+#include "viewer/PrintFUnit.h"
+
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdlib>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -97,4 +103,17 @@ bool SameColour(QColor a, QColor b, int tolerance)
 {
     return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
            std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+void WhenPrintDialogOpens(std::function<void(TPrintForm&)> answer)
+{
+    QTimer::singleShot(0, [answer] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* form = qobject_cast<TPrintForm*>(w); form && form->isVisible()) {
+                answer(*form);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no print dialog open";
+    });
 }

@@ -10,6 +10,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class TPrintForm;
+
 // The application (made on first use) with its error sink collecting texts.
 ErrorHandlingApplication& TestApp();
 QStringList& ShownErrors();
@@ -31,3 +35,7 @@ inline const QColor kBottomLeft{40, 50, 210};
 inline const QColor kBottomRight{230, 210, 40};
 
 bool SameColour(QColor a, QColor b, int tolerance);
+
+// Runs answer on the print dialog as soon as the event loop finds it open;
+// a test failure when none is.
+void WhenPrintDialogOpens(std::function<void(TPrintForm&)> answer);

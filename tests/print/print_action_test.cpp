@@ -22,15 +22,6 @@
 
 namespace {
 
-TPrintForm* openPrintForm()
-{
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* form = qobject_cast<TPrintForm*>(w); form && form->isVisible())
-            return form;
-    }
-    return nullptr;
-}
-
 int printForms()
 {
     int n = 0;
@@ -39,42 +30,11 @@ int printForms()
     return n;
 }
 
-// Runs answer on the print dialog as soon as it is open.
-void whenDialogOpens(std::function<void(TPrintForm&)> answer)
-{
-    QTimer::singleShot(0, [answer] {
-        TPrintForm* form = openPrintForm();
-        if (!form) {
-            ADD_FAILURE() << "no print dialog open";
-            return;
-        }
-        answer(*form);
-    });
-}
-
-class PrintActionTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        TestApp();
-        RemoveSettings();
-        ShownErrors().clear();
-        picture = MakeQuadrantPicture(640, 480);
-    }
-    void TearDown() override
-    {
-        QApplication::processEvents();
-        deldib(picture);
-    }
-
-    FakePrinter printer;
-    print::ScopedPrinter use{printer};
-    DIB picture{};
-};
+using PrintActionTest = FakePrinterTest;
 
 TEST_F(PrintActionTest, OkPrintsOnePageWithThePictureFillingThePageWidth)
 {
-    whenDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
+    WhenPrintDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
     PrintPicture(nullptr, picture);
     QApplication::processEvents();
 
@@ -98,7 +58,7 @@ TEST_F(PrintActionTest, OkPrintsOnePageWithThePictureFillingThePageWidth)
 
 TEST_F(PrintActionTest, UserDefinedSizeWithoutCentringStartsAtTheCorner)
 {
-    whenDialogOpens([](TPrintForm& form) {
+    WhenPrintDialogOpens([](TPrintForm& form) {
         form.SverhCheck->setChecked(false);
         form.ZentrCheck->setChecked(false);
         form.UserdefCheck->setChecked(true);
@@ -119,7 +79,7 @@ TEST_F(PrintActionTest, UserDefinedSizeWithoutCentringStartsAtTheCorner)
 TEST_F(PrintActionTest, FullPageWithKeepAspectOnALandscapePageFillsTheHeight)
 {
     printer.page = {660, 480};
-    whenDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
+    WhenPrintDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
     PrintPicture(nullptr, picture);
     ASSERT_EQ(1, printer.ended);
     // t = 495 > 480: 640 x 480 at (10, 0).
@@ -132,7 +92,7 @@ TEST_F(PrintActionTest, FullPageWithKeepAspectOnALandscapePageFillsTheHeight)
 
 TEST_F(PrintActionTest, CancelPrintsNothingButWritesTheSettings)
 {
-    whenDialogOpens([](TPrintForm& form) { form.CancelBitBtn2->click(); });
+    WhenPrintDialogOpens([](TPrintForm& form) { form.CancelBitBtn2->click(); });
     PrintPicture(nullptr, picture);
     EXPECT_EQ(0, printer.begun);
     EXPECT_EQ(0, printForms());
@@ -143,7 +103,7 @@ TEST_F(PrintActionTest, CancelPrintsNothingButWritesTheSettings)
 TEST_F(PrintActionTest, AFailureAfterTheJobBeganDropsTheJobAndTheNextPrintWorks)
 {
     printer.failWhilePrinting = true;
-    whenDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
+    WhenPrintDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
     PrintPicture(nullptr, picture);
     QApplication::processEvents();
     EXPECT_EQ(1, printer.begun);
@@ -154,7 +114,7 @@ TEST_F(PrintActionTest, AFailureAfterTheJobBeganDropsTheJobAndTheNextPrintWorks)
     EXPECT_EQ(QStringList{QStringLiteral("Zur Zeit ist kein Standard-Drucker gewählt")}, ShownErrors());
 
     printer.failWhilePrinting = false;
-    whenDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
+    WhenPrintDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
     PrintPicture(nullptr, picture);
     QApplication::processEvents();
     EXPECT_EQ(1, printer.ended);
@@ -164,7 +124,7 @@ TEST_F(PrintActionTest, AFailureAfterTheJobBeganDropsTheJobAndTheNextPrintWorks)
 TEST_F(PrintActionTest, AJobStillOpenStopsTheNextOneWithoutTouchingIt)
 {
     print::PrintJob other(printer, QStringLiteral("anderer Auftrag"));
-    whenDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
+    WhenPrintDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
     PrintPicture(nullptr, picture);
     QApplication::processEvents();
     EXPECT_EQ(QStringList{QStringLiteral("Das Drucken ist im Gang")}, ShownErrors());
@@ -178,7 +138,7 @@ TEST_F(PrintActionTest, AJobStillOpenStopsTheNextOneWithoutTouchingIt)
 TEST_F(PrintActionTest, WithoutAPrinterTheActionReportsAndPrintsNothing)
 {
     printer.available = false;
-    whenDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
+    WhenPrintDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
     PrintPicture(nullptr, picture);
     QApplication::processEvents();
     EXPECT_EQ(0, printer.begun);

@@ -197,19 +197,6 @@ QRect inkBox(const QImage& page)
 
 // ---- Printing through the action ------------------------------------------
 
-void whenDialogOpens(std::function<void(TPrintForm&)> answer)
-{
-    QTimer::singleShot(0, [answer] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* form = qobject_cast<TPrintForm*>(w); form && form->isVisible()) {
-                answer(*form);
-                return;
-            }
-        }
-        ADD_FAILURE() << "no print dialog open";
-    });
-}
-
 class RealPrint : public ::testing::Test {
 protected:
     void SetUp() override
@@ -232,7 +219,7 @@ protected:
         TViewPicForm viewer;
         viewer.ViewPic = picture;
         viewer.show();
-        whenDialogOpens(std::move(answer));
+        WhenPrintDialogOpens(std::move(answer));
         viewer.PrintBrn->click();
         QApplication::processEvents();
         viewer.hide();

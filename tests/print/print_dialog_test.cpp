@@ -22,21 +22,8 @@
 
 namespace {
 
-class PrintDialogTest : public ::testing::Test {
+class PrintDialogTest : public FakePrinterTest {
 protected:
-    void SetUp() override
-    {
-        TestApp();
-        RemoveSettings();
-        ShownErrors().clear();
-        picture = MakeQuadrantPicture(640, 480);
-    }
-    void TearDown() override
-    {
-        QApplication::processEvents();
-        deldib(picture);
-    }
-
     // A form over the test picture on a page of the given size.
     std::unique_ptr<TPrintForm> makeForm(QSize page, DIB pic = {})
     {
@@ -50,10 +37,6 @@ protected:
     {
         return form.PrintPaintBox->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
-
-    FakePrinter printer;
-    print::ScopedPrinter use{printer};
-    DIB picture{};
 };
 
 // ---- Couplings ---------------------------------------------------------------
