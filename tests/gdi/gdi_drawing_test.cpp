@@ -12,16 +12,7 @@
 
 using testpic::compareDrawing;
 using testpic::Picture;
-
-namespace {
-
-int stretch(HDC dc, QRect dest, const DIB& pic, QRect src)
-{
-    return gdi::StretchDIBits(dc, dest.x(), dest.y(), dest.width(), dest.height(), src.x(), src.y(), src.width(),
-                              src.height(), pic.bits, pic.info, DIB_RGB_COLORS, SRCCOPY);
-}
-
-} // namespace
+using testpic::stretch;
 
 class EveryDepth : public ::testing::TestWithParam<int> {};
 

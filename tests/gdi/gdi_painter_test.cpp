@@ -18,6 +18,7 @@
 
 using testpic::compareDrawing;
 using testpic::Picture;
+using testpic::stretch;
 
 namespace {
 
@@ -30,12 +31,6 @@ QApplication& app()
     // static objects are destroyed at exit.
     static QApplication* a = new QApplication(argc, argv);
     return *a;
-}
-
-int stretch(HDC dc, QRect dest, const DIB& pic, QRect src)
-{
-    return gdi::StretchDIBits(dc, dest.x(), dest.y(), dest.width(), dest.height(), src.x(), src.y(), src.width(),
-                              src.height(), pic.bits, pic.info, DIB_RGB_COLORS, SRCCOPY);
 }
 
 // Shows a picture stretched over the whole widget, drawn in paintEvent.

@@ -3,6 +3,7 @@
 // their pixels should look like on a 32-bit device.
 
 #include "dib/Pixmill.h"
+#include "platform/gdi/gdi.h"
 
 #include <QImage>
 
@@ -83,6 +84,14 @@ inline int centreSample(int k, int n, int m)
     return static_cast<int>((2 * std::int64_t{k} + 1) * m / (2 * std::int64_t{n}));
 }
 
+// StretchDIBits of the source rectangle (y counted up from the bottom) into
+// the destination rectangle, as SRCCOPY.
+inline int stretch(HDC dc, QRect dest, const DIB& pic, QRect src)
+{
+    return gdi::StretchDIBits(dc, dest.x(), dest.y(), dest.width(), dest.height(), src.x(), src.y(), src.width(),
+                              src.height(), pic.bits, pic.info, DIB_RGB_COLORS, SRCCOPY);
+}
+
 inline constexpr QRgb kSentinel = 0xff123456u;
 
 inline QImage sentinelImage(int width, int height, QImage::Format format = QImage::Format_RGB32)
@@ -98,7 +107,6 @@ inline QImage sentinelImage(int width, int height, QImage::Format format = QImag
 inline std::string compareDrawing(const QImage& image, const QRect& dest, const DIB& pic, const QRect& src,
                                   bool mirrorX = false, bool mirrorY = false)
 {
-    const int H = DIBHeight(pic);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
             QRgb want = kSentinel;
@@ -111,7 +119,6 @@ inline std::string compareDrawing(const QImage& image, const QRect& dest, const 
                 const int sx = src.left() + centreSample(i, dest.width(), src.width());
                 const int fromTop = centreSample(j, dest.height(), src.height());
                 const int sy = src.top() + src.height() - 1 - fromTop; // memory row
-                (void)H;
                 want = expectedColour(pic, sx, sy);
             }
             const QRgb got = image.pixel(x, y) | 0xff000000u;
