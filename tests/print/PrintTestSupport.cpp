@@ -117,3 +117,10 @@ void WhenPrintDialogOpens(std::function<void(TPrintForm&)> answer)
         ADD_FAILURE() << "no print dialog open";
     });
 }
+
+QString ScreenshotPath(const QString& name)
+{
+    const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../../screenshots");
+    QDir().mkpath(dir);
+    return dir + QLatin1Char('/') + name;
+}

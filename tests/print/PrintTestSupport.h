@@ -39,3 +39,7 @@ bool SameColour(QColor a, QColor b, int tolerance);
 // Runs answer on the print dialog as soon as the event loop finds it open;
 // a test failure when none is.
 void WhenPrintDialogOpens(std::function<void(TPrintForm&)> answer);
+
+// The path of a picture for people to look at, in <build>/screenshots/
+// (the folder is made when missing).
+QString ScreenshotPath(const QString& name);

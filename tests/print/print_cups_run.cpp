@@ -234,12 +234,8 @@ protected:
         EXPECT_TRUE(QFile::exists(pdf)) << pdf.toStdString();
         EXPECT_EQ(1, pageCount(pdf));
         QImage page = renderPage(pdf);
-        if (shotName) {
-            // For people to look at: <build>/screenshots/.
-            const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../../screenshots");
-            QDir().mkpath(dir);
-            page.save(dir + QLatin1Char('/') + QLatin1String(shotName));
-        }
+        if (shotName) // for people to look at
+            page.save(ScreenshotPath(QLatin1String(shotName)));
         return page;
     }
 
@@ -290,9 +286,7 @@ TEST_F(RealPrint, TheSetupDialogKeepsThePrintableArea)
     QTimer::singleShot(0, [&seen] {
         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
             seen = true;
-            const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../../screenshots");
-            QDir().mkpath(dir);
-            dialog->grab().save(dir + QStringLiteral("/printer_setup.png"));
+            dialog->grab().save(ScreenshotPath(QStringLiteral("printer_setup.png")));
             dialog->accept();
         }
     });

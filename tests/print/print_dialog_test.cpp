@@ -379,11 +379,9 @@ TEST_F(PrintDialogTest, ScreenshotOfTheDialog)
     auto form = makeForm({4800, 6600});
     form->show();
     QApplication::processEvents();
-    const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/../../screenshots");
-    QDir().mkpath(dir);
     const QImage shot = form->grab().toImage();
     EXPECT_EQ(QSize(427, 328), shot.size());
-    EXPECT_TRUE(shot.save(dir + QStringLiteral("/print_dialog.png")));
+    EXPECT_TRUE(shot.save(ScreenshotPath(QStringLiteral("print_dialog.png"))));
 }
 
 } // namespace
