@@ -47,7 +47,7 @@ void drawIntoImage(QImage& image, const QRect& clip, const Span& x, const Span& 
 namespace {
 
 // The scratch rows for drawing the visible part through a painter; kept from
-// call to call so that painting a pane allocates nothing.
+// call to call so that painting a pane allocates no picture-sized buffer.
 std::vector<std::uint32_t>& scratchBuffer()
 {
     static thread_local std::vector<std::uint32_t> buffer;

@@ -104,7 +104,9 @@ public:
     RowWriter(const PixelSource& source, const Mapping& mapping)
         : source_(source), columns_(mapping.columns()), straight_(mapping.straightColumns())
     {
-        if (source.format() == PixelFormat::Bgr24) {
+        // Byte offsets for the gathering loop; a straight run is converted
+        // as one block and needs none.
+        if (source.format() == PixelFormat::Bgr24 && !straight_) {
             offsets_.reserve(columns_.size());
             for (std::int32_t c : columns_)
                 offsets_.push_back(c * 3);
