@@ -140,7 +140,7 @@ public:
     OwnedDIB(const OwnedDIB&) = delete;
     OwnedDIB& operator=(const OwnedDIB&) = delete;
     const DIB& get() const { return dib_; }
-    bool valid() const { return dib_.info && dib_.bits; }
+    bool valid() const { return DIBHoldsPicture(dib_); }
 
 private:
     DIB dib_;
@@ -235,7 +235,7 @@ void drawOnDevice(HDC DC, const render::Rects& r, const DIB& Dib, DWORD Rop)
 void RenderDIB(HDC DC, int DestX, int DestY, int DestWidth, int DestHeight, const DIB& Dib, int SrcX, int SrcY,
                int SrcWidth, int SrcHeight, bool Halftone, DWORD Rop, bool UseOwnPalette, HPALETTE Palette)
 {
-    if (!Dib.info || !Dib.bits)
+    if (!DIBHoldsPicture(Dib))
         return;
     const int W = DIBWidth(Dib), H = DIBHeight(Dib);
     if (W <= 0 || H <= 0)
