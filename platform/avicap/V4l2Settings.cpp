@@ -10,6 +10,14 @@ namespace avicap {
 
 namespace {
 
+// A text from a fixed-size field of a V4L2 record, which has no zero at its
+// end when it fills the field.
+QString fieldText(const __u8* field, std::size_t size)
+{
+    const auto* text = reinterpret_cast<const char*>(field);
+    return QString::fromUtf8(text, static_cast<qsizetype>(strnlen(text, size)));
+}
+
 // German names for the controls most cameras have; others keep the
 // device's own name.
 QString controlName(std::uint32_t id, const v4l2_queryctrl& q)
@@ -40,8 +48,7 @@ QString controlName(std::uint32_t id, const v4l2_queryctrl& q)
     const auto it = german.find(id);
     if (it != german.end())
         return QString::fromUtf8(it->second);
-    return QString::fromUtf8(reinterpret_cast<const char*>(q.name), static_cast<int>(strnlen(
-                                                                          reinterpret_cast<const char*>(q.name), sizeof q.name)));
+    return fieldText(q.name, sizeof q.name);
 }
 
 // Sizes offered where a device takes any size within limits.
@@ -103,10 +110,7 @@ std::vector<ControlInfo> V4l2Driver::Controls::list()
                 if (driver_.ioctl(VIDIOC_QUERYMENU, &m) != 0)
                     continue;
                 const QString text =
-                    q.type == V4L2_CTRL_TYPE_MENU
-                        ? QString::fromUtf8(reinterpret_cast<const char*>(m.name),
-                                            static_cast<int>(strnlen(reinterpret_cast<const char*>(m.name), sizeof m.name)))
-                        : QString::number(m.value);
+                    q.type == V4L2_CTRL_TYPE_MENU ? fieldText(m.name, sizeof m.name) : QString::number(m.value);
                 c.items.emplace_back(i, text);
             }
         }
@@ -151,9 +155,7 @@ std::vector<PixelFormatChoice> V4l2Driver::Formats::list()
             continue;
         PixelFormatChoice choice;
         choice.fourcc = desc.pixelformat;
-        choice.description = QString::fromUtf8(reinterpret_cast<const char*>(desc.description),
-                                               static_cast<int>(strnlen(reinterpret_cast<const char*>(desc.description),
-                                                                        sizeof desc.description)));
+        choice.description = fieldText(desc.description, sizeof desc.description);
 
         std::vector<std::pair<int, int>> sizes;
         v4l2_frmsizeenum size{};
