@@ -71,8 +71,7 @@ std::vector<DriverSlot> DriverCatalog::drivers() const
         system_.close(fd);
         if (!known)
             continue;
-        const std::uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
-        if (!(caps & V4L2_CAP_VIDEO_CAPTURE) || !(caps & V4L2_CAP_STREAMING))
+        if (!StreamsVideo(cap))
             continue;
         slot.name = fieldText(cap.card, sizeof cap.card);
         slot.version = fieldText(cap.driver, sizeof cap.driver) + " " + versionText(cap.version) + " " + node;

@@ -62,6 +62,13 @@ QString ConnectErrorText(int error, const std::string& node)
     }
 }
 
+bool StreamsVideo(const v4l2_capability& cap)
+{
+    // A node of a device with several nodes speaks for itself in device_caps.
+    const std::uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
+    return (caps & V4L2_CAP_VIDEO_CAPTURE) && (caps & V4L2_CAP_STREAMING);
+}
+
 V4l2Driver::V4l2Driver(V4l2System& system, std::string node) : system_(system), node_(std::move(node)) {}
 
 V4l2Driver::~V4l2Driver()
@@ -95,8 +102,7 @@ bool V4l2Driver::connect(QString& error)
         lose();
         return false;
     }
-    const std::uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
-    if (!(caps & V4L2_CAP_VIDEO_CAPTURE) || !(caps & V4L2_CAP_STREAMING)) {
+    if (!StreamsVideo(cap)) {
         error = QStringLiteral("Das Gerät %1 liefert keine Videobilder.").arg(QString::fromStdString(node_));
         lose();
         return false;

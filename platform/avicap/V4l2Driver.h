@@ -101,4 +101,8 @@ private:
 // The German text for a failed connect, by the errno that caused it.
 QString ConnectErrorText(int error, const std::string& node);
 
+// Whether a device, by what VIDIOC_QUERYCAP answers, captures video through
+// streaming buffers (the only way this driver takes frames).
+bool StreamsVideo(const v4l2_capability& cap);
+
 } // namespace avicap
