@@ -22,6 +22,16 @@ bool deviceGone(int error)
     return error == ENODEV || error == ENXIO || error == ENOENT || error == EBADF;
 }
 
+// The record that names one of the capture queue's mapped buffers.
+v4l2_buffer mappedBuffer(std::uint32_t index)
+{
+    v4l2_buffer buffer{};
+    buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    buffer.memory = V4L2_MEMORY_MMAP;
+    buffer.index = index;
+    return buffer;
+}
+
 QString streamErrorText(int error)
 {
     if (deviceGone(error))
@@ -201,10 +211,7 @@ bool V4l2Driver::allocateBuffers(QString& error)
         return false;
     }
     for (std::uint32_t i = 0; i < request.count; ++i) {
-        v4l2_buffer buffer{};
-        buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        buffer.memory = V4L2_MEMORY_MMAP;
-        buffer.index = i;
+        v4l2_buffer buffer = mappedBuffer(i);
         if (ioctl(VIDIOC_QUERYBUF, &buffer) < 0) {
             error = ConnectErrorText(errno, node_);
             releaseBuffers();
@@ -245,10 +252,7 @@ void V4l2Driver::lose()
 bool V4l2Driver::startStream()
 {
     for (std::uint32_t i = 0; i < buffers_.size(); ++i) {
-        v4l2_buffer buffer{};
-        buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        buffer.memory = V4L2_MEMORY_MMAP;
-        buffer.index = i;
+        v4l2_buffer buffer = mappedBuffer(i);
         if (ioctl(VIDIOC_QBUF, &buffer) < 0) {
             stopStream();
             return false;
@@ -350,9 +354,7 @@ void V4l2Driver::run(unsigned session)
         if (ready == 0)
             continue;
 
-        v4l2_buffer buffer{};
-        buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        buffer.memory = V4L2_MEMORY_MMAP;
+        v4l2_buffer buffer = mappedBuffer(0); // the device says which one it fills
         if (ioctl(VIDIOC_DQBUF, &buffer) < 0) {
             const int error = errno;
             if ((error == EAGAIN || error == EINTR) && !(fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)))
