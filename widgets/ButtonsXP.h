@@ -72,8 +72,6 @@ public:
     // every button whose Default is set.
     bool DefaultStyled() const { return defaultStyled_; }
 
-    const TButtonGlyph& ButtonGlyph() const { return glyph_; }
-
     // Room for glyph and caption side by side (or stacked) inside the frame.
     QSize sizeHint() const override;
 

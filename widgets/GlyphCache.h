@@ -56,7 +56,6 @@ public:
 
     bool Empty() const { return lists_.empty(); }
     int ListCount() const { return static_cast<int>(lists_.size()); }
-    const GlyphImageList* List(int index) const { return lists_.at(static_cast<std::size_t>(index)).get(); }
 
 private:
     std::vector<std::unique_ptr<GlyphImageList>> lists_;

@@ -23,8 +23,6 @@ public:
     // Takes a copy; the caller keeps its own picture.
     void SetPicture2(const QPixmap& picture);
 
-    bool PressedShown() const { return pressedShown_; }
-
 signals:
     // A left button pressed and released on the control. The normal picture
     // is back on screen before this is raised.
