@@ -1,26 +1,34 @@
 // What one camera frame costs before it reaches the frame callback: taking
 // it from the device and converting it into bottom-up 24-bit BGR, for YUYV
 // and MJPEG cameras (a simulated device that costs nothing itself), and
-// what the built-in test camera needs to draw one frame. Compare with
-// Memcpy/W/H, the cost of copying the finished frame once.
+// what the built-in test camera needs to draw one frame; and the repaint
+// the capture window makes for every frame, inside a control of 1 x 1
+// pixels as the program holds it. Compare with Memcpy/W/H, the cost of
+// copying the finished frame once.
 
+#include "platform/avicap/TestCamera.h"
 #include "platform/avicap/TestScene.h"
 #include "platform/avicap/V4l2Driver.h"
+#include "platform/avicap/VideoWindow.h"
 #include "tests/avicap/SimulatedV4l2.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
+// A widget application, as the other benchmarks of this program expect to
+// find one when they run after these.
 void ensureApplication()
 {
     static int argc = 1;
     static char name[] = "stillwise-bench";
     static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     if (QCoreApplication::instance() == nullptr)
-        static QCoreApplication app(argc, argv);
+        static QApplication app(argc, argv);
 }
 
 void captureFrames(benchmark::State& state, std::uint32_t fourcc)
@@ -78,8 +86,45 @@ void TestCameraFrame(benchmark::State& state)
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * frame.size()));
 }
 
+struct PaintCounter : QObject {
+    std::int64_t paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+void CaptureWindowPaint(benchmark::State& state)
+{
+    ensureApplication();
+    const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+    QWidget top;
+    top.resize(320, 240);
+    QWidget control(&top);
+    control.setGeometry(0, 0, 1, 1);
+    avicap::VideoWindow window([](int) { return std::make_unique<avicap::TestCamera>(1); }, &control);
+    window.setGeometry(0, 0, width, height);
+    top.show();
+    QCoreApplication::processEvents();
+    if (window.message(WM_CAP_DRIVER_CONNECT, 0, 0) != 1 ||
+        !window.driver()->formats()->apply({V4L2_PIX_FMT_BGR24, width, height, {}}) ||
+        window.message(WM_CAP_GRAB_FRAME, 0, 0) != 1) {
+        state.SkipWithError("the test camera gives no frame");
+        return;
+    }
+    PaintCounter counter;
+    window.installEventFilter(&counter);
+    for (auto _ : state)
+        window.repaint();
+    // Each repaint must have painted, or nothing was measured.
+    const auto repaints = std::max<benchmark::IterationCount>(1, state.iterations());
+    state.counters["paints_per_repaint"] = static_cast<double>(counter.paints) / static_cast<double>(repaints);
+}
+
 } // namespace
 
 BENCHMARK(CaptureYUYV)->ArgNames({"W", "H"})->Args({1280, 720})->Args({1920, 1080})->UseRealTime();
 BENCHMARK(CaptureMJPEG)->ArgNames({"W", "H"})->Args({1280, 720})->Args({1920, 1080})->UseRealTime();
 BENCHMARK(TestCameraFrame)->ArgNames({"W", "H"})->Args({640, 480})->Args({1920, 1080});
+BENCHMARK(CaptureWindowPaint)->ArgNames({"W", "H"})->Args({640, 480})->Args({1920, 1080});
