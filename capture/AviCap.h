@@ -7,11 +7,6 @@
 
 #include "platform/avicap/avicap.h"
 
-// Callback shapes a capture window invokes (each answers 1).
-using TCapStatusCallbackProc = CAPSTATUSCALLBACK;
-using TCapVideoCallbackProc = CAPVIDEOCALLBACK;
-using TCapWaveCallbackProc = CAPWAVECALLBACK;
-
 LRESULT capSetCallbackOnStatus(HWND hwnd, CAPSTATUSCALLBACK fpProc);
 LRESULT capSetCallbackOnFrame(HWND hwnd, CAPVIDEOCALLBACK fpProc);
 LRESULT capSetCallbackOnVideoStream(HWND hwnd, CAPVIDEOCALLBACK fpProc);
