@@ -31,7 +31,6 @@ public:
 
     // Prepares for frames of this device format.
     void setSource(const v4l2_format& source);
-    std::size_t stride() const { return stride_; }
     std::size_t imageBytes() const { return stride_ * height_; }
 
     // One frame; `out` is resized to imageBytes(). False when the frame
