@@ -1,11 +1,10 @@
 #include "app/DlgTreiber.h"
+#include "widgets/CentreOnScreen.h"
 
 #include <QComboBox>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 
 TDlgEinstell::TDlgEinstell(QWidget* owner) : QDialog(owner)
@@ -48,9 +47,5 @@ TDlgEinstell::TDlgEinstell(QWidget* owner) : QDialog(owner)
 void TDlgEinstell::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
 }

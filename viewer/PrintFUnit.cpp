@@ -6,6 +6,7 @@
 #include "platform/print/Printer.h"
 #include "viewer/PrintErrorRelay.h"
 #include "viewer/PrintFormStorage.h"
+#include "widgets/CentreOnScreen.h"
 #include "widgets/SpinEdit.h"
 
 #include <QCheckBox>
@@ -375,11 +376,7 @@ void TPrintForm::setVisible(bool visible)
 {
     if (visible && !shown_ && !isVisible()) {
         shown_ = true;
-        if (const QScreen* s = screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(s->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        CentreOnScreen(this, screen());
         Guarded([this] { RestoreSettings(); });
     }
     QDialog::setVisible(visible);

@@ -5,12 +5,11 @@
 #include "viewer/PrintFUnit.h"
 #include "viewer/SavePictureDialog.h"
 #include "widgets/SpinEdit.h"
+#include "widgets/CentreOnScreen.h"
 #include "widgets/UrlOpener.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -89,11 +88,7 @@ void TViewPicForm::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     // Centred on the desktop, whatever window it belongs to.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
 }
 
 QSize TViewPicForm::ZoomedSize() const

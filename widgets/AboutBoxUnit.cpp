@@ -5,12 +5,12 @@
 #include "widgets/ButtonsXP.h"
 #include "widgets/JpegDecoder.h"
 #include "widgets/MakerSite.h"
+#include "widgets/CentreOnScreen.h"
 #include "widgets/UrlOpener.h"
 
 #include <QDate>
 #include <QFile>
 #include <QLabel>
-#include <QScreen>
 #include <QUrl>
 
 namespace {
@@ -142,6 +142,5 @@ void TAboutBox::reject()
 void TAboutBox::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (const QScreen* s = screen())
-        move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    CentreOnScreen(this, screen());
 }
