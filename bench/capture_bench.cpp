@@ -12,28 +12,17 @@
 #include "platform/avicap/VideoWindow.h"
 #include "tests/avicap/SimulatedV4l2.h"
 
+#include "bench_application.h"
+
 #include <QApplication>
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
-// A widget application, as the other benchmarks of this program expect to
-// find one when they run after these.
-void ensureApplication()
-{
-    static int argc = 1;
-    static char name[] = "stillwise-bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (QCoreApplication::instance() == nullptr)
-        static QApplication app(argc, argv);
-}
-
 void captureFrames(benchmark::State& state, std::uint32_t fourcc)
 {
-    ensureApplication();
+    BenchApplication();
     const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
     simv4l2::Camera camera = simv4l2::MakeCamera();
     camera.sizes = {{static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)}};
@@ -97,7 +86,7 @@ struct PaintCounter : QObject {
 
 void CaptureWindowPaint(benchmark::State& state)
 {
-    ensureApplication();
+    BenchApplication();
     const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
     QWidget top;
     top.resize(320, 240);

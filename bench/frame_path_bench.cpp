@@ -14,6 +14,8 @@
 #include "platform/avicap/TestScene.h"
 #include "viewer/PaintBox.h"
 
+#include "bench_application.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QWidget>
@@ -26,19 +28,6 @@
 #include <vector>
 
 namespace {
-
-QApplication& App()
-{
-    static int argc = 1;
-    static char name[] = "stillwise-bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance()))
-        return *existing;
-    static QApplication app(argc, argv);
-    return app;
-}
 
 struct FixedFormat : VideoFormatSource {
     BITMAPINFO block{};
@@ -59,7 +48,7 @@ struct FixedFormat : VideoFormatSource {
 
 void FramePathAt(benchmark::State& state, bool whole)
 {
-    App();
+    BenchApplication();
     const int w = static_cast<int>(state.range(0));
     const int h = static_cast<int>(state.range(1));
 
@@ -115,7 +104,7 @@ void FramePathWhole(benchmark::State& state)
 // painted with a picture from the driver.
 void StartToFirstFrame(benchmark::State& state)
 {
-    App();
+    BenchApplication();
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         auto form = std::make_unique<TMainForm>();

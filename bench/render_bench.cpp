@@ -7,7 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
+#include "bench_application.h"
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
@@ -75,15 +75,7 @@ void RenderDIB_(benchmark::State& state)
 
 void RenderDIBPainter(benchmark::State& state)
 {
-    // Pixmaps need a GUI application; the offscreen platform will do.
-    if (!QGuiApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "stillwise-bench";
-        static char* argv[] = {name, nullptr};
-        new QGuiApplication(argc, argv);
-    }
+    BenchApplication(); // pixmaps need a GUI application
     renderInto(state, true);
 }
 
