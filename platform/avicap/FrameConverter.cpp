@@ -1,5 +1,7 @@
 #include "platform/avicap/FrameConverter.h"
 
+#include "platform/base/WinTypes.h"
+
 #include <libv4l-plugin.h>
 #include <libv4lconvert.h>
 
@@ -94,7 +96,7 @@ void FrameConverter::setSource(const v4l2_format& source)
     target_.fmt.pix.bytesperline = pix.width * 3;
     target_.fmt.pix.sizeimage = pix.width * 3 * pix.height;
     direct_ = pix.pixelformat == V4L2_PIX_FMT_BGR24;
-    stride_ = (static_cast<std::size_t>(pix.width) * 3 + 3) / 4 * 4;
+    stride_ = static_cast<std::size_t>(StandardRowBytes(static_cast<int>(pix.width), 24));
     height_ = pix.height;
     topDown_.resize(direct_ ? 0 : target_.fmt.pix.sizeimage);
 }

@@ -1,5 +1,7 @@
 #include "platform/avicap/TestScene.h"
 
+#include "platform/base/WinTypes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -85,7 +87,7 @@ void TestScene::setFormat(int width, int height, Pixels pixels)
     height_ = height;
     pixels_ = pixels;
     const std::size_t bytesPerPixel = pixels == Pixels::Bgr24 ? 3 : 1;
-    stride_ = (static_cast<std::size_t>(width) * bytesPerPixel + 3) / 4 * 4;
+    stride_ = static_cast<std::size_t>(StandardRowBytes(width, bytesPerPixel * 8));
     still_.assign(imageBytes(), 0);
     for (int y = 0; y < height; ++y) {
         // Bottom row first.

@@ -33,8 +33,10 @@ const BITMAPINFOHEADER* header(const std::vector<std::uint8_t>& format)
 
 std::size_t imageBytes(const BITMAPINFOHEADER& h)
 {
-    const std::size_t stride = ((static_cast<std::size_t>(h.biWidth) * h.biBitCount + 31) / 32) * 4;
-    return stride * static_cast<std::size_t>(h.biHeight < 0 ? -h.biHeight : h.biHeight);
+    const std::int64_t stride = StandardRowBytes(h.biWidth, h.biBitCount);
+    if (stride < 0)
+        return 0;
+    return static_cast<std::size_t>(stride) * static_cast<std::size_t>(h.biHeight < 0 ? -h.biHeight : h.biHeight);
 }
 
 // Copies at most `size` bytes of a record into the caller's block.

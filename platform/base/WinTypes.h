@@ -55,6 +55,17 @@ inline RGBQUAD* ColorTable(BITMAPINFO* info)
     return reinterpret_cast<RGBQUAD*>(reinterpret_cast<BYTE*>(info) + info->bmiHeader.biSize);
 }
 
+// Bytes from one row of a bitmap to the next: whole 32-bit words, the
+// standard stride ((width * bitcount + 31) div 32) * 4. -1 for a width or bit
+// count of 0 or less, or a row that does not fit 32 bits.
+inline std::int64_t StandardRowBytes(int width, int bitcount)
+{
+    if (width <= 0 || bitcount <= 0)
+        return -1;
+    const std::int64_t rowbytes = ((static_cast<std::int64_t>(width) * bitcount + 31) / 32) * 4;
+    return rowbytes > 0x7FFFFFFF ? -1 : rowbytes;
+}
+
 // Number of colour table entries a header announces.
 inline DWORD ColorTableEntries(const BITMAPINFOHEADER& h)
 {

@@ -201,16 +201,6 @@ DIB makePicture(int width, int height, int bitcount, const BITMAPINFO* source, i
 
 } // namespace
 
-std::int64_t StandardRowBytes(int width, int bitcount)
-{
-    if (width <= 0 || bitcount <= 0)
-        return -1;
-    const std::int64_t rowbytes = ((static_cast<std::int64_t>(width) * bitcount + 31) / 32) * 4;
-    if (rowbytes > std::numeric_limits<std::int32_t>::max())
-        return -1;
-    return rowbytes;
-}
-
 DIB newdib(int width, int height, int bitcount, const BITMAPINFO* source, int colors)
 {
     return makePicture(width, height, bitcount, source, colors, true);

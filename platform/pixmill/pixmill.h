@@ -25,9 +25,6 @@ struct DIB {
     HPALETTE hpalette = nullptr;  // owned by the library
 };
 
-// Standard stride of a row, or -1 when it does not fit 32 bits.
-std::int64_t StandardRowBytes(int width, int bitcount);
-
 DIB newdib(int width, int height, int bitcount, const BITMAPINFO* source, int colors);
 
 // Like newdib, but the pixel bytes are left as the library finds them. For a
