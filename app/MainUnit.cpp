@@ -2,7 +2,7 @@
 
 #include "app/DlgTreiber.h"
 #include "app/PaneArea.h"
-#include "app/PictureGuard.h"
+#include "dib/PictureGuard.h"
 #include "app/SmoothFrame.h"
 #include "capture/Video.h"
 #include "dib/RenderDIB.h"

@@ -1,5 +1,7 @@
 #include "dib/RenderDIB.h"
 
+#include "dib/PictureGuard.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -132,27 +134,14 @@ private:
     bool kept_ = false;
 };
 
-// A picture made by the library within one call, freed when it goes.
-class OwnedDIB {
-public:
-    explicit OwnedDIB(const DIB& dib) : dib_(dib) {}
-    ~OwnedDIB() { deldib(dib_); }
-    OwnedDIB(const OwnedDIB&) = delete;
-    OwnedDIB& operator=(const OwnedDIB&) = delete;
-    const DIB& get() const { return dib_; }
-    bool valid() const { return DIBHoldsPicture(dib_); }
-
-private:
-    DIB dib_;
-};
-
 void drawHalftoned(HDC DC, const render::Rects& r, const DIB& Dib, DWORD Rop, HPALETTE chosen, EntryPalette& entry)
 {
     const int W = DIBWidth(Dib), H = DIBHeight(Dib);
     const bool shrinking = r.DestWidth < r.SrcWidth || r.DestHeight < r.SrcHeight;
-    const OwnedDIB halftoned(shrinking ? DIBHalftoneDIBXY(Dib, render::RoundHalfEven(double(std::int64_t{W} * r.DestWidth) / r.SrcWidth),
-                                                          render::RoundHalfEven(double(std::int64_t{H} * r.DestHeight) / r.SrcHeight))
-                                       : DIBHalftoneDIB(Dib));
+    const PictureGuard halftoned(
+        shrinking ? DIBHalftoneDIBXY(Dib, render::RoundHalfEven(double(std::int64_t{W} * r.DestWidth) / r.SrcWidth),
+                                     render::RoundHalfEven(double(std::int64_t{H} * r.DestHeight) / r.SrcHeight))
+                  : DIBHalftoneDIB(Dib));
     entry.select(chosen);
     if (halftoned.get().info) {
         const DIB& h = halftoned.get();
@@ -179,8 +168,8 @@ bool drawResampled(HDC DC, const render::Rects& r, const DIB& Dib)
         return true;
     const int colorCount = DIBColorCount(Dib);
     const int colors = (colorCount >= 1 && colorCount <= 256) ? colorCount : 0;
-    const OwnedDIB scratch(newdib(r.DestWidth, r.DestHeight, DIBBitCount(Dib), Dib.info, colors));
-    if (!scratch.valid())
+    const PictureGuard scratch(newdib(r.DestWidth, r.DestHeight, DIBBitCount(Dib), Dib.info, colors));
+    if (!scratch.holdsPicture())
         return false;
     render::FillScratch(scratch.get(), Dib, r.SrcX, r.SrcY, r.SrcWidth, r.SrcHeight);
     return gdi::SetDIBitsToDevice(DC, r.DestX, r.DestY, static_cast<DWORD>(r.DestWidth),

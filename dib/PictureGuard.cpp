@@ -1,4 +1,4 @@
-#include "app/PictureGuard.h"
+#include "dib/PictureGuard.h"
 
 #include <cstring>
 
