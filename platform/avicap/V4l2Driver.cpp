@@ -245,6 +245,7 @@ void V4l2Driver::lose()
 {
     buffers_.clear();
     converter_.reset();
+    controls_.dropSubscription();
     fd_.reset();
     streamOn_ = false;
 }

@@ -40,6 +40,7 @@ public:
     FormatSet* formats() override { return &formats_; }
 
     const v4l2_format& deviceFormat() const { return source_; }
+    const std::string& node() const { return node_; }
 
 private:
     class Controls final : public ControlSet {
@@ -48,9 +49,14 @@ private:
         std::vector<ControlInfo> list() override;
         bool set(std::uint32_t id, int value) override;
         void reset() override;
+        int changeHandle() override;
+        bool takeChanges() override;
+        // The descriptor went; its notices went with it.
+        void dropSubscription();
 
     private:
         V4l2Driver& driver_;
+        int subscribedFd_ = -1; // the descriptor the change notices were ordered on
     };
 
     class Formats final : public FormatSet {
