@@ -38,6 +38,7 @@ public:
     bool grab(Frame& frame) override;
     ControlSet* controls() override { return &controls_; }
     FormatSet* formats() override { return &formats_; }
+    std::string identity() const override { return identity_; }
 
     const v4l2_format& deviceFormat() const { return source_; }
     const std::string& node() const { return node_; }
@@ -84,6 +85,7 @@ private:
 
     V4l2System& system_;
     std::string node_;
+    std::string identity_;
     DeviceFd fd_;
     std::unique_ptr<FrameConverter> converter_;
     v4l2_format source_{}; // what the device sends; type 0 until the first format is set

@@ -135,8 +135,7 @@ TEST_F(Vivid, SlotZeroDescribesTheDriverAndItsNode)
     char name[80], version[80];
     ASSERT_EQ(capGetDriverDescriptionA(0, name, 80, version, 80), 1);
     EXPECT_STREQ(name, "vivid");
-    EXPECT_EQ(std::strncmp(version, "vivid 6.1.", 10), 0) << version;
-    EXPECT_NE(std::strstr(version, "/dev/video0"), nullptr) << version;
+    EXPECT_STREQ(version, "(/dev/video0)");
     ASSERT_EQ(capGetDriverDescriptionA(1, name, 80, version, 80), 1);
     EXPECT_STREQ(name, "Stillwise Testkamera");
 }
