@@ -136,13 +136,14 @@ TEST_F(ManyControlCamera, SourceDialogFitsTheScreenWithTabsAndGermanNames)
     }
     EXPECT_TRUE(fieldOf(labelNamed(dialog, QStringLiteral("Helligkeit:")))->isEnabled());
 
-    QDir().mkpath(QStringLiteral("screenshots"));
+    const QString shots = QStringLiteral(STILLWISE_SCREENSHOT_DIR);
+    QDir().mkpath(shots);
     tabs->setCurrentIndex(0);
     SpinFor(20);
-    EXPECT_TRUE(dialog.grab().save(QStringLiteral("screenshots/source_dialog_bild.png")));
+    EXPECT_TRUE(dialog.grab().save(shots + QStringLiteral("/source_dialog_bild.png")));
     tabs->setCurrentIndex(1);
     SpinFor(20);
-    EXPECT_TRUE(dialog.grab().save(QStringLiteral("screenshots/source_dialog_kamera.png")));
+    EXPECT_TRUE(dialog.grab().save(shots + QStringLiteral("/source_dialog_kamera.png")));
 }
 
 TEST_F(ManyControlCamera, FormatDialogNamesStandardFormatsInGerman)
