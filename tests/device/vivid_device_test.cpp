@@ -67,7 +67,7 @@ LRESULT keepFrame(HWND, VIDEOHDR* header)
 bool vividInSlotZero()
 {
     char name[80], version[80];
-    return capGetDriverDescriptionA(0, name, 80, version, 80) != 0 && std::strstr(version, "vivid") != nullptr;
+    return capGetDriverDescriptionA(0, name, 80, version, 80) != 0 && std::strcmp(name, "vivid") == 0;
 }
 
 double meanAbsDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b)
