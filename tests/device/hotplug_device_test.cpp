@@ -4,13 +4,21 @@
 // devices by itself).
 
 #include "platform/avicap/CameraMemory.h"
+#include "platform/avicap/SourceDialog.h"
 #include "platform/avicap/VideoWindow.h"
 #include "platform/avicap/avicap.h"
 
 #include <linux/videodev2.h>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QScreen>
+#include <QTabWidget>
 
 #include <gtest/gtest.h>
 
@@ -79,6 +87,45 @@ bool writeTo(const char* path, const char* text)
 }
 
 } // namespace
+
+// Another program switches vivid's automatic gain: the open source dialog
+// greys the gain at once, from the device's own change notices.
+TEST(VividControls, TheSourceDialogFollowsAutomaticGainSwitchedElsewhere)
+{
+    app();
+    ASSERT_EQ(slotName(0), "vivid");
+    QWidget parent;
+    std::unique_ptr<avicap::CaptureWindow> window(
+        capCreateCaptureWindowA("Video1", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, &parent, 5001));
+    ASSERT_EQ(SendMessageA(window.get(), WM_CAP_DRIVER_CONNECT, 0, 0), 1);
+    auto* video = static_cast<avicap::VideoWindow*>(window.get());
+
+    const int other = ::open("/dev/video0", O_RDWR);
+    ASSERT_GE(other, 0);
+    v4l2_control autogain{V4L2_CID_AUTOGAIN, 0};
+    ASSERT_EQ(::ioctl(other, VIDIOC_S_CTRL, &autogain), 0);
+
+    avicap::SourceDialog dialog(*video->driver()->controls(), nullptr);
+    dialog.show();
+    QLabel* gain = nullptr;
+    for (QLabel* l : dialog.findChildren<QLabel*>())
+        if (l->text() == QStringLiteral("Verstärkung:"))
+            gain = l;
+    ASSERT_NE(gain, nullptr);
+    ASSERT_NE(gain->buddy(), nullptr);
+    EXPECT_TRUE(gain->buddy()->isEnabled());
+    EXPECT_LE(dialog.frameGeometry().height(), dialog.screen()->availableGeometry().height());
+    std::printf("vivid's source dialog: %d x %d on a %d-pixel-high screen, %d tabs\n", dialog.width(),
+                dialog.height(), dialog.screen()->availableGeometry().height(), dialog.tabs()->count());
+
+    autogain.value = 1;
+    ASSERT_EQ(::ioctl(other, VIDIOC_S_CTRL, &autogain), 0);
+    EXPECT_TRUE(spinUntil([&] { return !gain->buddy()->isEnabled(); }, 2000)) << "gain still enabled";
+    autogain.value = 0;
+    ASSERT_EQ(::ioctl(other, VIDIOC_S_CTRL, &autogain), 0);
+    EXPECT_TRUE(spinUntil([&] { return gain->buddy()->isEnabled(); }, 2000)) << "gain still greyed";
+    ::close(other);
+}
 
 TEST(VividHotplug, TheDriverListFollowsAndTheSameCameraResumesWithItsStoredFormat)
 {
