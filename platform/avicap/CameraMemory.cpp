@@ -213,12 +213,11 @@ void CameraMemory::restore(const std::string& camera, ControlSet* controls, Form
 
 bool RememberingControls::set(std::uint32_t id, int value)
 {
+    // A button's press is stored too, but never pressed again on restoring:
+    // restore() passes over buttons.
     const bool ok = inner_.set(id, value);
-    if (ok) {
-        for (const ControlInfo& c : inner_.list())
-            if (c.id == id && c.kind != ControlInfo::Kind::Button)
-                memory_.rememberControl(camera_, id, value);
-    }
+    if (ok)
+        memory_.rememberControl(camera_, id, value);
     return ok;
 }
 
