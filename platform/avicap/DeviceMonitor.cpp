@@ -1,10 +1,12 @@
 #include "platform/avicap/DeviceMonitor.h"
 
 #include <libudev.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QSocketNotifier>
 
 namespace avicap {
@@ -84,9 +86,18 @@ void DeviceMonitor::receive()
         settle_.start();
 }
 
+// Each entry with the inode it has now: a camera unplugged and plugged in
+// again between two looks has the same name, but sysfs made it anew.
 QStringList DeviceMonitor::entries() const
 {
-    return QDir(scanDir_).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    const QDir dir(scanDir_);
+    QStringList found = dir.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (QString& name : found) {
+        struct stat info {};
+        if (::stat(QFile::encodeName(dir.filePath(name)).constData(), &info) == 0)
+            name += QLatin1Char(':') + QString::number(info.st_ino);
+    }
+    return found;
 }
 
 void DeviceMonitor::scan()

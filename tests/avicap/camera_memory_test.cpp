@@ -271,6 +271,7 @@ TEST(DeviceMonitor, ScanningTellsABurstOfChangesOnce)
 {
     App();
     QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("keep")); // to hold on to an old node's inode number
     avicap::DeviceMonitor monitor(avicap::DeviceMonitor::Mode::Scan, dir.path(), 20);
     int notices = 0;
     QObject::connect(&monitor, &avicap::DeviceMonitor::devicesChanged, [&] { ++notices; });
@@ -284,4 +285,8 @@ TEST(DeviceMonitor, ScanningTellsABurstOfChangesOnce)
     EXPECT_EQ(monitor.changes(), 1u);
     QFile::remove(dir.filePath(QStringLiteral("video1")));
     ASSERT_TRUE(SpinUntil([&] { return notices == 2; }, 2000));
+    // Gone and back between two looks: the same names, but one made anew.
+    QFile::rename(dir.filePath(QStringLiteral("video0")), dir.filePath(QStringLiteral("keep/video0")));
+    QFile(dir.filePath(QStringLiteral("video0"))).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(SpinUntil([&] { return notices >= 3; }, 2000));
 }
