@@ -48,9 +48,12 @@ static void AverageFramesAdd(benchmark::State& state)
 BENCHMARK(AverageFramesAdd)->ArgNames({"W", "H"})->Args({640, 480})->Args({1920, 1080});
 
 // The frame step as the main window runs it with motion sparing on at
-// strength 60 and threshold 24, over a frame that differs from the history
-// by noise (about half the pixels count as moving).
-static void SmoothFrameMotion(benchmark::State& state)
+// strength 60 and threshold 24. Two frames take turns: a still background
+// with fresh noise of a few levels, and a band over a quarter of the rows
+// where the picture changes completely (something moving). With
+// `everywhere` one pixel in eight, scattered, moves instead, so that
+// almost every block of pixels holds movement: the slowest case.
+static void motionStep(benchmark::State& state, bool everywhere)
 {
     const int w = static_cast<int>(state.range(0));
     const int h = static_cast<int>(state.range(1));
@@ -58,24 +61,35 @@ static void SmoothFrameMotion(benchmark::State& state)
     format.biWidth = w;
     format.biHeight = h;
     format.biBitCount = 24;
-    const std::size_t bytes = static_cast<std::size_t>(StandardRowBytes(w, 24)) * h;
-    const auto a = noise(bytes, 1);
-    auto b = a;
+    const std::size_t rowbytes = static_cast<std::size_t>(StandardRowBytes(w, 24));
+    const std::size_t bytes = rowbytes * h;
     std::mt19937 rng(2);
-    for (auto& v : b)
-        v = static_cast<std::uint8_t>(std::clamp<int>(v + int(rng() % 33) - 16, 0, 255));
+    const auto scene = noise(bytes, 1);
+    std::vector<std::uint8_t> frames[2] = {scene, scene};
+    for (int k = 0; k < 2; ++k) {
+        for (int y = 0; y < h; ++y) {
+            for (std::size_t x = 0; x + 3 <= rowbytes; x += 3) {
+                const bool moving = everywhere ? rng() % 8 == 0 : (y >= h / 2 && y < h / 2 + h / 4);
+                for (std::size_t c = x; c < x + 3; ++c) {
+                    std::uint8_t& v = frames[k][y * rowbytes + c];
+                    v = moving && k == 1 ? std::uint8_t(255 - v)
+                                         : std::uint8_t(std::clamp<int>(v + int(rng() % 9) - 4, 0, 255));
+                }
+            }
+        }
+    }
     const auto* info = reinterpret_cast<const BITMAPINFO*>(&format);
     const MotionSparing motion{true, 24};
 
     DIB corrected = newdib(640, 480, 24, nullptr, 0);
     DIB raw = newdib(640, 480, 24, nullptr, 0);
-    ::SmoothFrame(corrected, raw, info, sizeof format, a.data(), static_cast<std::uint32_t>(bytes), 60, motion);
-    bool odd = false;
+    ::SmoothFrame(corrected, raw, info, sizeof format, frames[0].data(), static_cast<std::uint32_t>(bytes), 60,
+                  motion);
+    int turn = 0;
     for (auto _ : state) {
-        const auto& frame = odd ? a : b;
-        odd = !odd;
-        ::SmoothFrame(corrected, raw, info, sizeof format, frame.data(), static_cast<std::uint32_t>(bytes), 60,
-                      motion);
+        turn ^= 1;
+        ::SmoothFrame(corrected, raw, info, sizeof format, frames[turn].data(), static_cast<std::uint32_t>(bytes),
+                      60, motion);
         benchmark::DoNotOptimize(corrected.bits);
         benchmark::ClobberMemory();
     }
@@ -84,4 +98,15 @@ static void SmoothFrameMotion(benchmark::State& state)
     state.SetLabel(smooth::PathName(smooth::CurrentPath()));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
 }
+
+static void SmoothFrameMotion(benchmark::State& state)
+{
+    motionStep(state, false);
+}
 BENCHMARK(SmoothFrameMotion)->ArgNames({"W", "H"})->Args({640, 480})->Args({1920, 1080});
+
+static void SmoothFrameMotionEverywhere(benchmark::State& state)
+{
+    motionStep(state, true);
+}
+BENCHMARK(SmoothFrameMotionEverywhere)->ArgNames({"W", "H"})->Args({640, 480})->Args({1920, 1080});

@@ -11,13 +11,15 @@ void MotionBlendPlain(std::uint8_t* corrected, std::uint8_t* raw, const std::uin
     const std::uint32_t wo = static_cast<std::uint32_t>(o);
     const std::uint32_t wd = static_cast<std::uint32_t>(d);
     for (std::size_t p = 0; p < pixels * 3; p += 3) {
-        const int diff = std::max({std::abs(frame[p] - history[p]), std::abs(frame[p + 1] - history[p + 1]),
-                                   std::abs(frame[p + 2] - history[p + 2])});
+        int largest = 0;
+        for (std::size_t i = p; i < p + 3; ++i)
+            largest = std::max(largest, std::abs(int(frame[i]) - int(history[i])));
+        const bool moving = largest > threshold;
         for (std::size_t i = p; i < p + 3; ++i) {
             const std::uint32_t f = frame[i];
             raw[i] = static_cast<std::uint8_t>(f);
-            corrected[i] = diff > threshold ? static_cast<std::uint8_t>(f)
-                                            : static_cast<std::uint8_t>((wo * f + wd * history[i]) >> 7);
+            corrected[i] = moving ? static_cast<std::uint8_t>(f)
+                                  : static_cast<std::uint8_t>((wo * f + wd * history[i]) >> 7);
         }
     }
 }
