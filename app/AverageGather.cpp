@@ -7,12 +7,10 @@
 
 #include <new>
 
-AverageGather::AverageGather(QWidget* window) : QObject(window), window_(window)
+AverageGather::AverageGather(QWidget* window) : QObject(window), window_(window), watch_(new QTimer(this))
 {
-    auto* watch = new QTimer(this);
-    watch->setInterval(500);
-    connect(watch, &QTimer::timeout, this, &AverageGather::CheckSource);
-    watch->start();
+    watch_->setInterval(500);
+    connect(watch_, &QTimer::timeout, this, &AverageGather::CheckSource);
 }
 
 AverageGather::~AverageGather()
@@ -67,6 +65,7 @@ bool AverageGather::Start(int frames)
     connect(progress, &QProgressDialog::canceled, this, [this] { Cancel(QString()); });
     progress_ = progress;
     progress->show();
+    watch_->start();
     return true;
 }
 
@@ -119,6 +118,7 @@ void AverageGather::Finish()
     averager_->Mean(mean.bits);
     averager_.reset();
     frames_ = 0;
+    watch_->stop();
     CloseProgress();
     deldib(mean_); // an earlier mean nobody took
     mean_ = mean;
@@ -131,6 +131,7 @@ void AverageGather::Cancel(const QString& reason)
         return;
     averager_.reset();
     frames_ = 0;
+    watch_->stop();
     CloseProgress();
     if (reason.isEmpty())
         return;

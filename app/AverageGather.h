@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 
+class QTimer;
 class QWidget;
 
 class AverageGather : public QObject {
@@ -73,6 +74,7 @@ private:
     BITMAPINFOHEADER format_{}; // the header of the first frame, template of the mean
     DIB mean_;
     QPointer<QProgressDialog> progress_;
+    QTimer* watch_; // asks whether the source still delivers, while gathering
     std::function<bool()> sourceAlive_;
     QString lastMessage_;
 };

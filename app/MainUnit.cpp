@@ -19,6 +19,7 @@
 #include "widgets/SpinEdit.h"
 #include "widgets/UrlOpener.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -29,6 +30,7 @@
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -199,16 +201,16 @@ void TMainForm::BuildControlBar()
 void TMainForm::BuildDenoiseControls()
 {
     MotionBox = new QCheckBox(QStringLiteral("Bewegung schonen"), Panel1);
-    MotionBox->setGeometry(456, 40, 118, 21);
+    MotionBox->setGeometry(456, 40, 133, 21);
     MotionBox->setChecked(false);
     MotionBox->setToolTip(QStringLiteral("Wo sich ein Bildpunkt um mehr als die Schwelle ändert, "
                                          "wird er nicht geglättet: Bewegtes zieht keine Schleppen."));
 
     ThresholdLabel = new QLabel(QStringLiteral("Schwelle:"), Panel1);
-    ThresholdLabel->move(578, 44);
+    ThresholdLabel->move(591, 44);
     ThresholdLabel->adjustSize();
     ThresholdEd = new TRxSpinEdit(Panel1);
-    ThresholdEd->setGeometry(630, 40, 56, 21);
+    ThresholdEd->setGeometry(646, 40, 40, 21);
     ThresholdEd->setRange(1, 64);
     ThresholdEd->setIncrement(1);
     ThresholdEd->setValue(24);
@@ -228,11 +230,7 @@ void TMainForm::BuildDenoiseControls()
 
     Averager = new AverageGather(this);
     Averager->SetSourceCheck([this] { return Video1->DriverOpen() && Video1->VideoPreview(); });
-    connect(Averager, &AverageGather::MeanReady, this, [this] {
-        const PictureGuard still(Averager->TakeMean());
-        if (still.holdsPicture())
-            ShowStill(still.get());
-    });
+    connect(Averager, &AverageGather::MeanReady, this, &TMainForm::ShowMeanWhenFree);
 
     setTabOrder(DriverBtn, AverageBtn);
     setTabOrder(AverageBtn, MotionBox);
@@ -242,6 +240,20 @@ void TMainForm::BuildDenoiseControls()
 void TMainForm::AverageBtnClick(int frames)
 {
     Averager->Start(frames);
+}
+
+void TMainForm::ShowMeanWhenFree()
+{
+    // The frames keep coming while a snapshot or a file dialog is open, so
+    // a mean can be ready then; it waits for that window to close rather
+    // than open the viewer a second time over it.
+    if (QApplication::activeModalWidget() != nullptr) {
+        QTimer::singleShot(250, this, &TMainForm::ShowMeanWhenFree);
+        return;
+    }
+    const PictureGuard still(Averager->TakeMean());
+    if (still.holdsPicture())
+        ShowStill(still.get());
 }
 
 void TMainForm::BuildPanes()

@@ -114,6 +114,8 @@ private:
     void BuildDenoiseControls();
     // Starts gathering the mean of the next `frames` frames.
     void AverageBtnClick(int frames);
+    // Shows a finished mean in the viewer once no other modal window is open.
+    void ShowMeanWhenFree();
     // Shows a still picture in the snapshot viewer, modally; the caller
     // keeps owning it.
     void ShowStill(const DIB& still);

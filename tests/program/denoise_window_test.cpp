@@ -194,6 +194,45 @@ TEST_F(Denoise, MeanOfTheNextFramesOpensInTheViewer)
     EXPECT_TRUE(form->Averager->LastMessage().isEmpty());
 }
 
+// A mean that is finished while the snapshot viewer is open waits for it
+// to close, then opens on its own; the snapshot is not disturbed.
+TEST_F(Denoise, MeanFinishedUnderAnOpenSnapshotWaitsForIt)
+{
+    const auto before = pixmill::stats().livePictures;
+    lib.deliverPattern(1);
+    chooseMean(4);
+    std::vector<std::vector<std::uint8_t>> seen; // the viewer's picture at each opening
+    int openings = 0;
+    std::function<void(TViewPicForm*)> onOpen = [&](TViewPicForm* viewer) {
+        ++openings;
+        seen.push_back(Bytes(viewer->ViewPic));
+        if (openings == 1) {
+            // The snapshot is open: the frames keep coming and finish the mean.
+            for (int seed = 2; seed <= 5; ++seed)
+                lib.deliverPattern(seed);
+            QTest::qWait(600);
+            EXPECT_EQ(Bytes(viewer->ViewPic), seen[0]) << "the snapshot stays as it was";
+            EXPECT_EQ(QApplication::activeModalWidget(), viewer) << "no second viewer over it";
+            WhenModal<TViewPicForm>(onOpen);
+        }
+        viewer->reject();
+    };
+    WhenModal<TViewPicForm>(onOpen);
+    form->ShnapShotBtnClick(form->ShnapShotBtn);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return openings == 2; }, 3000));
+    ASSERT_EQ(seen.size(), 2u);
+    std::vector<int> sum(seen[1].size(), 0);
+    for (int seed = 2; seed <= 5; ++seed) {
+        const auto frame = PatternFrame(64, 48, seed);
+        for (std::size_t i = 0; i < sum.size(); ++i)
+            sum[i] += frame[i];
+    }
+    for (std::size_t i = 0; i < sum.size(); ++i)
+        ASSERT_EQ(seen[1][i], int(std::floor(sum[i] / 4.0 + 0.5))) << i;
+    QTest::qWait(20);
+    EXPECT_EQ(pixmill::stats().livePictures, before);
+}
+
 // A new frame size, a stopped source or the cancel button: gathering ends,
 // the sums are gone, no viewer opens and nothing half made is left.
 TEST_F(Denoise, SizeChangeStopAndCancelLeaveNothingHalfMade)
@@ -297,17 +336,42 @@ TEST_F(Denoise, PicturesOfBothFeatures)
         form->grab().save(ScreenshotPath(on ? "denoise-motion-on.png" : "denoise-motion-off.png"));
     }
 
+    // Poor light: dim bars under heavy noise. One frame against the mean of 16.
+    auto dim = [&rng] {
+        std::vector<std::uint8_t> bytes(320 * 3 * 120);
+        std::uniform_int_distribution<int> step(-14, 14);
+        for (int y = 0; y < 120; ++y)
+            for (int x = 0; x < 320; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    const int bar = 20 + 12 * (x / 40) + (c == 2 ? 10 : 0) + (y >= 60 ? 15 : 0);
+                    bytes[std::size_t(y) * 960 + x * 3 + c] =
+                        std::uint8_t(std::clamp(bar + step(rng) + step(rng), 0, 255));
+                }
+        return bytes;
+    };
     form->MotionBox->setChecked(false);
+    form->SmoothEd->setValue(0);
     chooseMean(16);
-    WhenModal<TViewPicForm>([](TViewPicForm* viewer) {
+    QImage oneFrame;
+    WhenModal<TViewPicForm>([&oneFrame](TViewPicForm* viewer) {
         viewer->resize(520, 260);
         QTest::qWait(20);
         viewer->grab().save(ScreenshotPath("denoise-mean-viewer.png"));
+        const QImage mean = viewer->PaintBox1->grab().toImage();
+        QImage both(oneFrame.width() * 2 + 8, oneFrame.height(), QImage::Format_RGB32);
+        both.fill(Qt::white);
+        QPainter p(&both);
+        p.drawImage(0, 0, oneFrame);
+        p.drawImage(oneFrame.width() + 8, 0, mean);
+        p.end();
+        both.save(ScreenshotPath("denoise-mean-compare.png"));
         viewer->reject();
     });
     for (int k = 0; k < 16; ++k) {
-        auto f = frame(-10); // the square stands still left of the picture
+        auto f = dim();
         lib.deliver(f);
+        if (k == 0)
+            oneFrame = form->PaintBox2->grab().toImage();
     }
     QTest::qWait(100);
     EXPECT_FALSE(form->Averager->Gathering());
