@@ -34,6 +34,11 @@ QString AverageGather::DriverChangedText()
     return QStringLiteral("Mittelwert abgebrochen: Der Treiber wird gewechselt.");
 }
 
+QString AverageGather::PreviewStoppedText()
+{
+    return QStringLiteral("Mittelwert abgebrochen: Die Vorschau wird für die Einstellungen der Kamera angehalten.");
+}
+
 QString AverageGather::NoMemoryText()
 {
     return QStringLiteral("Mittelwert abgebrochen: Nicht genug Speicher.");

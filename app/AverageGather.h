@@ -56,6 +56,7 @@ public:
     static QString SizeChangedText();
     static QString SourceStoppedText();
     static QString DriverChangedText();
+    static QString PreviewStoppedText();
     static QString NoMemoryText();
 
 signals:

@@ -370,7 +370,7 @@ void TMainForm::Splitter1Moved(QObject* /*Sender*/)
 
 void TMainForm::BitBtn1Click(QObject* /*Sender*/)
 {
-    Averager->Cancel(AverageGather::SourceStoppedText());
+    Averager->Cancel(AverageGather::PreviewStoppedText());
     Video1->SetVideoPreview(false);
     Video1->ShowSourceDialog();
     Video1->SetVideoPreview(true);
@@ -378,7 +378,7 @@ void TMainForm::BitBtn1Click(QObject* /*Sender*/)
 
 void TMainForm::BitBtn2Click(QObject* /*Sender*/)
 {
-    Averager->Cancel(AverageGather::SourceStoppedText());
+    Averager->Cancel(AverageGather::PreviewStoppedText());
     Video1->SetVideoPreview(false);
     Video1->ShowFormatDialog();
     Video1->SetVideoPreview(true);

@@ -289,6 +289,14 @@ TEST_F(Denoise, SizeChangeStopAndCancelLeaveNothingHalfMade)
     QTest::qWait(20);
     EXPECT_FALSE(viewerOpened);
 
+    // The camera's format dialog stops the preview: that cancels first.
+    chooseMean(4);
+    lib.deliverPattern(1);
+    form->BitBtn2Click(form->BitBtn2);
+    EXPECT_FALSE(form->Averager->Gathering());
+    EXPECT_EQ(form->Averager->LastMessage(), AverageGather::PreviewStoppedText());
+    EXPECT_TRUE(form->Video1->VideoPreview());
+
     // A change of driver, chosen from its dialog, cancels before the driver closes.
     chooseMean(4);
     lib.deliverPattern(1);
