@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 namespace denoise {
 
@@ -16,7 +17,9 @@ FrameAverager::FrameAverager(int frames, const FrameShape& shape, Path path)
     if (!IsValidCount(frames) || shape.width <= 0 || shape.height <= 0 || shape.rowbytes == 0)
         return;
     shift_ = std::countr_zero(static_cast<unsigned>(frames));
-    sums_.assign(shape.bytes(), 0);
+    count_ = shape.bytes();
+    sums_.reset(static_cast<std::uint16_t*>(::operator new[](count_ * sizeof(std::uint16_t), std::align_val_t{64})));
+    std::memset(sums_.get(), 0, count_ * sizeof(std::uint16_t));
 }
 
 FrameAverager::AddResult FrameAverager::Add(const std::uint8_t* frame, const FrameShape& shape)
@@ -25,7 +28,7 @@ FrameAverager::AddResult FrameAverager::Add(const std::uint8_t* frame, const Fra
         return AddResult::WrongShape;
     if (counted_ == frames_)
         return AddResult::Full;
-    add_(sums_.data(), frame, sums_.size());
+    add_(sums_.get(), frame, count_);
     ++counted_;
     return counted_ == frames_ ? AddResult::Complete : AddResult::Added;
 }
@@ -34,7 +37,7 @@ bool FrameAverager::Mean(std::uint8_t* out) const
 {
     if (!Complete() || out == nullptr)
         return false;
-    MeanBytes(out, sums_.data(), sums_.size(), shift_);
+    MeanBytes(out, sums_.get(), count_, shift_);
     return true;
 }
 

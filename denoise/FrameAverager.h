@@ -9,7 +9,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
+#include <new>
 
 namespace denoise {
 
@@ -42,7 +43,7 @@ public:
     // Adds one frame of shape.bytes() bytes.
     AddResult Add(const std::uint8_t* frame, const FrameShape& shape);
 
-    bool Failed() const { return sums_.empty(); }
+    bool Failed() const { return !sums_; }
     bool Complete() const { return !Failed() && counted_ == frames_; }
     int Counted() const { return counted_; }
     int Frames() const { return frames_; }
@@ -58,7 +59,12 @@ private:
     int counted_ = 0;
     FrameShape shape_;
     AddBytesFn add_;
-    std::vector<std::uint16_t> sums_;
+    // Cache-line aligned, so that no vector of sums straddles two lines.
+    struct FreeAligned {
+        void operator()(std::uint16_t* p) const { ::operator delete[](p, std::align_val_t{64}); }
+    };
+    std::unique_ptr<std::uint16_t[], FreeAligned> sums_;
+    std::size_t count_ = 0; // number of sums: one per frame byte
 };
 
 } // namespace denoise
