@@ -70,6 +70,7 @@ bool AverageGather::Start(int frames)
     connect(progress, &QProgressDialog::canceled, this, [this] { Cancel(QString()); });
     progress_ = progress;
     progress->show();
+    sinceFrame_.start();
     watch_->start();
     return true;
 }
@@ -78,6 +79,7 @@ void AverageGather::Feed(const DIB& raw)
 {
     if (!Gathering() || !DIBHoldsPicture(raw) || raw.info == nullptr)
         return;
+    sinceFrame_.start();
     const denoise::FrameShape shape{DIBWidth(raw), DIBHeight(raw), static_cast<std::size_t>(raw.rowbytes)};
     if (!averager_) {
         try {
@@ -169,6 +171,8 @@ void AverageGather::CloseProgress()
 
 void AverageGather::CheckSource()
 {
-    if (Gathering() && sourceAlive_ && !sourceAlive_())
+    if (!Gathering())
+        return;
+    if ((sourceAlive_ && !sourceAlive_()) || sinceFrame_.elapsed() > stallMs_)
         Cancel(SourceStoppedText());
 }

@@ -10,6 +10,7 @@
 #include "dib/Pixmill.h"
 
 #include <QObject>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QString>
@@ -43,6 +44,9 @@ public:
 
     // Asked twice a second while gathering: whether frames can still come.
     void SetSourceCheck(std::function<bool()> alive) { sourceAlive_ = std::move(alive); }
+    // A camera pulled out may leave the driver open and simply send nothing:
+    // gathering also stops when no frame came for this long.
+    void SetStallTimeout(int ms) { stallMs_ = ms; }
 
     // The finished mean, handed over to the caller (who frees it with
     // deldib); a record without pixels when none is ready.
@@ -76,6 +80,8 @@ private:
     DIB mean_;
     QPointer<QProgressDialog> progress_;
     QTimer* watch_; // asks whether the source still delivers, while gathering
+    QElapsedTimer sinceFrame_;
+    int stallMs_ = 5000;
     std::function<bool()> sourceAlive_;
     QString lastMessage_;
 };

@@ -273,6 +273,18 @@ TEST_F(Denoise, SizeChangeStopAndCancelLeaveNothingHalfMade)
     EXPECT_EQ(form->Averager->LastMessage(), AverageGather::SourceStoppedText());
     form->Video1->SetVideoPreview(true);
 
+    // The camera is pulled out and sends nothing, though its driver stays open.
+    form->Averager->SetStallTimeout(1500);
+    chooseMean(16);
+    lib.deliverPattern(1);
+    QTest::qWait(300);
+    lib.deliverPattern(2); // still coming: keeps gathering
+    QTest::qWait(600);
+    EXPECT_TRUE(form->Averager->Gathering());
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !form->Averager->Gathering(); }, 3000));
+    EXPECT_EQ(form->Averager->LastMessage(), AverageGather::SourceStoppedText());
+    EXPECT_TRUE(form->Video1->VideoPreview());
+
     // The user's own cancel says nothing.
     chooseMean(4);
     lib.deliverPattern(1);
