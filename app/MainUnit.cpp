@@ -1,5 +1,6 @@
 #include "app/MainUnit.h"
 
+#include "app/AverageGather.h"
 #include "app/DlgTreiber.h"
 #include "app/PaneArea.h"
 #include "dib/PictureGuard.h"
@@ -18,14 +19,18 @@
 #include "widgets/SpinEdit.h"
 #include "widgets/UrlOpener.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QIcon>
+#include <QMenu>
 #include <QPixmap>
 #include <QResizeEvent>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -105,6 +110,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     BuildControlBar();
+    BuildDenoiseControls();
     layout->addWidget(Panel1);
     BuildPanes();
     layout->addWidget(Panel2, 1);
@@ -187,6 +193,67 @@ void TMainForm::BuildControlBar()
     connect(DriverBtn, &TBitBtnXP::OnClick, this, [this] { DriverBtnClick(DriverBtn); });
     connect(ShnapShotBtn, &TBitBtnXP::OnClick, this, [this] { ShnapShotBtnClick(ShnapShotBtn); });
     ZoomEd->OnChange = [this](QObject* sender) { ZoomEdChange(sender); };
+}
+
+// Row 2 of the bar: motion sparing and its threshold; row 1: the N-frame
+// mean, whose count is chosen from the button's menu. Neither setting is
+// stored: both start as below at every start.
+void TMainForm::BuildDenoiseControls()
+{
+    MotionBox = new QCheckBox(QStringLiteral("Bewegung schonen"), Panel1);
+    MotionBox->setGeometry(456, 40, 133, 21);
+    MotionBox->setChecked(false);
+    MotionBox->setToolTip(QStringLiteral("Wo sich ein Bildpunkt um mehr als die Schwelle ändert, "
+                                         "wird er nicht geglättet: Bewegtes zieht keine Schleppen."));
+
+    ThresholdLabel = new QLabel(QStringLiteral("Schwelle:"), Panel1);
+    ThresholdLabel->move(591, 44);
+    ThresholdLabel->adjustSize();
+    ThresholdEd = new TRxSpinEdit(Panel1);
+    ThresholdEd->setGeometry(646, 40, 40, 21);
+    ThresholdEd->setRange(1, 64);
+    ThresholdEd->setIncrement(1);
+    ThresholdEd->setValue(24);
+    ThresholdEd->setToolTip(QStringLiteral("Größter Unterschied (1 bis 64), der noch als Rauschen gilt"));
+    ThresholdLabel->setBuddy(ThresholdEd);
+
+    AverageBtn = new TBitBtnXP(Panel1);
+    AverageBtn->setText(QStringLiteral("Mittelwert ▾"));
+    AverageBtn->setGeometry(584, 8, 102, 25);
+    AverageBtn->setToolTip(QStringLiteral("Mittelwert aus N Bildern: ein rauscharmes Standbild aus den "
+                                          "nächsten N Bildern. Die Zahl N im Menü wählen."));
+    auto* menu = new QMenu(AverageBtn);
+    for (int frames : denoise::FrameAverager::kCounts)
+        menu->addAction(QStringLiteral("Mittelwert aus %1 Bildern").arg(frames), this,
+                        [this, frames] { AverageBtnClick(frames); });
+    AverageBtn->setMenu(menu);
+
+    Averager = new AverageGather(this);
+    Averager->SetSourceCheck([this] { return Video1->DriverOpen() && Video1->VideoPreview(); });
+    connect(Averager, &AverageGather::MeanReady, this, &TMainForm::ShowMeanWhenFree);
+
+    setTabOrder(DriverBtn, AverageBtn);
+    setTabOrder(AverageBtn, MotionBox);
+    setTabOrder(MotionBox, ThresholdEd);
+}
+
+void TMainForm::AverageBtnClick(int frames)
+{
+    Averager->Start(frames);
+}
+
+void TMainForm::ShowMeanWhenFree()
+{
+    // The frames keep coming while a snapshot or a file dialog is open, so
+    // a mean can be ready then; it waits for that window to close rather
+    // than open the viewer a second time over it.
+    if (QApplication::activeModalWidget() != nullptr) {
+        QTimer::singleShot(250, this, &TMainForm::ShowMeanWhenFree);
+        return;
+    }
+    const PictureGuard still(Averager->TakeMean());
+    if (still.holdsPicture())
+        ShowStill(still.get());
 }
 
 void TMainForm::BuildPanes()
@@ -303,6 +370,7 @@ void TMainForm::Splitter1Moved(QObject* /*Sender*/)
 
 void TMainForm::BitBtn1Click(QObject* /*Sender*/)
 {
+    Averager->Cancel(AverageGather::PreviewStoppedText());
     Video1->SetVideoPreview(false);
     Video1->ShowSourceDialog();
     Video1->SetVideoPreview(true);
@@ -310,6 +378,7 @@ void TMainForm::BitBtn1Click(QObject* /*Sender*/)
 
 void TMainForm::BitBtn2Click(QObject* /*Sender*/)
 {
+    Averager->Cancel(AverageGather::PreviewStoppedText());
     Video1->SetVideoPreview(false);
     Video1->ShowFormatDialog();
     Video1->SetVideoPreview(true);
@@ -320,6 +389,11 @@ void TMainForm::ShnapShotBtnClick(QObject* /*Sender*/)
     const PictureGuard snapshot(CopyPicture(CorrectedPic));
     if (!snapshot.holdsPicture())
         return;
+    ShowStill(snapshot.get());
+}
+
+void TMainForm::ShowStill(const DIB& still)
+{
     if (ViewPicForm == nullptr)
         ViewPicForm = new TViewPicForm(this);
     // The viewer borrows the snapshot only while it is shown; afterwards its
@@ -328,7 +402,7 @@ void TMainForm::ShnapShotBtnClick(QObject* /*Sender*/)
         TViewPicForm* viewer;
         ~Lend() { viewer->ViewPic = DIB{}; }
     } lend{ViewPicForm};
-    ViewPicForm->ViewPic = snapshot.get();
+    ViewPicForm->ViewPic = still;
     ViewPicForm->exec();
 }
 
@@ -346,6 +420,7 @@ void TMainForm::DriverBtnClick(QObject* /*Sender*/)
 {
     const std::unique_ptr<TDlgEinstell> dialog = std::make_unique<TDlgEinstell>(this);
     dialog->ComboBox1->addItems(GetDriverList());
+    Averager->Cancel(AverageGather::DriverChangedText());
     Video1->SetDriverOpen(false);
     dialog->ComboBox1->setCurrentIndex(Video1->DriverIndex());
     if (dialog->exec() == 1)
@@ -374,8 +449,10 @@ void TMainForm::Video1Frame(QObject* /*Sender*/, PVIDEOHDR lpVhdr)
     if (lpVhdr == nullptr || CorrectedPic.info == nullptr)
         return;
     VideoFormatSource& source = FormatSource != nullptr ? *FormatSource : *Video1;
-    if (!TakeFrame(source, *lpVhdr, SmoothEd->value(), CorrectedPic, RawPic))
+    const MotionSparing motion{MotionBox->isChecked(), std::clamp(ThresholdEd->value(), 1, 64)};
+    if (!TakeFrame(source, *lpVhdr, SmoothEd->value(), CorrectedPic, RawPic, motion))
         return;
+    Averager->Feed(RawPic);
     PaintBox1Paint(this);
     PaintBox2Paint(this);
 }

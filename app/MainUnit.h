@@ -12,6 +12,8 @@
 #include <QSize>
 #include <QWidget>
 
+class AverageGather;
+class QCheckBox;
 class QLabel;
 class QResizeEvent;
 class QScrollArea;
@@ -83,6 +85,12 @@ public:
     QWidget* Panel8 = nullptr;
     TImageBtn* ueberbtn = nullptr;
     TImageBtn* endebtn = nullptr;
+    // Beyond the running average: motion sparing and the N-frame mean.
+    QCheckBox* MotionBox = nullptr;
+    QLabel* ThresholdLabel = nullptr;
+    TRxSpinEdit* ThresholdEd = nullptr;
+    TBitBtnXP* AverageBtn = nullptr;
+    AverageGather* Averager = nullptr;
     TPaneArea* Panel2 = nullptr;
     QWidget* Panel3 = nullptr;
     TSplitter* Splitter1 = nullptr;
@@ -103,6 +111,14 @@ private:
     void BuildControlBar();
     void BuildPanes();
     void BuildBottomBar();
+    void BuildDenoiseControls();
+    // Starts gathering the mean of the next `frames` frames.
+    void AverageBtnClick(int frames);
+    // Shows a finished mean in the viewer once no other modal window is open.
+    void ShowMeanWhenFree();
+    // Shows a still picture in the snapshot viewer, modally; the caller
+    // keeps owning it.
+    void ShowStill(const DIB& still);
     void ApplyVideoSettings();
     // Lays out or draws one pane's paint box with its picture.
     void PaintPane(TPaintBox* box, const DIB& picture);

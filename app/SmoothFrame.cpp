@@ -1,6 +1,7 @@
 #include "app/SmoothFrame.h"
 
 #include "app/SmoothKernels.h"
+#include "denoise/MotionKernels.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,6 +14,7 @@ namespace {
 struct PathState {
     Path path;
     BlendFn fn;
+    denoise::MotionBlendFn motion;
 };
 
 BlendFn functionFor(Path p)
@@ -28,11 +30,24 @@ BlendFn functionFor(Path p)
     return BlendPlain;
 }
 
+denoise::MotionBlendFn motionFor(Path p)
+{
+    switch (p) {
+    case Path::AVX2:
+        return denoise::MotionBlendFor(denoise::Path::AVX2);
+    case Path::SSE2:
+        return denoise::MotionBlendFor(denoise::Path::SSE2);
+    case Path::Plain:
+        break;
+    }
+    return denoise::MotionBlendFor(denoise::Path::Plain);
+}
+
 PathState& state()
 {
     static PathState s = [] {
         const Path best = CpuHasAVX2() ? Path::AVX2 : Path::SSE2;
-        return PathState{best, functionFor(best)};
+        return PathState{best, functionFor(best), motionFor(best)};
     }();
     return s;
 }
@@ -70,7 +85,7 @@ bool SetPath(Path p)
     const std::vector<Path> ok = SupportedPaths();
     if (std::find(ok.begin(), ok.end(), p) == ok.end())
         return false;
-    state() = PathState{p, functionFor(p)};
+    state() = PathState{p, functionFor(p), motionFor(p)};
     return true;
 }
 
@@ -111,10 +126,20 @@ void blendRange(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* 
     }
 }
 
+// A frame row as the blend sees it: the frame's bytes where it reaches, black
+// beyond. A pixel cut by the frame's end is thus judged as a whole.
+const std::uint8_t* wholeRow(const std::uint8_t* frame, std::size_t avail, std::size_t len)
+{
+    thread_local std::vector<std::uint8_t> row;
+    row.assign(len, 0);
+    std::memcpy(row.data(), frame, std::min(avail, len));
+    return row.data();
+}
+
 } // namespace
 
 bool SmoothFrame(DIB& correctedPic, DIB& rawPic, const BITMAPINFO* format, std::size_t formatSize,
-                 const std::uint8_t* lpData, std::uint32_t dwBufferLength, int strength)
+                 const std::uint8_t* lpData, std::uint32_t dwBufferLength, int strength, const MotionSparing& motion)
 {
     if (format == nullptr || formatSize < sizeof(BITMAPINFOHEADER))
         return false;
@@ -169,6 +194,10 @@ bool SmoothFrame(DIB& correctedPic, DIB& rawPic, const BITMAPINFO* format, std::
 
     const SmoothWeights w = WeightsForStrength(strength);
     const std::uint8_t* zeros = zeroRow(rowbytes);
+    // At d = 0 the frame is taken whole either way; a threshold of 255 or
+    // more is never exceeded.
+    const int threshold = std::clamp(motion.threshold, 0, 255);
+    const bool spareMotion = motion.on && w.d != 0 && threshold < 255;
 
     for (int y = 0; y < height; ++y) {
         const std::size_t off = static_cast<std::size_t>(y) * rowbytes;
@@ -180,8 +209,13 @@ bool SmoothFrame(DIB& correctedPic, DIB& rawPic, const BITMAPINFO* format, std::
 
         // Pixels: frame bytes where the frame reaches, black beyond it.
         const std::size_t fromFrame = std::min(avail, blended);
-        blendRange(c, r, frame, hist, fromFrame, w);
-        blendRange(c + fromFrame, r + fromFrame, zeros, hist + fromFrame, blended - fromFrame, w);
+        if (spareMotion) {
+            const std::uint8_t* pixels = fromFrame == blended ? frame : wholeRow(frame, fromFrame, blended);
+            smooth::state().motion(c, r, pixels, hist, static_cast<std::size_t>(width), w.o, w.d, threshold);
+        } else {
+            blendRange(c, r, frame, hist, fromFrame, w);
+            blendRange(c + fromFrame, r + fromFrame, zeros, hist + fromFrame, blended - fromFrame, w);
+        }
 
         // Row padding: taken from the frame, never blended.
         for (std::size_t i = blended; i < rowbytes; ++i) {
@@ -200,7 +234,8 @@ bool SmoothFrame(DIB& correctedPic, DIB& rawPic, const BITMAPINFO* format, std::
     return true;
 }
 
-bool TakeFrame(VideoFormatSource& source, const VIDEOHDR& header, int strength, DIB& correctedPic, DIB& rawPic)
+bool TakeFrame(VideoFormatSource& source, const VIDEOHDR& header, int strength, DIB& correctedPic, DIB& rawPic,
+               const MotionSparing& motion)
 {
     const std::uint32_t size = source.GetVideoFormatSize();
     if (size < sizeof(BITMAPINFOHEADER))
@@ -214,5 +249,5 @@ bool TakeFrame(VideoFormatSource& source, const VIDEOHDR& header, int strength, 
     source.GetVideoFormat(format, size);
     if (format->bmiHeader.biBitCount != 24)
         return false;
-    return SmoothFrame(correctedPic, rawPic, format, size, header.lpData, header.dwBufferLength, strength);
+    return SmoothFrame(correctedPic, rawPic, format, size, header.lpData, header.dwBufferLength, strength, motion);
 }

@@ -29,13 +29,27 @@ SmoothWeights WeightsForStrength(int strength);
 // Refused (answers false, both pictures untouched): a format block shorter
 // than its header, a bit count other than 24, a width or height of 0 or less
 // (top-down rows included), and pictures that cannot be made.
+//
+// With motion sparing on, the blended part of each row is taken pixel by
+// pixel (three bytes): a pixel whose largest byte difference between the new
+// frame and the history exceeds the threshold is taken from the frame as it
+// is, every other pixel is blended as usual. Missing frame bytes count as
+// black here too, and the row padding is taken from the frame as always.
+// With it off the step is exactly the usual one.
+struct MotionSparing {
+    bool on = false;
+    int threshold = 24; // brought into 0..255; at 255 no pixel counts as moving
+};
+
 bool SmoothFrame(DIB& correctedPic, DIB& rawPic, const BITMAPINFO* format, std::size_t formatSize,
-                 const std::uint8_t* lpData, std::uint32_t dwBufferLength, int strength);
+                 const std::uint8_t* lpData, std::uint32_t dwBufferLength, int strength,
+                 const MotionSparing& motion = MotionSparing{});
 
 // The whole step for one delivered frame: asks the source for its format,
 // ignores frames that are not 24 bits per pixel, then runs SmoothFrame.
 // Answers whether the pictures were renewed (and so should be repainted).
-bool TakeFrame(VideoFormatSource& source, const VIDEOHDR& header, int strength, DIB& correctedPic, DIB& rawPic);
+bool TakeFrame(VideoFormatSource& source, const VIDEOHDR& header, int strength, DIB& correctedPic, DIB& rawPic,
+               const MotionSparing& motion = MotionSparing{});
 
 namespace smooth {
 
