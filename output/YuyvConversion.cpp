@@ -1,7 +1,6 @@
 #include "output/YuyvConversion.h"
 
 #include <libyuv/convert_argb.h>
-#include <libyuv/convert_from_argb.h>
 
 #include <algorithm>
 
@@ -11,6 +10,8 @@ namespace {
 // Rows per band: 16 rows of a 1920-pixel picture are 120 KiB of BGRA.
 constexpr int BandRows = 16;
 } // namespace
+
+YuyvConverter::YuyvConverter() : kernel_(CpuHasAVX2() ? BgraToYuyvRowAVX2 : BgraToYuyvRowPlain) {}
 
 void YuyvConverter::convert(const std::uint8_t* bits, int rowbytes, int pictureHeight, int width, int height,
                             std::uint8_t* yuyv, int yuyvStride)
@@ -25,8 +26,9 @@ void YuyvConverter::convert(const std::uint8_t* bits, int rowbytes, int pictureH
         // memory; a negative stride walks upwards through memory.
         const std::uint8_t* source = bits + static_cast<std::ptrdiff_t>(pictureHeight - 1 - top) * rowbytes;
         libyuv::RGB24ToARGB(source, -rowbytes, band_.data(), bandStride, width, rows);
-        libyuv::ARGBToYUY2(band_.data(), bandStride, yuyv + static_cast<std::ptrdiff_t>(top) * yuyvStride,
-                           yuyvStride, width, rows);
+        for (int row = 0; row < rows; ++row)
+            kernel_(band_.data() + static_cast<std::ptrdiff_t>(row) * bandStride,
+                    yuyv + static_cast<std::ptrdiff_t>(top + row) * yuyvStride, width);
     }
 }
 
