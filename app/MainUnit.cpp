@@ -256,7 +256,8 @@ void TMainForm::BuildWebcamOutput()
     // The control bar is full; the bottom bar has room between the web
     // address and the picture buttons.
     WebcamBox = new QCheckBox(QStringLiteral("Als Webcam ausgeben"), Panel7);
-    WebcamBox->setGeometry(170, 10, 150, 21);
+    const int left = std::max(170, wwwBtn->geometry().right() + 12);
+    WebcamBox->setGeometry(left, (Panel7->height() - 21) / 2, std::max(150, WebcamBox->sizeHint().width()), 21);
     connect(WebcamBox, &QCheckBox::clicked, this, [this] { WebcamBoxClick(WebcamBox); });
     SetWebcamSystem(avicap::LinuxV4l2System());
 }

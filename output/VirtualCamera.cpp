@@ -98,6 +98,14 @@ bool VirtualCamera::open()
         return false;
     }
     fd_ = avicap::DeviceFd(system_, fd);
+    // v4l2loopback decides which directions a node offers when it is asked
+    // for its capabilities, and refuses an output format until then.
+    v4l2_capability cap{};
+    if (system_.ioctl(fd_.get(), VIDIOC_QUERYCAP, &cap) < 0) {
+        const int error = errno;
+        fail(vanishedError(error) ? vanishedText(node_) : refusedText(node_, error));
+        return false;
+    }
     return true;
 }
 
@@ -145,6 +153,14 @@ bool VirtualCamera::configure(int width, int height)
         fail(QStringLiteral("Die virtuelle Webcam %1 nimmt das Bildformat YUYV nicht an. Die Ausgabe als Webcam "
                             "wurde ausgeschaltet.")
                  .arg(nodeText(node_)));
+        return false;
+    }
+    // Streaming on marks this descriptor as the node's writer: without it
+    // the module does not offer the node for output again once we close it.
+    int type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
+    if (system_.ioctl(fd_.get(), VIDIOC_STREAMON, &type) < 0) {
+        const int error = errno;
+        fail(vanishedError(error) ? vanishedText(node_) : refusedText(node_, error));
         return false;
     }
     nodeWidth_ = static_cast<int>(pix.width) & ~1;

@@ -2,7 +2,10 @@
 // v4l2loopback nodes behind the system seam, with the module's habits that
 // the writer must live with: the format is fixed from the first picture
 // until every opener has closed the node; with exclusive_caps a node that a
-// writer feeds shows capture only. Readers are counted, not simulated.
+// writer feeds shows capture only, the directions it offers are worked out
+// only when someone asks for its capabilities, and it offers output again
+// only after a descriptor that streamed on as writer closes. Readers are
+// counted, not simulated.
 
 #include "platform/avicap/V4l2System.h"
 
@@ -13,6 +16,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,7 +32,9 @@ struct Node {
     bool gone = false;
 
     // The module's state.
-    bool ready = false; // a writer has sent a picture
+    bool ready = false;         // a writer has sent a picture
+    bool readyForOutput = true; // no writer attached
+    std::uint32_t announced = V4L2_CAP_VIDEO_OUTPUT; // as of the last QUERYCAP
     int openers = 0;    // descriptors plus attached readers
     v4l2_pix_format format{};
     v4l2_fract timePerFrame{1, 30};
@@ -45,8 +51,13 @@ public:
 
     Node& node(std::size_t i) { return nodes_[i]; }
     int openFds() const { return static_cast<int>(open_.size()); }
-    // Another program reading the node keeps it open.
-    void attachReader(std::size_t i) { ++nodes_[i].openers; }
+    // Another program reading the node keeps it open; like any program it
+    // asks for the capabilities first.
+    void attachReader(std::size_t i)
+    {
+        ++nodes_[i].openers;
+        announce(nodes_[i]);
+    }
     void detachReader(std::size_t i) { release(nodes_[i]); }
 
     std::vector<std::string> videoNodes() override
@@ -86,6 +97,8 @@ public:
         auto it = open_.find(fd);
         if (it == open_.end())
             return fail(EBADF);
+        if (writers_.erase(fd) != 0)
+            nodes_[it->second].readyForOutput = true;
         release(nodes_[it->second]);
         open_.erase(it);
         return 0;
@@ -104,18 +117,15 @@ public:
             *cap = {};
             std::strncpy(reinterpret_cast<char*>(cap->driver), n->driver.c_str(), sizeof cap->driver - 1);
             std::strncpy(reinterpret_cast<char*>(cap->card), n->card.c_str(), sizeof cap->card - 1);
-            std::uint32_t caps = V4L2_CAP_STREAMING | V4L2_CAP_READWRITE;
-            if (!n->exclusiveCaps)
-                caps |= V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_OUTPUT;
-            else
-                caps |= n->ready ? V4L2_CAP_VIDEO_CAPTURE : V4L2_CAP_VIDEO_OUTPUT;
+            const std::uint32_t caps = V4L2_CAP_STREAMING | V4L2_CAP_READWRITE | announce(*n);
             cap->device_caps = caps;
             cap->capabilities = caps | V4L2_CAP_DEVICE_CAPS;
             return 0;
         }
         case VIDIOC_S_FMT: {
             auto* f = static_cast<v4l2_format*>(arg);
-            if (f->type != V4L2_BUF_TYPE_VIDEO_OUTPUT)
+            // The kernel checks the type against the announced directions.
+            if (f->type != V4L2_BUF_TYPE_VIDEO_OUTPUT || !(n->announced & V4L2_CAP_VIDEO_OUTPUT))
                 return fail(EINVAL);
             ++n->setFormats;
             if (!n->ready) {
@@ -145,6 +155,14 @@ public:
             n->timePerFrame = t;
             return 0;
         }
+        case VIDIOC_STREAMON: {
+            if (*static_cast<int*>(arg) != V4L2_BUF_TYPE_VIDEO_OUTPUT || !(n->announced & V4L2_CAP_VIDEO_OUTPUT))
+                return fail(EINVAL);
+            writers_.insert(fd);
+            n->readyForOutput = false;
+            n->ready = true;
+            return 0;
+        }
         default:
             return fail(ENOTTY);
         }
@@ -162,6 +180,7 @@ public:
         if (n->format.sizeimage == 0)
             return fail(EINVAL);
         n->ready = true;
+        n->readyForOutput = false;
         const std::size_t count = std::min<std::size_t>(size, n->format.sizeimage);
         const auto* bytes = static_cast<const std::uint8_t*>(data);
         n->lastFrame.assign(bytes, bytes + count);
@@ -188,6 +207,14 @@ private:
         auto it = open_.find(fd);
         return it == open_.end() ? nullptr : &nodes_[it->second];
     }
+    static std::uint32_t announce(Node& n)
+    {
+        if (!n.exclusiveCaps)
+            n.announced = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_OUTPUT;
+        else
+            n.announced = (n.ready ? V4L2_CAP_VIDEO_CAPTURE : 0u) | (n.readyForOutput ? V4L2_CAP_VIDEO_OUTPUT : 0u);
+        return n.announced;
+    }
     static void release(Node& n)
     {
         if (--n.openers == 0) {
@@ -198,6 +225,7 @@ private:
 
     std::vector<Node> nodes_;
     std::map<int, std::size_t> open_;
+    std::set<int> writers_;
     int nextFd_ = 7000;
 };
 

@@ -75,6 +75,7 @@ TEST(LoopbackChoiceTest, PrefersTheStillwiseLabelThenTheFirstOutputNode)
         // is not ours to take.
         simloop::Node fed = simloop::MakeNode("/dev/video3", "Testquelle");
         fed.ready = true;
+        fed.readyForOutput = false;
         simloop::System system({Camera("/dev/video0"), fed, simloop::MakeNode("/dev/video4", "Zweite")});
         EXPECT_EQ(avicap::FindLoopbackNode(system).node, "/dev/video4");
     }
@@ -191,6 +192,33 @@ TEST_F(VirtualCameraTest, FollowsTheSizeOnceNoReaderHoldsTheOldOne)
     EXPECT_EQ(system.node(0).lastFrame, inner);
     // Reopening for each size leaves one descriptor.
     EXPECT_EQ(system.openFds(), 1);
+}
+
+TEST_F(VirtualCameraTest, CanBeSwitchedOffAndOnAgainWhileReadersComeAndGo)
+{
+    simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
+    const TestPicture p(64, 32, 1);
+    auto t = t0;
+    for (int round = 0; round < 3; ++round) {
+        VirtualCamera camera(system);
+        ASSERT_TRUE(camera.start()) << "round " << round;
+        t = feed(camera, p, 2, 30, t);
+        // A reader asks for the capabilities while we write: the node then
+        // announces capture only.
+        system.attachReader(0);
+        t = feed(camera, p, 2, 30, t);
+        system.detachReader(0);
+        EXPECT_EQ(system.node(0).frames, 4 * (round + 1));
+    }
+    EXPECT_EQ(system.openFds(), 0);
+    // So does a new size with a reader that asked meanwhile.
+    VirtualCamera camera(system);
+    ASSERT_TRUE(camera.start());
+    t = feed(camera, p, 2, 30, t);
+    system.attachReader(0);
+    system.detachReader(0);
+    t = feed(camera, TestPicture(32, 32, 2), 1, 30, t);
+    EXPECT_EQ(system.node(0).format.width, 32u);
 }
 
 TEST_F(VirtualCameraTest, TellsReadersTheRateThePicturesArriveAt)
