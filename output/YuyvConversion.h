@@ -5,15 +5,12 @@
 #include "output/YuyvKernels.h"
 
 #include <cstdint>
-#include <vector>
 
 namespace output {
 
 // Converts the top-left `width` x `height` pixels of a bottom-up BGR picture
-// of `pictureHeight` rows. `width` must be even. One pass over the picture:
-// libyuv widens a band of rows to BGRA in a small scratch that stays in the
-// cache, and the row kernel turns that into YUYV; there is no whole
-// intermediate picture.
+// of `pictureHeight` rows straight into the YUYV frame, one pass, no
+// intermediate picture. `width` must be even.
 class YuyvConverter {
 public:
     // The fastest row kernel this processor runs, or the one given.
@@ -21,11 +18,10 @@ public:
     explicit YuyvConverter(YuyvRowFn kernel) : kernel_(kernel) {}
 
     void convert(const std::uint8_t* bits, int rowbytes, int pictureHeight, int width, int height,
-                 std::uint8_t* yuyv, int yuyvStride);
+                 std::uint8_t* yuyv, int yuyvStride) const;
 
 private:
     YuyvRowFn kernel_;
-    std::vector<std::uint8_t> band_; // BGRA rows of one band
 };
 
 } // namespace output

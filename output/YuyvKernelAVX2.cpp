@@ -11,43 +11,66 @@ bool CpuHasAVX2()
 
 namespace {
 
-// Per pixel, in the order the horizontal adds leave them: the weighted sum
-// of B, G and R of eight pixels [p0 p1 p4 p5 | p2 p3 p6 p7].
-__attribute__((target("avx2"))) inline __m256i weigh(__m256i lo, __m256i hi, __m256i weights)
+constexpr char Z = static_cast<char>(0x80); // pshufb: a zero byte
+
+struct Constants {
+    __m256i even, odd;    // BGR bytes to 16-bit B, G, R, 0 of pixels 0 and 2, or 1 and 3
+    __m256i wy, wu, wv;   // 16-bit weights for B, G, R, 0
+    __m256i offsets;      // per 64-bit slot: luma's, then chroma's
+};
+
+// The weighted sum of B, G and R of each 64-bit pixel slot, in the slot's
+// low 32 bits, or its high ones.
+__attribute__((target("avx2"))) inline __m256i weighLow(__m256i pixels, __m256i weights)
 {
-    return _mm256_hadd_epi32(_mm256_madd_epi16(lo, weights), _mm256_madd_epi16(hi, weights));
+    const __m256i m = _mm256_madd_epi16(pixels, weights);
+    return _mm256_add_epi32(m, _mm256_srli_epi64(m, 32));
+}
+__attribute__((target("avx2"))) inline __m256i weighHigh(__m256i pixels, __m256i weights)
+{
+    const __m256i m = _mm256_madd_epi16(pixels, weights);
+    return _mm256_add_epi32(m, _mm256_slli_epi64(m, 32));
+}
+
+// Eight pixels to 16-bit Y U Y V ... words; lane 0 holds pixels 0-3, lane 1
+// pixels 4-7.
+__attribute__((target("avx2"))) inline __m256i eight(const std::uint8_t* bgr, const Constants& k)
+{
+    const __m256i raw = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(bgr + 12),
+                                            reinterpret_cast<const __m128i*>(bgr));
+    const __m256i even = _mm256_shuffle_epi8(raw, k.even); // pixels 0, 2 | 4, 6
+    const __m256i odd = _mm256_shuffle_epi8(raw, k.odd);   // pixels 1, 3 | 5, 7
+    const __m256i pairs = _mm256_add_epi16(even, odd);
+    // Slots [Y0 U01] [Y2 U23] and [Y1 V01] [Y3 V23], then in order.
+    __m256i yu = _mm256_blend_epi32(weighLow(even, k.wy), weighHigh(pairs, k.wu), 0xAA);
+    __m256i yv = _mm256_blend_epi32(weighLow(odd, k.wy), weighHigh(pairs, k.wv), 0xAA);
+    yu = _mm256_srai_epi32(_mm256_add_epi32(yu, k.offsets), 15);
+    yv = _mm256_srai_epi32(_mm256_add_epi32(yv, k.offsets), 15);
+    return _mm256_packus_epi32(_mm256_unpacklo_epi64(yu, yv), _mm256_unpackhi_epi64(yu, yv));
 }
 
 } // namespace
 
-__attribute__((target("avx2"))) void BgraToYuyvRowAVX2(const std::uint8_t* bgra, std::uint8_t* yuyv, int width)
+__attribute__((target("avx2"))) void BgrToYuyvRowAVX2(const std::uint8_t* bgr, std::uint8_t* yuyv, int width)
 {
-    // 16-bit weights for (B, G, R, A) of each pixel.
-    const __m256i wy = _mm256_setr_epi16(YB, YG, YR, 0, YB, YG, YR, 0, YB, YG, YR, 0, YB, YG, YR, 0);
-    const __m256i wu = _mm256_setr_epi16(UB, UG, UR, 0, UB, UG, UR, 0, UB, UG, UR, 0, UB, UG, UR, 0);
-    const __m256i wv = _mm256_setr_epi16(VB, VG, VR, 0, VB, VG, VR, 0, VB, VG, VR, 0, VB, VG, VR, 0);
-    const __m256i yOffset = _mm256_set1_epi32((16 << 15) + (1 << 14));
-    const __m256i cOffset = _mm256_set1_epi32((128 << 16) + (1 << 15));
-    const __m256i yOrder = _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7);
-    const __m256i cOrder = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+    Constants k;
+    k.even = _mm256_setr_epi8(0, Z, 1, Z, 2, Z, Z, Z, 6, Z, 7, Z, 8, Z, Z, Z, 0, Z, 1, Z, 2, Z, Z, Z, 6, Z, 7, Z, 8, Z,
+                              Z, Z);
+    k.odd = _mm256_setr_epi8(3, Z, 4, Z, 5, Z, Z, Z, 9, Z, 10, Z, 11, Z, Z, Z, 3, Z, 4, Z, 5, Z, Z, Z, 9, Z, 10, Z, 11,
+                             Z, Z, Z);
+    k.wy = _mm256_setr_epi16(YB, YG, YR, 0, YB, YG, YR, 0, YB, YG, YR, 0, YB, YG, YR, 0);
+    k.wu = _mm256_setr_epi16(UB, UG, UR, 0, UB, UG, UR, 0, UB, UG, UR, 0, UB, UG, UR, 0);
+    k.wv = _mm256_setr_epi16(VB, VG, VR, 0, VB, VG, VR, 0, VB, VG, VR, 0, VB, VG, VR, 0);
+    k.offsets = _mm256_setr_epi32(YOffset, COffset, YOffset, COffset, YOffset, COffset, YOffset, COffset);
     int x = 0;
-    for (; x + 8 <= width; x += 8, bgra += 32, yuyv += 16) {
-        const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bgra));
-        const __m256i lo = _mm256_cvtepu8_epi16(_mm256_castsi256_si128(pixels));
-        const __m256i hi = _mm256_cvtepu8_epi16(_mm256_extracti128_si256(pixels, 1));
-        __m256i y = _mm256_add_epi32(weigh(lo, hi, wy), yOffset);
-        y = _mm256_permutevar8x32_epi32(_mm256_srai_epi32(y, 15), yOrder);
-        // Pair sums [U01 U45 V01 V45 | U23 U67 V23 V67], then in the order
-        // U01 V01 U23 V23 U45 V45 U67 V67.
-        __m256i c = _mm256_hadd_epi32(weigh(lo, hi, wu), weigh(lo, hi, wv));
-        c = _mm256_add_epi32(c, cOffset);
-        c = _mm256_permutevar8x32_epi32(_mm256_srai_epi32(c, 16), cOrder);
-        // Y0 C0 Y1 C1 Y2 C2 Y3 C3 | Y4 C4 ... Y7 C7 as words, then bytes.
-        const __m256i words = _mm256_packus_epi32(_mm256_unpacklo_epi32(y, c), _mm256_unpackhi_epi32(y, c));
-        const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(words, words), 0x08);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(yuyv), _mm256_castsi256_si128(bytes));
+    // Each group of eight reads four bytes past its pixels: stop while the
+    // row still has them.
+    for (; x + 18 <= width; x += 16, bgr += 48, yuyv += 32) {
+        const __m256i bytes = _mm256_packus_epi16(eight(bgr, k), eight(bgr + 24, k));
+        // Lanes hold pixels 0-3, 8-11 | 4-7, 12-15.
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(yuyv), _mm256_permute4x64_epi64(bytes, 0xD8));
     }
-    BgraToYuyvRowPlain(bgra, yuyv, width - x);
+    BgrToYuyvRowPlain(bgr, yuyv, width - x);
 }
 
 } // namespace output
