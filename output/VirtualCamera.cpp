@@ -77,7 +77,7 @@ bool VirtualCamera::start()
 
 void VirtualCamera::stop()
 {
-    if (fd_)
+    if (!node_.empty() && avicap::OwnOutputNode() == node_)
         avicap::SetOwnOutputNode({});
     fd_.reset();
     wantWidth_ = wantHeight_ = 0;
@@ -144,7 +144,17 @@ bool VirtualCamera::configure(int width, int height)
     pix.xfer_func = V4L2_XFER_FUNC_709;
     if (system_.ioctl(fd_.get(), VIDIOC_S_FMT, &format) < 0) {
         const int error = errno;
-        fail(vanishedError(error) ? vanishedText(node_) : refusedText(node_, error));
+        if (error == EINVAL || error == EBUSY)
+            // The module offers a node for output only while no other
+            // program writes into it, and not after a writer that never
+            // started streaming has left.
+            fail(QStringLiteral("Die virtuelle Webcam %1 nimmt gerade keine Bilder an, weil ein anderes Programm "
+                                "hineinschreibt oder zuletzt hineingeschrieben hat. Bitte das andere Programm "
+                                "beenden; hilft das nicht, das Modul neu laden (sudo modprobe -r v4l2loopback, dann "
+                                "sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise).")
+                     .arg(nodeText(node_)));
+        else
+            fail(vanishedError(error) ? vanishedText(node_) : refusedText(node_, error));
         return false;
     }
     // A node that another program still reads keeps its size; the picture

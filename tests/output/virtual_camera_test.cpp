@@ -284,6 +284,19 @@ TEST_F(VirtualCameraTest, StopsWithAMessageWhenTheNodeVanishesOrFails)
         EXPECT_EQ(camera.write(TestPicture(32, 32, 1).view(), t0 + 1s), VirtualCamera::Result::Stopped);
         EXPECT_TRUE(camera.error().contains(QStringLiteral("/dev/video5")));
         EXPECT_EQ(system.openFds(), 0);
+        EXPECT_TRUE(avicap::OwnOutputNode().empty());
+    }
+    {
+        // Another program writes into the node: no output format for us.
+        simloop::Node fed = simloop::MakeNode("/dev/video5", "Stillwise");
+        fed.ready = true;
+        fed.readyForOutput = false;
+        simloop::System system({fed});
+        VirtualCamera camera(system);
+        ASSERT_TRUE(camera.start());
+        EXPECT_EQ(camera.write(TestPicture(8, 8, 1).view(), t0), VirtualCamera::Result::Stopped);
+        EXPECT_TRUE(camera.error().contains(QStringLiteral("anderes Programm"))) << camera.error().toStdString();
+        EXPECT_EQ(system.openFds(), 0);
     }
     {
         simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
