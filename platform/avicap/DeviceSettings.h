@@ -21,7 +21,9 @@ struct ControlInfo {
     int defaultValue = 0;
     int value = 0;
     std::vector<std::pair<int, QString>> items; // menu: value and its text
-    bool readOnly = false;
+    std::uint32_t group = 0; // the control class; controls of one class share a tab
+    bool readOnly = false;   // shown, never changeable (read-only, or held by another program)
+    bool inactive = false;   // changeable, but without effect now (an automatic mode rules it)
 };
 
 class ControlSet {
@@ -32,6 +34,13 @@ public:
     virtual bool set(std::uint32_t id, int value) = 0;
     // Every control back to its default value.
     virtual void reset() = 0;
+
+    // A descriptor that raises an exceptional condition (POLLPRI) when a
+    // control changes on the device, for a dialog to follow it; -1 when the
+    // device tells nothing.
+    virtual int changeHandle() { return -1; }
+    // Takes the waiting change notices; true when there were any.
+    virtual bool takeChanges() { return false; }
 };
 
 // Time between two frames as a fraction of a second.

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace avicap {
@@ -56,6 +57,10 @@ public:
     // Models behind the driver's dialogs; null when it has none.
     virtual ControlSet* controls() = 0;
     virtual FormatSet* formats() = 0;
+
+    // Who the camera is, the same after unplugging and plugging it in
+    // again; empty for a driver without a camera of its own.
+    virtual std::string identity() const { return {}; }
 };
 
 } // namespace avicap

@@ -1,5 +1,7 @@
 #include "platform/avicap/DriverCatalog.h"
 
+#include "platform/avicap/CameraIdentity.h"
+#include "platform/avicap/DeviceMonitor.h"
 #include "platform/avicap/LoopbackNode.h"
 #include "platform/avicap/TestCamera.h"
 #include "platform/avicap/V4l2Driver.h"
@@ -7,6 +9,8 @@
 #include "platform/avicap/VideoWindow.h"
 
 #include <fcntl.h>
+
+#include <QCoreApplication>
 #include <linux/videodev2.h>
 
 #include <cerrno>
@@ -15,11 +19,6 @@
 namespace avicap {
 
 namespace {
-
-std::string versionText(std::uint32_t v)
-{
-    return std::to_string((v >> 16) & 0xFF) + "." + std::to_string((v >> 8) & 0xFF) + "." + std::to_string(v & 0xFF);
-}
 
 std::string fieldText(const __u8* field, std::size_t size)
 {
@@ -39,9 +38,8 @@ bool describeClosedNode(V4l2System& system, const std::string& node, int error, 
     slot.name = system.nodeAttribute(node, "name");
     if (slot.name.empty())
         slot.name = node;
-    std::string driver = system.nodeAttribute(node, "driver");
-    slot.version = (driver.empty() ? std::string("v4l2") : driver) + " " + node +
-                   (error == EBUSY ? " (belegt)" : error == EACCES || error == EPERM ? " (kein Zugriff)" : "");
+    slot.version = "(" + node +
+                   (error == EBUSY ? ", belegt)" : error == EACCES || error == EPERM ? ", kein Zugriff)" : ")");
     return true;
 }
 
@@ -79,7 +77,9 @@ std::vector<DriverSlot> DriverCatalog::drivers() const
         if (!StreamsVideo(cap))
             continue;
         slot.name = fieldText(cap.card, sizeof cap.card);
-        slot.version = fieldText(cap.driver, sizeof cap.driver) + " " + versionText(cap.version) + " " + node;
+        // The list reads "card (node)": which camera, then quietly where.
+        slot.version = "(" + node + ")";
+        slot.identity = CameraIdentity(cap, system_.nodeAttribute(node, "serial"));
         found.push_back(std::move(slot));
     }
     std::erase_if(found, [&](const DriverSlot& s) { return s.node == output.chosen().node; });
@@ -88,7 +88,7 @@ std::vector<DriverSlot> DriverCatalog::drivers() const
     DriverSlot camera;
     camera.kind = DriverSlot::Kind::TestCamera;
     camera.name = "Stillwise Testkamera";
-    camera.version = "testkamera 1.0.0 eingebaut";
+    camera.version = "(eingebaut)";
     found.push_back(std::move(camera));
     return found;
 }
@@ -110,6 +110,22 @@ std::unique_ptr<Driver> DriverCatalog::open(int slot) const
     return driver;
 }
 
+std::pair<int, std::unique_ptr<Driver>> DriverCatalog::openCamera(const std::string& identity) const
+{
+    if (identity.empty())
+        return {-1, nullptr};
+    const std::vector<DriverSlot> all = drivers();
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (all[i].identity != identity)
+            continue;
+        QString error;
+        std::unique_ptr<Driver> driver = V4l2Driver::open(system_, all[i].node, error);
+        if (driver && driver->identity() == identity)
+            return {static_cast<int>(i), std::move(driver)};
+    }
+    return {-1, nullptr};
+}
+
 void CopyText(const std::string& text, char* buffer, int size)
 {
     if (size <= 0)
@@ -126,7 +142,10 @@ void CopyText(const std::string& text, char* buffer, int size)
 bool CatalogLibrary::driverDescription(WORD index, char* name, int nameSize, char* version, int versionSize)
 {
     constexpr qint64 freshForMs = 1000;
-    if (!describedAt_.isValid() || describedAt_.elapsed() > freshForMs) {
+    // A camera plugged in or out makes the last look out of date at once.
+    const unsigned changes = QCoreApplication::instance() != nullptr ? DeviceMonitor::Instance().changes() : 0;
+    if (!describedAt_.isValid() || describedAt_.elapsed() > freshForMs || changes != describedChanges_) {
+        describedChanges_ = changes;
         described_ = catalog_.drivers();
         describedAt_.start();
     }
@@ -141,6 +160,7 @@ CaptureWindow* CatalogLibrary::createCaptureWindow(const char* title, DWORD styl
                                                    int height, QWidget* parent, int)
 {
     auto* window = new VideoWindow([this](int slot) { return catalog_.open(slot); }, parent);
+    window->setCameraFinder([this](const std::string& identity) { return catalog_.openCamera(identity); });
     if (title != nullptr)
         window->setWindowTitle(QString::fromUtf8(title));
     window->setGeometry(x, y, std::max(0, width), std::max(0, height));

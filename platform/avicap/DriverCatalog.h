@@ -23,6 +23,7 @@ struct DriverSlot {
     std::string node; // device node of a V4L2 slot
     std::string name;
     std::string version;
+    std::string identity; // of a V4L2 camera that could be asked
 };
 
 class DriverCatalog {
@@ -35,6 +36,9 @@ public:
     std::vector<DriverSlot> drivers() const;
     // The connected driver of a slot, or null with LastConnectError() set.
     std::unique_ptr<Driver> open(int slot) const;
+    // The driver of the camera with this identity wherever it is now, and
+    // its slot; null (and -1) when that camera is not there.
+    std::pair<int, std::unique_ptr<Driver>> openCamera(const std::string& identity) const;
 
 private:
     V4l2System& system_;
@@ -55,6 +59,7 @@ private:
     DriverCatalog catalog_;
     std::vector<DriverSlot> described_;
     QElapsedTimer describedAt_;
+    unsigned describedChanges_ = 0;
 };
 
 // Copies a text into a buffer of `size` bytes, cut at a character boundary

@@ -1,6 +1,9 @@
 #pragma once
-// The driver's video-source dialog: one row per control of the device,
-// changes apply at once, "Standardwerte" resets them all.
+// The driver's video-source dialog: the device's controls on one tab per
+// control class ("Bild", "Kamera", ...), each tab scrolling on its own so
+// that the dialog fits the screen with its buttons in view. Changes apply
+// at once; "Standardwerte" resets them all. Controls an automatic mode
+// rules are greyed and follow the device while the dialog is open.
 
 #include "platform/avicap/DeviceSettings.h"
 
@@ -9,6 +12,9 @@
 #include <functional>
 #include <map>
 
+class QSocketNotifier;
+class QTabWidget;
+
 namespace avicap {
 
 class SourceDialog : public QDialog {
@@ -16,12 +22,18 @@ class SourceDialog : public QDialog {
 public:
     SourceDialog(ControlSet& controls, QWidget* parent);
 
+    QTabWidget* tabs() const { return tabs_; }
+
 private:
     void apply(std::uint32_t id, int value);
     void refresh();
+    void fitToScreen();
+    void followDevice();
 
     ControlSet& controls_;
-    // How to show a control's current value in its widget.
+    QTabWidget* tabs_ = nullptr;
+    QSocketNotifier* changes_ = nullptr;
+    // How to show a control's current value and state in its widgets.
     std::map<std::uint32_t, std::function<void(const ControlInfo&)>> show_;
 };
 

@@ -1,5 +1,7 @@
 #include "platform/avicap/V4l2Driver.h"
 
+#include "platform/avicap/CameraIdentity.h"
+
 #include <fcntl.h>
 #include <sys/mman.h>
 
@@ -117,6 +119,7 @@ bool V4l2Driver::connect(QString& error)
         lose();
         return false;
     }
+    identity_ = CameraIdentity(cap, system_.nodeAttribute(node_, "serial"));
 
     converter_ = std::make_unique<FrameConverter>(system_, fd);
     if (!*converter_) {
@@ -245,6 +248,7 @@ void V4l2Driver::lose()
 {
     buffers_.clear();
     converter_.reset();
+    controls_.dropSubscription();
     fd_.reset();
     streamOn_ = false;
 }

@@ -38,8 +38,10 @@ public:
     bool grab(Frame& frame) override;
     ControlSet* controls() override { return &controls_; }
     FormatSet* formats() override { return &formats_; }
+    std::string identity() const override { return identity_; }
 
     const v4l2_format& deviceFormat() const { return source_; }
+    const std::string& node() const { return node_; }
 
 private:
     class Controls final : public ControlSet {
@@ -48,9 +50,14 @@ private:
         std::vector<ControlInfo> list() override;
         bool set(std::uint32_t id, int value) override;
         void reset() override;
+        int changeHandle() override;
+        bool takeChanges() override;
+        // The descriptor went; its notices went with it.
+        void dropSubscription();
 
     private:
         V4l2Driver& driver_;
+        int subscribedFd_ = -1; // the descriptor the change notices were ordered on
     };
 
     class Formats final : public FormatSet {
@@ -78,6 +85,7 @@ private:
 
     V4l2System& system_;
     std::string node_;
+    std::string identity_;
     DeviceFd fd_;
     std::unique_ptr<FrameConverter> converter_;
     v4l2_format source_{}; // what the device sends; type 0 until the first format is set

@@ -2,6 +2,8 @@
 
 #include "platform/avicap/V4l2Driver.h"
 
+#include "platform/avicap/ControlNames.h"
+
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -16,39 +18,6 @@ QString fieldText(const __u8* field, std::size_t size)
 {
     const auto* text = reinterpret_cast<const char*>(field);
     return QString::fromUtf8(text, static_cast<qsizetype>(strnlen(text, size)));
-}
-
-// German names for the controls most cameras have; others keep the
-// device's own name.
-QString controlName(std::uint32_t id, const v4l2_queryctrl& q)
-{
-    static const std::map<std::uint32_t, const char*> german = {
-        {V4L2_CID_BRIGHTNESS, "Helligkeit"},
-        {V4L2_CID_CONTRAST, "Kontrast"},
-        {V4L2_CID_SATURATION, "Farbsättigung"},
-        {V4L2_CID_HUE, "Farbton"},
-        {V4L2_CID_GAMMA, "Gamma"},
-        {V4L2_CID_GAIN, "Verstärkung"},
-        {V4L2_CID_SHARPNESS, "Schärfe"},
-        {V4L2_CID_AUTO_WHITE_BALANCE, "Automatischer Weißabgleich"},
-        {V4L2_CID_WHITE_BALANCE_TEMPERATURE, "Farbtemperatur"},
-        {V4L2_CID_POWER_LINE_FREQUENCY, "Netzfrequenz"},
-        {V4L2_CID_BACKLIGHT_COMPENSATION, "Gegenlichtausgleich"},
-        {V4L2_CID_EXPOSURE_AUTO, "Belichtungsautomatik"},
-        {V4L2_CID_EXPOSURE_ABSOLUTE, "Belichtungszeit"},
-        {V4L2_CID_EXPOSURE_AUTO_PRIORITY, "Bildrate der Belichtung anpassen"},
-        {V4L2_CID_FOCUS_AUTO, "Autofokus"},
-        {V4L2_CID_FOCUS_ABSOLUTE, "Schärfeebene"},
-        {V4L2_CID_ZOOM_ABSOLUTE, "Zoom"},
-        {V4L2_CID_PAN_ABSOLUTE, "Schwenken"},
-        {V4L2_CID_TILT_ABSOLUTE, "Neigen"},
-        {V4L2_CID_HFLIP, "Waagerecht spiegeln"},
-        {V4L2_CID_VFLIP, "Senkrecht spiegeln"},
-    };
-    const auto it = german.find(id);
-    if (it != german.end())
-        return QString::fromUtf8(it->second);
-    return fieldText(q.name, sizeof q.name);
 }
 
 // Sizes offered where a device takes any size within limits.
@@ -89,12 +58,14 @@ std::vector<ControlInfo> V4l2Driver::Controls::list()
             continue; // strings, 64-bit values, classes: nothing to set here
         }
         c.id = id;
-        c.name = controlName(id, q);
+        c.name = GermanControlName(id, fieldText(q.name, sizeof q.name));
+        c.group = V4L2_CTRL_ID2CLASS(id);
         c.minimum = q.minimum;
         c.maximum = q.maximum;
         c.step = std::max(1, q.step);
         c.defaultValue = q.default_value;
-        c.readOnly = (q.flags & (V4L2_CTRL_FLAG_READ_ONLY | V4L2_CTRL_FLAG_GRABBED | V4L2_CTRL_FLAG_INACTIVE)) != 0;
+        c.readOnly = (q.flags & (V4L2_CTRL_FLAG_READ_ONLY | V4L2_CTRL_FLAG_GRABBED)) != 0;
+        c.inactive = (q.flags & V4L2_CTRL_FLAG_INACTIVE) != 0;
         c.value = q.default_value;
         if (c.kind != ControlInfo::Kind::Button && !(q.flags & V4L2_CTRL_FLAG_WRITE_ONLY)) {
             v4l2_control value{};
@@ -109,8 +80,9 @@ std::vector<ControlInfo> V4l2Driver::Controls::list()
                 m.index = static_cast<std::uint32_t>(i);
                 if (driver_.ioctl(VIDIOC_QUERYMENU, &m) != 0)
                     continue;
-                const QString text =
-                    q.type == V4L2_CTRL_TYPE_MENU ? fieldText(m.name, sizeof m.name) : QString::number(m.value);
+                const QString text = q.type == V4L2_CTRL_TYPE_MENU
+                                         ? GermanMenuItem(id, i, fieldText(m.name, sizeof m.name))
+                                         : QString::number(m.value);
                 c.items.emplace_back(i, text);
             }
         }
@@ -140,6 +112,48 @@ void V4l2Driver::Controls::reset()
             set(c.id, c.defaultValue);
 }
 
+// Orders a change notice for every control (value, flags and range) on
+// the open descriptor; a device that cannot send them gets -1.
+int V4l2Driver::Controls::changeHandle()
+{
+    const int fd = driver_.fd_.get();
+    if (fd < 0)
+        return -1;
+    if (subscribedFd_ == fd)
+        return fd;
+    bool any = false;
+    for (const ControlInfo& c : list()) {
+        v4l2_event_subscription sub{};
+        sub.type = V4L2_EVENT_CTRL;
+        sub.id = c.id;
+        if (driver_.ioctl(VIDIOC_SUBSCRIBE_EVENT, &sub) == 0)
+            any = true;
+    }
+    if (!any)
+        return -1;
+    subscribedFd_ = fd;
+    return fd;
+}
+
+bool V4l2Driver::Controls::takeChanges()
+{
+    if (subscribedFd_ < 0 || subscribedFd_ != driver_.fd_.get())
+        return false;
+    bool any = false;
+    for (int i = 0; i < 256; ++i) { // bounded: a device may keep sending
+        v4l2_event event{};
+        if (driver_.ioctl(VIDIOC_DQEVENT, &event) != 0)
+            break;
+        any = true;
+    }
+    return any;
+}
+
+void V4l2Driver::Controls::dropSubscription()
+{
+    subscribedFd_ = -1;
+}
+
 std::vector<PixelFormatChoice> V4l2Driver::Formats::list()
 {
     std::vector<PixelFormatChoice> all;
@@ -155,7 +169,7 @@ std::vector<PixelFormatChoice> V4l2Driver::Formats::list()
             continue;
         PixelFormatChoice choice;
         choice.fourcc = desc.pixelformat;
-        choice.description = fieldText(desc.description, sizeof desc.description);
+        choice.description = GermanPixelFormatName(desc.pixelformat, fieldText(desc.description, sizeof desc.description));
 
         std::vector<std::pair<int, int>> sizes;
         v4l2_frmsizeenum size{};

@@ -41,6 +41,14 @@ public:
         const std::filesystem::path base =
             std::filesystem::path("/sys/class/video4linux") / std::filesystem::path(node).filename();
         std::error_code error;
+        if (attribute == "serial") {
+            // A USB camera's serial number sits with its USB device, the
+            // parent of the video interface.
+            std::ifstream in(base / "device" / ".." / "serial");
+            std::string line;
+            std::getline(in, line);
+            return line;
+        }
         if (attribute == "driver") {
             const auto target = std::filesystem::read_symlink(base / "device" / "driver", error);
             return error ? std::string() : target.filename().string();

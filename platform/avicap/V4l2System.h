@@ -19,8 +19,8 @@ public:
 
     // The video device nodes (/dev/video0, /dev/video1, ...) in numeric order.
     virtual std::vector<std::string> videoNodes() = 0;
-    // What sysfs says of a node without opening it: "name", "index" or
-    // "driver"; empty when unknown.
+    // What sysfs says of a node without opening it: "name", "index",
+    // "driver" or "serial" (of a USB camera); empty when unknown.
     virtual std::string nodeAttribute(const std::string& node, const std::string& attribute) = 0;
 
     virtual int open(const std::string& path, int flags) = 0;

@@ -1,8 +1,12 @@
 #include "platform/avicap/VideoWindow.h"
 
+#include "platform/avicap/CameraMemory.h"
+#include "platform/avicap/CameraReturn.h"
+#include "platform/avicap/DeviceMonitor.h"
 #include "platform/avicap/FormatDialog.h"
 #include "platform/avicap/SourceDialog.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
@@ -124,6 +128,7 @@ LRESULT VideoWindow::connectDriver(int slot)
         return 0;
     driver_ = std::move(driver);
     slot_ = slot;
+    CameraMemory::User().restore(driver_->identity(), driver_->controls(), driver_->formats());
     SetLastConnectError(QString());
     update();
     return 1;
@@ -131,6 +136,7 @@ LRESULT VideoWindow::connectDriver(int slot)
 
 void VideoWindow::disconnectDriver()
 {
+    return_.reset();
     rateTimer_.stop();
     if (driver_)
         driver_->stop();
@@ -247,7 +253,8 @@ LRESULT VideoWindow::sourceDialog()
 {
     if (!driver_ || driver_->controls() == nullptr)
         return 0;
-    SourceDialog dialog(*driver_->controls(), this);
+    RememberingControls remembering(*driver_->controls(), CameraMemory::User(), driver_->identity());
+    SourceDialog dialog(remembering, this);
     dialog.exec();
     return 1;
 }
@@ -256,7 +263,8 @@ LRESULT VideoWindow::formatDialog()
 {
     if (!driver_ || driver_->formats() == nullptr)
         return 0;
-    FormatDialog dialog(*driver_->formats(), this);
+    RememberingFormats remembering(*driver_->formats(), CameraMemory::User(), driver_->identity());
+    FormatDialog dialog(remembering, this);
     const int result = dialog.exec();
     // Frames of the old format may still wait here; they no longer fit.
     if (result == QDialog::Accepted && hasPending_ && !frameFitsFormat(pending_))
@@ -336,6 +344,8 @@ void VideoWindow::deliver()
 
 void VideoWindow::streamFailed(const QString& message)
 {
+    const bool wasLive = preview_ || overlay_;
+    const bool wasPreview = preview_;
     rateTimer_.stop();
     hasPending_ = false;
     preview_ = false;
@@ -343,6 +353,8 @@ void VideoWindow::streamFailed(const QString& message)
     if (driver_)
         driver_->stop();
     update();
+    if (wasLive)
+        awaitReturn(wasPreview);
     QPointer<VideoWindow> alive(this);
     if (statusCallback_ != nullptr) {
         const QByteArray text = message.toUtf8();
@@ -351,6 +363,39 @@ void VideoWindow::streamFailed(const QString& message)
             return;
     }
     ReportToUser(message);
+}
+
+void VideoWindow::awaitReturn(bool preview)
+{
+    if (!finder_ || !driver_ || driver_->identity().empty() || QCoreApplication::instance() == nullptr)
+        return;
+    const std::string identity = driver_->identity();
+    return_ = std::make_unique<CameraReturn>(DeviceMonitor::Instance(),
+                                             [this, identity, preview] { return resume(identity, preview); });
+}
+
+// The camera that was lost is back (perhaps under another node): it takes
+// the old one's place with its remembered settings, and the picture goes
+// on as before, without asking the user anything.
+bool VideoWindow::resume(const std::string& identity, bool preview)
+{
+    auto [slot, driver] = finder_(identity);
+    if (!driver)
+        return false;
+    rateTimer_.stop();
+    hasPending_ = false;
+    if (driver_)
+        driver_->stop();
+    driver_ = std::move(driver);
+    slot_ = slot;
+    CameraMemory::User().restore(identity, driver_->controls(), driver_->formats());
+    if (preview)
+        setPreview(true);
+    else
+        setOverlay(true);
+    if (statusCallback_ != nullptr)
+        statusCallback_(this, 0, ""); // the failure's status text no longer holds
+    return preview_ || overlay_;
 }
 
 void VideoWindow::paintEvent(QPaintEvent* event)

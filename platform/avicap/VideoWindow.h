@@ -11,6 +11,8 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <utility>
 
 namespace avicap {
 
@@ -18,6 +20,9 @@ class VideoWindow final : public CaptureWindow, private FrameSink {
 public:
     // Makes the driver of a slot, or null (with LastConnectError() set).
     using DriverOpener = std::function<std::unique_ptr<Driver>(int slot)>;
+    // Finds a camera by its identity wherever it is now: its slot and
+    // driver, or -1 and null.
+    using CameraFinder = std::function<std::pair<int, std::unique_ptr<Driver>>(const std::string& identity)>;
 
     VideoWindow(DriverOpener opener, QWidget* parent);
     ~VideoWindow() override;
@@ -25,6 +30,9 @@ public:
     LRESULT message(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     Driver* driver() const { return driver_.get(); }
+    int slot() const { return slot_; }
+    // Lets a camera lost mid-stream come back by itself when it returns.
+    void setCameraFinder(CameraFinder finder) { finder_ = std::move(finder); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -47,8 +55,12 @@ private:
     void offerPending();
     bool frameFitsFormat(const Frame& frame) const;
     void deliver();
+    void awaitReturn(bool preview);
+    bool resume(const std::string& identity, bool preview);
 
     DriverOpener opener_;
+    CameraFinder finder_;
+    std::unique_ptr<class CameraReturn> return_; // while a lost camera is awaited
     std::unique_ptr<Driver> driver_;
     int slot_ = -1;
     LPARAM userData_ = 0;

@@ -48,7 +48,7 @@ TEST(DriverSlots, TestCameraTakesSlotZeroOnAMachineWithoutCameras)
     char name[80], version[80];
     ASSERT_EQ(capGetDriverDescriptionA(0, name, 80, version, 80), 1);
     EXPECT_STREQ(name, "Stillwise Testkamera");
-    EXPECT_NE(std::strstr(version, "testkamera"), nullptr);
+    EXPECT_STREQ(version, "(eingebaut)");
     for (WORD slot = 1; slot < 10; ++slot)
         EXPECT_EQ(capGetDriverDescriptionA(slot, name, 80, version, 80), 0) << slot;
     EXPECT_EQ(capGetDriverDescriptionA(0, nullptr, 80, version, 80), 0);

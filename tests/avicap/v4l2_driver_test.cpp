@@ -96,10 +96,10 @@ TEST(V4l2Slots, CapturingNodesFirstInOrderThenTheTestCamera)
     char name[80], version[80];
     ASSERT_EQ(capGetDriverDescriptionA(0, name, 80, version, 80), 1);
     EXPECT_STREQ(name, "Simulierte Kamera");
-    EXPECT_STREQ(version, "simcam 6.1.0 /dev/video0");
+    EXPECT_STREQ(version, "(/dev/video0)");
     ASSERT_EQ(capGetDriverDescriptionA(1, name, 80, version, 80), 1);
     EXPECT_STREQ(name, "Zweite Kamera");
-    EXPECT_STREQ(version, "simcam 5.10.7 /dev/video2");
+    EXPECT_STREQ(version, "(/dev/video2)");
     // A node the user may not open keeps its slot, so connecting can say why.
     ASSERT_EQ(capGetDriverDescriptionA(2, name, 80, version, 80), 1);
     EXPECT_STREQ(name, "Gesperrte Kamera");
@@ -117,7 +117,7 @@ TEST(V4l2Slots, TenSlotsAtMostAndTheLastForTheTestCamera)
     SimulatedLibrary lib(many);
     char name[80], version[80];
     ASSERT_EQ(capGetDriverDescriptionA(8, name, 80, version, 80), 1);
-    EXPECT_STREQ(version, "simcam 6.1.0 /dev/video8");
+    EXPECT_STREQ(version, "(/dev/video8)");
     ASSERT_EQ(capGetDriverDescriptionA(9, name, 80, version, 80), 1);
     EXPECT_STREQ(name, "Stillwise Testkamera");
     EXPECT_EQ(capGetDriverDescriptionA(10, name, 80, version, 80), 0);

@@ -67,7 +67,7 @@ LRESULT keepFrame(HWND, VIDEOHDR* header)
 bool vividInSlotZero()
 {
     char name[80], version[80];
-    return capGetDriverDescriptionA(0, name, 80, version, 80) != 0 && std::strstr(version, "vivid") != nullptr;
+    return capGetDriverDescriptionA(0, name, 80, version, 80) != 0 && std::strcmp(name, "vivid") == 0;
 }
 
 double meanAbsDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b)
@@ -135,8 +135,7 @@ TEST_F(Vivid, SlotZeroDescribesTheDriverAndItsNode)
     char name[80], version[80];
     ASSERT_EQ(capGetDriverDescriptionA(0, name, 80, version, 80), 1);
     EXPECT_STREQ(name, "vivid");
-    EXPECT_EQ(std::strncmp(version, "vivid 6.1.", 10), 0) << version;
-    EXPECT_NE(std::strstr(version, "/dev/video0"), nullptr) << version;
+    EXPECT_STREQ(version, "(/dev/video0)");
     ASSERT_EQ(capGetDriverDescriptionA(1, name, 80, version, 80), 1);
     EXPECT_STREQ(name, "Stillwise Testkamera");
 }

@@ -1,0 +1,82 @@
+#pragma once
+// What the user set for each camera, kept in the program's settings file
+// in a section per camera: the video format and the controls changed
+// through the source dialog. Restored when that camera is opened again.
+//
+// Entries are read with suspicion: a section that belongs to another
+// camera, a value that does not parse, or one the device refuses is passed
+// over. A write that fails is told to the user once.
+
+#include "platform/avicap/DeviceSettings.h"
+
+#include <QString>
+
+#include <map>
+#include <optional>
+#include <string>
+
+namespace avicap {
+
+class CameraMemory {
+public:
+    // The memory in the user's settings file.
+    static CameraMemory& User();
+
+    // The memory in an INI file of its own (tests).
+    explicit CameraMemory(QString file);
+
+    std::optional<FormatSetting> format(const std::string& camera) const;
+    std::map<std::uint32_t, int> controls(const std::string& camera) const;
+
+    void rememberFormat(const std::string& camera, const FormatSetting& format);
+    void rememberControl(const std::string& camera, std::uint32_t id, int value);
+    void forgetControls(const std::string& camera);
+
+    // Puts the camera back as it was left: format, then controls (twice, as
+    // an automatic mode set late can free a value refused before).
+    void restore(const std::string& camera, ControlSet* controls, FormatSet* formats) const;
+
+private:
+    QString section(const std::string& camera) const;
+    void written(int status);
+
+    QString file_;
+    bool failureTold_ = false;
+};
+
+// Dialogs' views of a camera's settings that remember what the user does.
+class RememberingControls final : public ControlSet {
+public:
+    RememberingControls(ControlSet& inner, CameraMemory& memory, std::string camera)
+        : inner_(inner), memory_(memory), camera_(std::move(camera))
+    {
+    }
+    std::vector<ControlInfo> list() override { return inner_.list(); }
+    bool set(std::uint32_t id, int value) override;
+    void reset() override;
+    int changeHandle() override { return inner_.changeHandle(); }
+    bool takeChanges() override { return inner_.takeChanges(); }
+
+private:
+    ControlSet& inner_;
+    CameraMemory& memory_;
+    std::string camera_;
+};
+
+class RememberingFormats final : public FormatSet {
+public:
+    RememberingFormats(FormatSet& inner, CameraMemory& memory, std::string camera)
+        : inner_(inner), memory_(memory), camera_(std::move(camera))
+    {
+    }
+    std::vector<PixelFormatChoice> list() override { return inner_.list(); }
+    FormatSetting current() override { return inner_.current(); }
+    bool apply(const FormatSetting& setting) override;
+
+private:
+    FormatSet& inner_;
+    CameraMemory& memory_;
+    std::string camera_;
+};
+
+} // namespace avicap

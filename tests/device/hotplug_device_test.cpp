@@ -1,0 +1,189 @@
+// A camera that goes away while it streams and comes back: the kernel's
+// vivid driver unbound and bound again inside the virtual machine of
+// tests/device/run-in-vm.sh (which has no udev, so the library watches the
+// devices by itself).
+
+#include "platform/avicap/CameraMemory.h"
+#include "platform/avicap/SourceDialog.h"
+#include "platform/avicap/VideoWindow.h"
+#include "platform/avicap/avicap.h"
+
+#include <linux/videodev2.h>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QScreen>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+namespace {
+
+QApplication& app()
+{
+    static int argc = 1;
+    static char name[] = "hotplug_device_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication instance(argc, argv);
+    return instance;
+}
+
+bool spinUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    return done();
+}
+
+void spinFor(int ms)
+{
+    spinUntil([] { return false; }, ms);
+}
+
+struct Seen {
+    std::size_t frames = 0;
+    DWORD lastLength = 0;
+    std::vector<QString> messages;
+};
+
+Seen& seen()
+{
+    static Seen s;
+    return s;
+}
+
+LRESULT countFrame(HWND, VIDEOHDR* header)
+{
+    ++seen().frames;
+    seen().lastLength = header->dwBytesUsed;
+    return 1;
+}
+
+std::string slotName(int slot)
+{
+    char name[80], version[80];
+    if (capGetDriverDescriptionA(static_cast<WORD>(slot), name, 80, version, 80) == 0)
+        return {};
+    return name;
+}
+
+bool writeTo(const char* path, const char* text)
+{
+    std::ofstream out(path);
+    out << text;
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+} // namespace
+
+// Another program switches vivid's automatic gain: the open source dialog
+// greys the gain at once, from the device's own change notices.
+TEST(VividControls, TheSourceDialogFollowsAutomaticGainSwitchedElsewhere)
+{
+    app();
+    ASSERT_EQ(slotName(0), "vivid");
+    QWidget parent;
+    std::unique_ptr<avicap::CaptureWindow> window(
+        capCreateCaptureWindowA("Video1", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, &parent, 5001));
+    ASSERT_EQ(SendMessageA(window.get(), WM_CAP_DRIVER_CONNECT, 0, 0), 1);
+    auto* video = static_cast<avicap::VideoWindow*>(window.get());
+
+    const int other = ::open("/dev/video0", O_RDWR);
+    ASSERT_GE(other, 0);
+    v4l2_control autogain{V4L2_CID_AUTOGAIN, 0};
+    ASSERT_EQ(::ioctl(other, VIDIOC_S_CTRL, &autogain), 0);
+
+    avicap::SourceDialog dialog(*video->driver()->controls(), nullptr);
+    dialog.show();
+    QLabel* gain = nullptr;
+    for (QLabel* l : dialog.findChildren<QLabel*>())
+        if (l->text() == QStringLiteral("Verstärkung:"))
+            gain = l;
+    ASSERT_NE(gain, nullptr);
+    ASSERT_NE(gain->buddy(), nullptr);
+    EXPECT_TRUE(gain->buddy()->isEnabled());
+    EXPECT_LE(dialog.frameGeometry().height(), dialog.screen()->availableGeometry().height());
+    std::printf("vivid's source dialog: %d x %d on a %d-pixel-high screen, %d tabs\n", dialog.width(),
+                dialog.height(), dialog.screen()->availableGeometry().height(), dialog.tabs()->count());
+
+    autogain.value = 1;
+    ASSERT_EQ(::ioctl(other, VIDIOC_S_CTRL, &autogain), 0);
+    EXPECT_TRUE(spinUntil([&] { return !gain->buddy()->isEnabled(); }, 2000)) << "gain still enabled";
+    autogain.value = 0;
+    ASSERT_EQ(::ioctl(other, VIDIOC_S_CTRL, &autogain), 0);
+    EXPECT_TRUE(spinUntil([&] { return gain->buddy()->isEnabled(); }, 2000)) << "gain still greyed";
+    ::close(other);
+}
+
+TEST(VividHotplug, TheDriverListFollowsAndTheSameCameraResumesWithItsStoredFormat)
+{
+    app();
+    avicap::SetMessageSink([](const QString& text) { seen().messages.push_back(text); });
+    ASSERT_EQ(slotName(0), "vivid") << "vivid must be loaded (run through run-in-vm.sh)";
+
+    QWidget parent;
+    std::unique_ptr<avicap::CaptureWindow> window(
+        capCreateCaptureWindowA("Video1", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, &parent, 5001));
+    ASSERT_NE(window, nullptr);
+    auto send = [&](UINT msg, WPARAM w = 0, LPARAM l = 0) { return SendMessageA(window.get(), msg, w, l); };
+    ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, 0), 1) << avicap::LastConnectError().toStdString();
+    auto* video = static_cast<avicap::VideoWindow*>(window.get());
+
+    // The user picks a format, as the format dialog does: remembered for vivid.
+    const avicap::FormatSetting chosen{V4L2_PIX_FMT_YUYV, 320, 180, {1, 30}};
+    {
+        avicap::RememberingFormats formats(*video->driver()->formats(), avicap::CameraMemory::User(),
+                                           video->driver()->identity());
+        ASSERT_TRUE(formats.apply(chosen));
+    }
+    const DWORD frameBytes = 320 * 3 * 180; // 960-byte rows need no padding
+    send(WM_CAP_SET_CALLBACK_FRAME, 0, reinterpret_cast<LPARAM>(&countFrame));
+    send(WM_CAP_SET_PREVIEWRATE, 1);
+    ASSERT_EQ(send(WM_CAP_SET_PREVIEW, 1), 1);
+    ASSERT_TRUE(spinUntil([] { return seen().frames >= 3; }, 5000));
+    EXPECT_EQ(seen().lastLength, frameBytes);
+
+    // Unplugged: the preview ends with the usual message, the list loses it.
+    ASSERT_TRUE(writeTo("/sys/bus/platform/drivers/vivid/unbind", "vivid.0"));
+    ASSERT_TRUE(spinUntil([] { return !seen().messages.empty(); }, 3000));
+    EXPECT_TRUE(seen().messages[0].contains(QStringLiteral("nicht mehr erreichbar")))
+        << seen().messages[0].toStdString();
+    EXPECT_TRUE(spinUntil([] { return slotName(0) == "Stillwise Testkamera"; }, 3000)) << slotName(0);
+    EXPECT_EQ(slotName(1), "");
+    spinFor(1000);
+
+    // Plugged in again: listed again, and the picture comes back by itself
+    // within two seconds, in the stored format.
+    const std::size_t before = seen().frames;
+    QElapsedTimer back;
+    back.start();
+    ASSERT_TRUE(writeTo("/sys/bus/platform/drivers/vivid/bind", "vivid.0"));
+    ASSERT_TRUE(spinUntil([&] { return seen().frames >= before + 2; }, 4000)) << "no frames after the return";
+    const qint64 resumedMs = back.elapsed();
+    std::printf("streaming resumed %lld ms after the camera's return\n", static_cast<long long>(resumedMs));
+    EXPECT_LE(resumedMs, 2000);
+    EXPECT_EQ(seen().lastLength, frameBytes);
+    CAPSTATUS status;
+    send(WM_CAP_GET_STATUS, sizeof status, reinterpret_cast<LPARAM>(&status));
+    EXPECT_EQ(status.fLiveWindow, 1u);
+    EXPECT_EQ(status.uiImageWidth, 320u);
+    EXPECT_EQ(status.uiImageHeight, 180u);
+    EXPECT_EQ(seen().messages.size(), 1u) << "no new message, no dialog";
+    EXPECT_TRUE(spinUntil([] { return slotName(0) == "vivid"; }, 3000)) << slotName(0);
+    EXPECT_EQ(slotName(1), "Stillwise Testkamera");
+
+    window.reset();
+    avicap::SetMessageSink({});
+}
