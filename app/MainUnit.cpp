@@ -7,7 +7,12 @@
 #include "app/SmoothFrame.h"
 #include "capture/Video.h"
 #include "dib/RenderDIB.h"
+#include "output/VirtualCamera.h"
+#include "platform/avicap/LoopbackNode.h"
+#include "platform/avicap/V4l2Driver.h"
+#include "platform/avicap/V4l2System.h"
 #include "viewer/PaintBox.h"
+#include "viewer/DesktopShell.h"
 #include "viewer/SavePictureDialog.h"
 #include "viewer/ViewPicFUnit.h"
 #include "resources/Resources.h"
@@ -115,6 +120,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
     BuildPanes();
     layout->addWidget(Panel2, 1);
     BuildBottomBar();
+    BuildWebcamOutput();
     layout->addWidget(Panel7);
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setFixedHeight(19);
@@ -311,6 +317,69 @@ void TMainForm::BuildBottomBar()
     connect(endebtn, &TImageBtn::OnClick, this, [this] { endebtnClick(endebtn); });
 }
 
+void TMainForm::BuildWebcamOutput()
+{
+    // The control bar is full; the bottom bar has room between the web
+    // address and the picture buttons.
+    WebcamBox = new QCheckBox(QStringLiteral("Als Webcam ausgeben"), Panel7);
+    const int left = std::max(170, wwwBtn->geometry().right() + 12);
+    WebcamBox->setGeometry(left, (Panel7->height() - 21) / 2, std::max(150, WebcamBox->sizeHint().width()), 21);
+    connect(WebcamBox, &QCheckBox::clicked, this, [this] { WebcamBoxClick(WebcamBox); });
+    SetWebcamSystem(avicap::LinuxV4l2System());
+}
+
+void TMainForm::SetWebcamSystem(avicap::V4l2System& system)
+{
+    Webcam.reset();
+    WebcamSystem = &system;
+    WebcamBox->setChecked(false);
+    const avicap::LoopbackNode found = avicap::FindLoopbackNode(system);
+    WebcamBox->setEnabled(!found.node.empty());
+    if (found.node.empty())
+        WebcamBox->setToolTip(output::NoLoopbackHint());
+    else if (found.openError != 0)
+        WebcamBox->setToolTip(avicap::ConnectErrorText(found.openError, found.node));
+    else
+        WebcamBox->setToolTip(QStringLiteral("Gibt das beruhigte Bild als Kamera „%1“ (%2) aus, die Browser und "
+                                             "Videotelefonie-Programme auswählen können.")
+                                  .arg(QString::fromUtf8(avicap::LoopbackCardLabel), QString::fromStdString(found.node)));
+}
+
+void TMainForm::WebcamBoxClick(QObject* /*Sender*/)
+{
+    if (!WebcamBox->isChecked()) {
+        Webcam.reset();
+        return;
+    }
+    Webcam = std::make_unique<output::VirtualCamera>(*WebcamSystem);
+    if (Webcam->start())
+        return;
+    const QString why = Webcam->error();
+    Webcam.reset();
+    WebcamBox->setChecked(false);
+    desktop::CurrentShell().message(this, QMessageBox::Warning, QStringLiteral("Als Webcam ausgeben"), why);
+}
+
+void TMainForm::SendToWebcam()
+{
+    if (!Webcam || !DIBHoldsPicture(CorrectedPic) || DIBBitCount(CorrectedPic) != 24)
+        return;
+    const output::BgrPicture picture{CorrectedPic.bits, CorrectedPic.rowbytes, DIBWidth(CorrectedPic),
+                                     DIBHeight(CorrectedPic)};
+    if (Webcam->write(picture) != output::VirtualCamera::Result::Stopped)
+        return;
+    const QString why = Webcam->error();
+    Webcam.reset();
+    WebcamBox->setChecked(false);
+    // Told once the frame step is over; the pictures keep coming meanwhile.
+    QMetaObject::invokeMethod(
+        this,
+        [this, why] {
+            desktop::CurrentShell().message(this, QMessageBox::Warning, QStringLiteral("Als Webcam ausgeben"), why);
+        },
+        Qt::QueuedConnection);
+}
+
 void TMainForm::ApplyVideoSettings()
 {
     // In this order none of them opens the driver.
@@ -343,6 +412,7 @@ void TMainForm::FormCreate(QObject* /*Sender*/)
 
 void TMainForm::FormDestroy(QObject* /*Sender*/)
 {
+    Webcam.reset();
     Video1->SetVideoPreview(false);
     deldib(CorrectedPic);
     deldib(RawPic);
@@ -453,6 +523,7 @@ void TMainForm::Video1Frame(QObject* /*Sender*/, PVIDEOHDR lpVhdr)
     if (!TakeFrame(source, *lpVhdr, SmoothEd->value(), CorrectedPic, RawPic, motion))
         return;
     Averager->Feed(RawPic);
+    SendToWebcam();
     PaintBox1Paint(this);
     PaintBox2Paint(this);
 }

@@ -12,7 +12,16 @@
 #include <QSize>
 #include <QWidget>
 
+#include <memory>
+
 class AverageGather;
+namespace avicap {
+class V4l2System;
+}
+namespace output {
+class VirtualCamera;
+}
+
 class QCheckBox;
 class QLabel;
 class QResizeEvent;
@@ -49,6 +58,11 @@ public:
     void PaintBox1Paint(QObject* Sender);
     void PaintBox2Paint(QObject* Sender);
     void ZoomEdChange(QObject* Sender);
+    void WebcamBoxClick(QObject* Sender);
+
+    // Where the webcam output finds its node; the real devices unless a
+    // test installs simulated ones. Looks for the node afresh.
+    void SetWebcamSystem(avicap::V4l2System& system);
 
     // The size both panes' paint boxes take: the corrected picture's size
     // times the zoom in percent, cut toward zero; 0 for a zoom of 0 or less.
@@ -103,6 +117,7 @@ public:
     QLabel* RxLabel1 = nullptr;
     QScrollArea* ScrollBox3 = nullptr;
     TPaintBox* PaintBox2 = nullptr;
+    QCheckBox* WebcamBox = nullptr;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -119,9 +134,14 @@ private:
     // Shows a still picture in the snapshot viewer, modally; the caller
     // keeps owning it.
     void ShowStill(const DIB& still);
+    void BuildWebcamOutput();
+    // Hands the corrected picture to the webcam output when it is on.
+    void SendToWebcam();
     void ApplyVideoSettings();
     // Lays out or draws one pane's paint box with its picture.
     void PaintPane(TPaintBox* box, const DIB& picture);
 
     VideoFormatSource* FormatSource = nullptr;
+    avicap::V4l2System* WebcamSystem = nullptr;
+    std::unique_ptr<output::VirtualCamera> Webcam;
 };

@@ -8,6 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-translations-l10n libgl-dev
   libv4l-dev libjpeg62-turbo-dev libudev-dev
+  v4l-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   "$@"
 )

@@ -2,6 +2,7 @@
 
 #include "platform/avicap/CameraIdentity.h"
 #include "platform/avicap/DeviceMonitor.h"
+#include "platform/avicap/LoopbackNode.h"
 #include "platform/avicap/TestCamera.h"
 #include "platform/avicap/V4l2Driver.h"
 #include "platform/avicap/V4l2System.h"
@@ -52,15 +53,18 @@ DriverCatalog::DriverCatalog(V4l2System& system, std::uint64_t testCameraSeed)
 std::vector<DriverSlot> DriverCatalog::drivers() const
 {
     std::vector<DriverSlot> found;
+    // The virtual webcam's own node is never offered: the program would
+    // read what it writes.
+    LoopbackChoice output;
     for (const std::string& node : system_.videoNodes()) {
-        if (found.size() + 1 >= SlotCount)
-            break;
         DriverSlot slot;
         slot.kind = DriverSlot::Kind::V4l2;
         slot.node = node;
         const int fd = system_.open(node, O_RDWR | O_NONBLOCK);
         if (fd < 0) {
-            if (describeClosedNode(system_, node, errno, slot))
+            const int error = errno;
+            output.considerClosed(node, system_.nodeAttribute(node, "name"), error);
+            if (describeClosedNode(system_, node, error, slot))
                 found.push_back(std::move(slot));
             continue;
         }
@@ -69,6 +73,7 @@ std::vector<DriverSlot> DriverCatalog::drivers() const
         system_.close(fd);
         if (!known)
             continue;
+        output.consider(node, cap);
         if (!StreamsVideo(cap))
             continue;
         slot.name = fieldText(cap.card, sizeof cap.card);
@@ -77,6 +82,9 @@ std::vector<DriverSlot> DriverCatalog::drivers() const
         slot.identity = CameraIdentity(cap, system_.nodeAttribute(node, "serial"));
         found.push_back(std::move(slot));
     }
+    std::erase_if(found, [&](const DriverSlot& s) { return s.node == output.chosen().node; });
+    if (found.size() + 1 > SlotCount)
+        found.resize(SlotCount - 1);
     DriverSlot camera;
     camera.kind = DriverSlot::Kind::TestCamera;
     camera.name = "Stillwise Testkamera";

@@ -80,9 +80,24 @@ public:
     int munmap(void* address, std::size_t length) override { return ::munmap(address, length); }
 
     int poll(pollfd* fds, nfds_t count, int timeoutMs) override { return ::poll(fds, count, timeoutMs); }
+
+    ssize_t write(int fd, const void* data, std::size_t size) override
+    {
+        ssize_t r;
+        do
+            r = ::write(fd, data, size);
+        while (r < 0 && errno == EINTR);
+        return r;
+    }
 };
 
 } // namespace
+
+ssize_t V4l2System::write(int, const void*, std::size_t)
+{
+    errno = EINVAL;
+    return -1;
+}
 
 V4l2System& LinuxV4l2System()
 {

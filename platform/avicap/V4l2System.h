@@ -30,6 +30,9 @@ public:
     virtual int munmap(void* address, std::size_t length) = 0;
     // Like poll(2); `fds` may mix device descriptors with ordinary ones.
     virtual int poll(pollfd* fds, nfds_t count, int timeoutMs) = 0;
+    // Like write(2), for output nodes. A device that takes no writes answers
+    // EINVAL, as a capture-only node does.
+    virtual ssize_t write(int fd, const void* data, std::size_t size);
 };
 
 // The real system calls.

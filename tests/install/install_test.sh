@@ -47,6 +47,9 @@ depends=$(printf '%s\n' "$info" | sed -n 's/^ Depends: //p')
 for dep in libqt6widgets6 libqt6gui6 libqt6printsupport6 libv4lconvert0 libjpeg62-turbo qt6-qpa-plugins; do
   printf '%s' "$depends" | grep -q "$dep" || fail "Abhängigkeit fehlt: $dep (Depends: $depends)"
 done
+# The virtual webcam's kernel module is offered, not required.
+printf '%s\n' "$info" | grep -q "^ Suggests: .*v4l2loopback-dkms" || fail "v4l2loopback-dkms fehlt unter Suggests"
+printf '%s' "$depends" | grep -q v4l2loopback && fail "v4l2loopback darf keine Abhängigkeit sein (Depends: $depends)"
 contents=$(dpkg-deb --contents "$deb")
 for f in ./usr/bin/stillwise ./usr/share/applications/stillwise.desktop ./usr/share/man/man1/stillwise.1 \
          ./usr/share/icons/hicolor/48x48/apps/stillwise.png; do

@@ -1,0 +1,35 @@
+// The virtual webcam: converting one corrected picture to YUYV and writing
+// it to a loopback node, which copies it as the kernel module does.
+
+#include "output/VirtualCamera.h"
+#include "tests/output/SimulatedLoopback.h"
+
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+static void VirtualCameraWrite(benchmark::State& state)
+{
+    const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+    const int rowbytes = (width * 3 + 3) & ~3;
+    std::vector<std::uint8_t> bits(static_cast<std::size_t>(rowbytes) * height);
+    for (std::size_t i = 0; i < bits.size(); ++i)
+        bits[i] = static_cast<std::uint8_t>(i * 7 + i / 4096);
+    simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
+    output::VirtualCamera camera(system);
+    if (!camera.start()) {
+        state.SkipWithError("no simulated node");
+        return;
+    }
+    const output::BgrPicture picture{bits.data(), rowbytes, width, height};
+    auto when = output::VirtualCamera::Clock::now();
+    for (auto _ : state) {
+        when += std::chrono::milliseconds(33);
+        benchmark::DoNotOptimize(camera.write(picture, when));
+        benchmark::ClobberMemory();
+    }
+    if (camera.written() != static_cast<std::uint64_t>(state.iterations()))
+        state.SkipWithError("frames were not written");
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * width * height * 3);
+}
+BENCHMARK(VirtualCameraWrite)->ArgNames({"W", "H"})->Args({640, 480})->Args({1920, 1080});

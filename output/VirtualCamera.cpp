@@ -1,0 +1,244 @@
+#include "output/VirtualCamera.h"
+
+#include "platform/avicap/V4l2Driver.h"
+#include "platform/avicap/V4l2System.h"
+
+#include <fcntl.h>
+#include <linux/videodev2.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace output {
+
+namespace {
+
+// Until the arrival rate is known the readers are told this one.
+constexpr int StartRate = 30;
+// While another program keeps the node at an older size, this often the
+// node is asked again whether it can take the new one.
+constexpr auto RetryEvery = std::chrono::seconds(2);
+
+QString nodeText(const std::string& node)
+{
+    return QString::fromStdString(node);
+}
+
+bool vanishedError(int error)
+{
+    return error == ENODEV || error == ENXIO || error == ENOENT || error == EIO;
+}
+
+QString vanishedText(const std::string& node)
+{
+    return QStringLiteral("Die virtuelle Webcam %1 ist verschwunden. Die Ausgabe als Webcam wurde ausgeschaltet.")
+        .arg(nodeText(node));
+}
+
+QString refusedText(const std::string& node, int error)
+{
+    return QStringLiteral("Die virtuelle Webcam %1 nimmt keine Bilder an (%2). Die Ausgabe als Webcam wurde "
+                          "ausgeschaltet.")
+        .arg(nodeText(node), QString::fromLocal8Bit(std::strerror(error)));
+}
+
+} // namespace
+
+QString NoLoopbackHint()
+{
+    return QStringLiteral("Für die Ausgabe als Webcam fehlt das Kernelmodul v4l2loopback. Einrichten mit:\n"
+                          "sudo apt install v4l2loopback-dkms\n"
+                          "sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise");
+}
+
+VirtualCamera::VirtualCamera(avicap::V4l2System& system) : system_(system) {}
+
+VirtualCamera::~VirtualCamera()
+{
+    stop();
+}
+
+bool VirtualCamera::start()
+{
+    stop();
+    error_.clear();
+    const avicap::LoopbackNode found = avicap::FindLoopbackNode(system_);
+    if (found.node.empty()) {
+        error_ = NoLoopbackHint();
+        return false;
+    }
+    node_ = found.node;
+    if (!open())
+        return false;
+    avicap::SetOwnOutputNode(node_);
+    return true;
+}
+
+void VirtualCamera::stop()
+{
+    if (!node_.empty() && avicap::OwnOutputNode() == node_)
+        avicap::SetOwnOutputNode({});
+    fd_.reset();
+    wantWidth_ = wantHeight_ = 0;
+    nodeWidth_ = nodeHeight_ = stride_ = 0;
+    rate_ = 0;
+    frame_.clear();
+    frame_.shrink_to_fit();
+    meter_ = FrameRateMeter{};
+}
+
+bool VirtualCamera::open()
+{
+    const int fd = system_.open(node_, O_RDWR | O_NONBLOCK);
+    if (fd < 0) {
+        const int error = errno;
+        // The same words and the same advice as for a camera.
+        fail(avicap::ConnectErrorText(error, node_));
+        return false;
+    }
+    fd_ = avicap::DeviceFd(system_, fd);
+    // v4l2loopback decides which directions a node offers when it is asked
+    // for its capabilities, and refuses an output format until then.
+    v4l2_capability cap{};
+    if (system_.ioctl(fd_.get(), VIDIOC_QUERYCAP, &cap) < 0) {
+        const int error = errno;
+        fail(vanishedError(error) ? vanishedText(node_) : refusedText(node_, error));
+        return false;
+    }
+    return true;
+}
+
+void VirtualCamera::fail(QString text)
+{
+    stop();
+    error_ = std::move(text);
+}
+
+bool VirtualCamera::configure(int width, int height)
+{
+    // The module keeps a node's format while anyone has it open, so a new
+    // size needs a fresh descriptor; the first format does not.
+    if (wantWidth_ != 0) {
+        fd_.reset();
+        if (!open())
+            return false;
+    }
+    wantWidth_ = width;
+    wantHeight_ = height;
+    rate_ = 0;
+
+    v4l2_format format{};
+    format.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
+    v4l2_pix_format& pix = format.fmt.pix;
+    pix.width = static_cast<std::uint32_t>(width);
+    pix.height = static_cast<std::uint32_t>(height);
+    pix.pixelformat = V4L2_PIX_FMT_YUYV;
+    pix.field = V4L2_FIELD_NONE;
+    pix.bytesperline = pix.width * 2;
+    pix.sizeimage = pix.bytesperline * pix.height;
+    // Said outright, so that readers do not have to guess.
+    pix.colorspace = V4L2_COLORSPACE_SMPTE170M;
+    pix.ycbcr_enc = V4L2_YCBCR_ENC_601;
+    pix.quantization = V4L2_QUANTIZATION_LIM_RANGE;
+    pix.xfer_func = V4L2_XFER_FUNC_709;
+    if (system_.ioctl(fd_.get(), VIDIOC_S_FMT, &format) < 0) {
+        const int error = errno;
+        if (error == EINVAL || error == EBUSY)
+            // The module offers a node for output only while no other
+            // program writes into it, and not after a writer that never
+            // started streaming has left.
+            fail(QStringLiteral("Die virtuelle Webcam %1 nimmt gerade keine Bilder an, weil ein anderes Programm "
+                                "hineinschreibt oder zuletzt hineingeschrieben hat. Bitte das andere Programm "
+                                "beenden; hilft das nicht, das Modul neu laden (sudo modprobe -r v4l2loopback, dann "
+                                "sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise).")
+                     .arg(nodeText(node_)));
+        else
+            fail(vanishedError(error) ? vanishedText(node_) : refusedText(node_, error));
+        return false;
+    }
+    // A node that another program still reads keeps its size; the picture
+    // is then centred in it until that program lets go.
+    if (pix.pixelformat != V4L2_PIX_FMT_YUYV || pix.width < 2 || pix.height < 1) {
+        fail(QStringLiteral("Die virtuelle Webcam %1 nimmt das Bildformat YUYV nicht an. Die Ausgabe als Webcam "
+                            "wurde ausgeschaltet.")
+                 .arg(nodeText(node_)));
+        return false;
+    }
+    // Streaming on marks this descriptor as the node's writer: without it
+    // the module does not offer the node for output again once we close it.
+    int type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
+    if (system_.ioctl(fd_.get(), VIDIOC_STREAMON, &type) < 0) {
+        const int error = errno;
+        fail(vanishedError(error) ? vanishedText(node_) : refusedText(node_, error));
+        return false;
+    }
+    nodeWidth_ = static_cast<int>(pix.width) & ~1;
+    nodeHeight_ = static_cast<int>(pix.height);
+    stride_ = std::max(static_cast<int>(pix.bytesperline), nodeWidth_ * 2);
+    // Black where the picture does not reach.
+    static constexpr std::uint8_t black[4] = {16, 128, 16, 128};
+    frame_.resize(static_cast<std::size_t>(stride_) * nodeHeight_);
+    for (std::size_t i = 0; i < frame_.size(); ++i)
+        frame_[i] = black[i % 4];
+    return true;
+}
+
+void VirtualCamera::applyRate(int framesPerSecond)
+{
+    v4l2_streamparm parm{};
+    parm.type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
+    parm.parm.output.timeperframe = {1, static_cast<std::uint32_t>(framesPerSecond)};
+    // A node that ignores the rate still takes the pictures.
+    system_.ioctl(fd_.get(), VIDIOC_S_PARM, &parm);
+    rate_ = framesPerSecond;
+}
+
+void VirtualCamera::fillFrame(const BgrPicture& picture, int width, int height)
+{
+    const int w = std::min(width, nodeWidth_), h = std::min(height, nodeHeight_);
+    const int pictureX = ((width - w) / 2) & ~1, pictureY = (height - h) / 2;
+    const int nodeX = ((nodeWidth_ - w) / 2) & ~1, nodeY = (nodeHeight_ - h) / 2;
+    converter_.convert(picture.bits + static_cast<std::ptrdiff_t>(pictureX) * 3, picture.rowbytes,
+                       picture.height - pictureY, w, h,
+                       frame_.data() + static_cast<std::ptrdiff_t>(nodeY) * stride_ + nodeX * 2, stride_);
+}
+
+VirtualCamera::Result VirtualCamera::write(const BgrPicture& picture, Clock::time_point when)
+{
+    if (!fd_)
+        return Result::Stopped;
+    meter_.tick(when);
+    const int width = picture.width & ~1, height = picture.height;
+    if (picture.bits == nullptr || width <= 0 || height <= 0 || picture.rowbytes < picture.width * 3) {
+        ++dropped_;
+        return Result::Dropped;
+    }
+    const bool resized = width != wantWidth_ || height != wantHeight_;
+    const bool held = nodeWidth_ != wantWidth_ || nodeHeight_ != wantHeight_;
+    if (resized || (held && when - lastRetry_ >= RetryEvery)) {
+        lastRetry_ = when;
+        if (!configure(width, height))
+            return Result::Stopped;
+    }
+    const int measured = meter_.framesPerSecond();
+    const int rate = measured > 0 ? measured : StartRate;
+    if (rate_ == 0 || std::abs(rate - rate_) > std::max(1, rate_ / 10))
+        applyRate(rate);
+
+    fillFrame(picture, width, height);
+    const ssize_t n = system_.write(fd_.get(), frame_.data(), frame_.size());
+    if (n >= 0) {
+        ++written_;
+        return Result::Written;
+    }
+    const int error = errno;
+    if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {
+        ++dropped_;
+        return Result::Dropped;
+    }
+    fail(vanishedError(error) ? vanishedText(node_) : refusedText(node_, error));
+    return Result::Stopped;
+}
+
+} // namespace output

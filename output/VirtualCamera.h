@@ -1,0 +1,87 @@
+#pragma once
+// The corrected picture as a webcam for other programs: each picture goes,
+// converted to YUYV, into a v4l2loopback node that any program can open as
+// a camera. Writes never wait; a picture no reader has room for is dropped.
+// The node's format follows the picture's size and the rate the pictures
+// arrive at.
+
+#include "output/FrameRateMeter.h"
+#include "output/YuyvConversion.h"
+#include "platform/avicap/DeviceHandles.h"
+#include "platform/avicap/LoopbackNode.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace avicap {
+class V4l2System;
+}
+
+namespace output {
+
+// A 24-bit BGR picture with its rows bottom-up, as the frame step keeps it.
+struct BgrPicture {
+    const std::uint8_t* bits = nullptr;
+    int rowbytes = 0;
+    int width = 0;
+    int height = 0;
+};
+
+class VirtualCamera {
+public:
+    using Clock = FrameRateMeter::Clock;
+    enum class Result { Written, Dropped, Stopped };
+
+    explicit VirtualCamera(avicap::V4l2System& system);
+    VirtualCamera(const VirtualCamera&) = delete;
+    VirtualCamera& operator=(const VirtualCamera&) = delete;
+    ~VirtualCamera();
+
+    // Opens the node the choice rule picks. False with error() set when
+    // there is none or it cannot be opened.
+    bool start();
+    void stop();
+    bool running() const { return static_cast<bool>(fd_); }
+
+    // Hands one picture to the readers. Stopped: the node is gone or failed;
+    // the output has stopped and error() says why.
+    Result write(const BgrPicture& picture, Clock::time_point when = Clock::now());
+
+    const QString& error() const { return error_; }
+    const std::string& node() const { return node_; }
+    // The format on the node: normally the picture's size (its width made
+    // even); while another program holds the node at an older size, that one.
+    int width() const { return nodeWidth_; }
+    int height() const { return nodeHeight_; }
+    int framesPerSecond() const { return rate_; }
+    std::uint64_t written() const { return written_; }
+    std::uint64_t dropped() const { return dropped_; }
+
+private:
+    bool open();
+    bool configure(int width, int height);
+    void applyRate(int framesPerSecond);
+    void fillFrame(const BgrPicture& picture, int width, int height);
+    void fail(QString text);
+
+    avicap::V4l2System& system_;
+    avicap::DeviceFd fd_;
+    std::string node_;
+    QString error_;
+    YuyvConverter converter_;
+    FrameRateMeter meter_;
+    std::vector<std::uint8_t> frame_; // one YUYV frame, reused
+    int wantWidth_ = 0, wantHeight_ = 0;
+    int nodeWidth_ = 0, nodeHeight_ = 0, stride_ = 0;
+    int rate_ = 0;
+    Clock::time_point lastRetry_{};
+    std::uint64_t written_ = 0, dropped_ = 0;
+};
+
+// The tooltip of the disabled check box: how to get the loopback module.
+QString NoLoopbackHint();
+
+} // namespace output

@@ -1,0 +1,328 @@
+// The virtual webcam on simulated v4l2loopback nodes: which node it takes,
+// the format it sets, how it follows size and rate, and how it stops.
+
+#include "output/VirtualCamera.h"
+#include "platform/avicap/DriverCatalog.h"
+#include "platform/avicap/LoopbackNode.h"
+
+#include "tests/avicap/SimulatedV4l2.h"
+#include "tests/output/SimulatedLoopback.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <vector>
+
+using namespace std::chrono_literals;
+using output::VirtualCamera;
+
+namespace {
+
+// A bottom-up BGR picture whose colours depend on position and `seed`.
+struct TestPicture {
+    int width, height, rowbytes;
+    std::vector<std::uint8_t> bits;
+    TestPicture(int w, int h, int seed) : width(w), height(h), rowbytes((w * 3 + 3) & ~3)
+    {
+        bits.resize(static_cast<std::size_t>(rowbytes) * h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w * 3; ++x)
+                bits[static_cast<std::size_t>(y) * rowbytes + x] = static_cast<std::uint8_t>(x * 7 + y * 3 + seed * 41);
+    }
+    output::BgrPicture view() const { return {bits.data(), rowbytes, width, height}; }
+    // What the node should receive for the top-left `w` x `h` part.
+    std::vector<std::uint8_t> yuyv(int w, int h) const
+    {
+        std::vector<std::uint8_t> out(static_cast<std::size_t>(w) * 2 * h);
+        output::YuyvConverter().convert(bits.data(), rowbytes, height, w, h, out.data(), w * 2);
+        return out;
+    }
+};
+
+simloop::Node Camera(const std::string& path)
+{
+    simloop::Node n = simloop::MakeNode(path, "Kamera");
+    n.driver = "uvcvideo";
+    return n;
+}
+
+class VirtualCameraTest : public ::testing::Test {
+protected:
+    VirtualCamera::Clock::time_point t0 = VirtualCamera::Clock::now();
+    // Frames 1/fps apart from `start`; returns the time after the last.
+    VirtualCamera::Clock::time_point feed(VirtualCamera& camera, const TestPicture& p, int count, int fps,
+                                          VirtualCamera::Clock::time_point start)
+    {
+        for (int i = 0; i < count; ++i) {
+            EXPECT_EQ(camera.write(p.view(), start), VirtualCamera::Result::Written);
+            start += std::chrono::microseconds(1'000'000 / fps);
+        }
+        return start;
+    }
+};
+
+} // namespace
+
+TEST(LoopbackChoiceTest, PrefersTheStillwiseLabelThenTheFirstOutputNode)
+{
+    {
+        simloop::System system({Camera("/dev/video0"), simloop::MakeNode("/dev/video2", "Andere"),
+                                simloop::MakeNode("/dev/video5", "Stillwise")});
+        EXPECT_EQ(avicap::FindLoopbackNode(system).node, "/dev/video5");
+    }
+    {
+        // A loopback node that another writer feeds shows capture only and
+        // is not ours to take.
+        simloop::Node fed = simloop::MakeNode("/dev/video3", "Testquelle");
+        fed.ready = true;
+        fed.readyForOutput = false;
+        simloop::System system({Camera("/dev/video0"), fed, simloop::MakeNode("/dev/video4", "Zweite")});
+        EXPECT_EQ(avicap::FindLoopbackNode(system).node, "/dev/video4");
+    }
+    {
+        simloop::System system({Camera("/dev/video0"), Camera("/dev/video1")});
+        EXPECT_TRUE(avicap::FindLoopbackNode(system).node.empty());
+    }
+    {
+        // A labelled node the user may not open is still the one, with the
+        // reason kept for the advice.
+        simloop::Node locked = simloop::MakeNode("/dev/video5", "Stillwise");
+        locked.openErrno = EACCES;
+        simloop::System system({simloop::MakeNode("/dev/video2", "Andere"), locked});
+        const avicap::LoopbackNode found = avicap::FindLoopbackNode(system);
+        EXPECT_EQ(found.node, "/dev/video5");
+        EXPECT_EQ(found.openError, EACCES);
+    }
+}
+
+TEST(LoopbackChoiceTest, DriverListHidesOnlyTheOutputNode)
+{
+    auto loopback = [](const std::string& path, const std::string& card, std::uint32_t caps) {
+        simv4l2::Camera c = simv4l2::MakeCamera(path);
+        c.card = card;
+        c.driver = "v4l2 loopback";
+        c.deviceCaps = caps;
+        return c;
+    };
+    // "Testquelle" is fed by another program and reads like a camera;
+    // "Stillwise" is where the program writes.
+    simv4l2::System system({simv4l2::MakeCamera("/dev/video0"),
+                            loopback("/dev/video5", "Stillwise", V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING),
+                            loopback("/dev/video6", "Testquelle", V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING)});
+    avicap::DriverCatalog catalog(system, 1);
+    std::vector<std::string> nodes;
+    for (const avicap::DriverSlot& s : catalog.drivers())
+        nodes.push_back(s.node);
+    EXPECT_EQ(nodes, (std::vector<std::string>{"/dev/video0", "/dev/video6", ""}));
+
+    // Without a "Stillwise" label the first output node is the one hidden.
+    simv4l2::System unlabelled({loopback("/dev/video1", "Dummy video device (0x0000)",
+                                         V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_VIDEO_OUTPUT | V4L2_CAP_STREAMING),
+                                simv4l2::MakeCamera("/dev/video2")});
+    nodes.clear();
+    for (const avicap::DriverSlot& s : avicap::DriverCatalog(unlabelled, 1).drivers())
+        nodes.push_back(s.node);
+    EXPECT_EQ(nodes, (std::vector<std::string>{"/dev/video2", ""}));
+}
+
+TEST_F(VirtualCameraTest, WritesYuyvFramesWithTheColourFormatSpelledOut)
+{
+    simloop::System system({Camera("/dev/video0"), simloop::MakeNode("/dev/video5", "Stillwise")});
+    VirtualCamera camera(system);
+    ASSERT_TRUE(camera.start()) << camera.error().toStdString();
+    EXPECT_EQ(camera.node(), "/dev/video5");
+    EXPECT_EQ(avicap::OwnOutputNode(), "/dev/video5");
+
+    const TestPicture picture(320, 240, 1);
+    feed(camera, picture, 3, 25, t0);
+    const simloop::Node& node = system.node(1);
+    EXPECT_EQ(node.format.pixelformat, static_cast<std::uint32_t>(V4L2_PIX_FMT_YUYV));
+    EXPECT_EQ(node.format.width, 320u);
+    EXPECT_EQ(node.format.height, 240u);
+    EXPECT_EQ(node.format.ycbcr_enc, static_cast<std::uint32_t>(V4L2_YCBCR_ENC_601));
+    EXPECT_EQ(node.format.quantization, static_cast<std::uint32_t>(V4L2_QUANTIZATION_LIM_RANGE));
+    EXPECT_EQ(node.frames, 3);
+    EXPECT_EQ(node.lastFrame, picture.yuyv(320, 240));
+
+    // An odd width loses its last column: YUYV pixels come in pairs.
+    const TestPicture odd(321, 10, 2);
+    camera.write(odd.view(), t0 + 1s);
+    EXPECT_EQ(system.node(1).format.width, 320u);
+    EXPECT_EQ(system.node(1).lastFrame, odd.yuyv(320, 10));
+
+    camera.stop();
+    EXPECT_EQ(system.openFds(), 0);
+    EXPECT_TRUE(avicap::OwnOutputNode().empty());
+}
+
+TEST_F(VirtualCameraTest, FollowsTheSizeOnceNoReaderHoldsTheOldOne)
+{
+    simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
+    VirtualCamera camera(system);
+    ASSERT_TRUE(camera.start());
+    auto t = feed(camera, TestPicture(64, 48, 1), 2, 30, t0);
+
+    // Nobody reads: the node takes the new size at once.
+    const TestPicture larger(96, 64, 2);
+    t = feed(camera, larger, 1, 30, t);
+    EXPECT_EQ(system.node(0).format.width, 96u);
+    EXPECT_EQ(system.node(0).lastFrame, larger.yuyv(96, 64));
+
+    // A reader holds the node at 96 x 64: a smaller picture is centred in
+    // black, and the node is asked again every few seconds.
+    system.attachReader(0);
+    const TestPicture smaller(32, 16, 3);
+    t = feed(camera, smaller, 1, 30, t);
+    EXPECT_EQ(camera.width(), 96);
+    const std::vector<std::uint8_t>& frame = system.node(0).lastFrame;
+    ASSERT_EQ(frame.size(), 96u * 2 * 64);
+    const std::vector<std::uint8_t> inner = smaller.yuyv(32, 16);
+    for (int row = 0; row < 16; ++row)
+        ASSERT_TRUE(std::equal(inner.begin() + row * 64, inner.begin() + row * 64 + 64,
+                               frame.begin() + ((row + 24) * 96 + 32) * 2))
+            << "row " << row;
+    EXPECT_EQ(frame[0], 16);
+    EXPECT_EQ(frame[1], 128);
+
+    system.detachReader(0);
+    t = feed(camera, smaller, 30, 30, t);
+    t = feed(camera, smaller, 40, 30, t);
+    EXPECT_EQ(camera.width(), 32);
+    EXPECT_EQ(system.node(0).format.width, 32u);
+    EXPECT_EQ(system.node(0).lastFrame, inner);
+    // Reopening for each size leaves one descriptor.
+    EXPECT_EQ(system.openFds(), 1);
+}
+
+TEST_F(VirtualCameraTest, CanBeSwitchedOffAndOnAgainWhileReadersComeAndGo)
+{
+    simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
+    const TestPicture p(64, 32, 1);
+    auto t = t0;
+    for (int round = 0; round < 3; ++round) {
+        VirtualCamera camera(system);
+        ASSERT_TRUE(camera.start()) << "round " << round;
+        t = feed(camera, p, 2, 30, t);
+        // A reader asks for the capabilities while we write: the node then
+        // announces capture only.
+        system.attachReader(0);
+        t = feed(camera, p, 2, 30, t);
+        system.detachReader(0);
+        EXPECT_EQ(system.node(0).frames, 4 * (round + 1));
+    }
+    EXPECT_EQ(system.openFds(), 0);
+    // So does a new size with a reader that asked meanwhile.
+    VirtualCamera camera(system);
+    ASSERT_TRUE(camera.start());
+    t = feed(camera, p, 2, 30, t);
+    system.attachReader(0);
+    system.detachReader(0);
+    t = feed(camera, TestPicture(32, 32, 2), 1, 30, t);
+    EXPECT_EQ(system.node(0).format.width, 32u);
+}
+
+TEST_F(VirtualCameraTest, TellsReadersTheRateThePicturesArriveAt)
+{
+    simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
+    VirtualCamera camera(system);
+    ASSERT_TRUE(camera.start());
+    const TestPicture p(16, 8, 1);
+    auto t = feed(camera, p, 2, 15, t0);
+    EXPECT_EQ(system.node(0).timePerFrame.denominator, 30u); // not measured yet
+    t = feed(camera, p, 20, 15, t);
+    EXPECT_EQ(system.node(0).timePerFrame.numerator, 1u);
+    EXPECT_EQ(system.node(0).timePerFrame.denominator, 15u);
+    // A pause is no rate; a faster camera is.
+    t += 5s;
+    t = feed(camera, p, 40, 30, t);
+    EXPECT_EQ(camera.framesPerSecond(), 30);
+    EXPECT_EQ(system.node(0).timePerFrame.denominator, 30u);
+}
+
+TEST_F(VirtualCameraTest, DropsFramesTheNodeHasNoRoomForAndGoesOn)
+{
+    simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
+    VirtualCamera camera(system);
+    ASSERT_TRUE(camera.start());
+    const TestPicture p(64, 32, 1);
+    auto t = feed(camera, p, 1, 30, t0);
+    system.node(0).writeErrno = EAGAIN;
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(camera.write(p.view(), t += 33ms), VirtualCamera::Result::Dropped);
+    system.node(0).writeErrno = 0;
+    const TestPicture later(64, 32, 9);
+    EXPECT_EQ(camera.write(later.view(), t += 33ms), VirtualCamera::Result::Written);
+    EXPECT_EQ(system.node(0).lastFrame, later.yuyv(64, 32));
+    EXPECT_EQ(camera.written(), 2u);
+    EXPECT_EQ(camera.dropped(), 50u);
+    EXPECT_TRUE(camera.running());
+}
+
+TEST_F(VirtualCameraTest, StopsWithAMessageWhenTheNodeVanishesOrFails)
+{
+    {
+        simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
+        VirtualCamera camera(system);
+        ASSERT_TRUE(camera.start());
+        const TestPicture p(64, 32, 1);
+        feed(camera, p, 2, 30, t0);
+        system.node(0).gone = true;
+        EXPECT_EQ(camera.write(p.view(), t0 + 1s), VirtualCamera::Result::Stopped);
+        EXPECT_FALSE(camera.running());
+        EXPECT_TRUE(camera.error().contains(QStringLiteral("verschwunden"))) << camera.error().toStdString();
+        EXPECT_EQ(system.openFds(), 0);
+        EXPECT_TRUE(avicap::OwnOutputNode().empty());
+        EXPECT_EQ(camera.write(p.view(), t0 + 2s), VirtualCamera::Result::Stopped);
+    }
+    {
+        // Vanished just as the format is set for a new size.
+        simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
+        VirtualCamera camera(system);
+        ASSERT_TRUE(camera.start());
+        feed(camera, TestPicture(64, 32, 1), 1, 30, t0);
+        system.node(0).gone = true;
+        EXPECT_EQ(camera.write(TestPicture(32, 32, 1).view(), t0 + 1s), VirtualCamera::Result::Stopped);
+        EXPECT_TRUE(camera.error().contains(QStringLiteral("/dev/video5")));
+        EXPECT_EQ(system.openFds(), 0);
+        EXPECT_TRUE(avicap::OwnOutputNode().empty());
+    }
+    {
+        // Another program writes into the node: no output format for us.
+        simloop::Node fed = simloop::MakeNode("/dev/video5", "Stillwise");
+        fed.ready = true;
+        fed.readyForOutput = false;
+        simloop::System system({fed});
+        VirtualCamera camera(system);
+        ASSERT_TRUE(camera.start());
+        EXPECT_EQ(camera.write(TestPicture(8, 8, 1).view(), t0), VirtualCamera::Result::Stopped);
+        EXPECT_TRUE(camera.error().contains(QStringLiteral("anderes Programm"))) << camera.error().toStdString();
+        EXPECT_EQ(system.openFds(), 0);
+    }
+    {
+        simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
+        VirtualCamera camera(system);
+        ASSERT_TRUE(camera.start());
+        system.node(0).writeErrno = ENOSPC;
+        EXPECT_EQ(camera.write(TestPicture(8, 8, 1).view(), t0), VirtualCamera::Result::Stopped);
+        EXPECT_TRUE(camera.error().contains(QStringLiteral("ausgeschaltet")));
+    }
+}
+
+TEST_F(VirtualCameraTest, CannotStartWithoutANodeOrWithoutAccess)
+{
+    simloop::System none({Camera("/dev/video0")});
+    VirtualCamera camera(none);
+    EXPECT_FALSE(camera.start());
+    EXPECT_EQ(camera.error(), output::NoLoopbackHint());
+    EXPECT_TRUE(camera.error().contains(QStringLiteral("sudo apt install v4l2loopback-dkms")));
+    EXPECT_TRUE(
+        camera.error().contains(QStringLiteral("sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise")));
+
+    simloop::Node locked = simloop::MakeNode("/dev/video5", "Stillwise");
+    locked.openErrno = EACCES;
+    simloop::System denied({locked});
+    VirtualCamera refused(denied);
+    EXPECT_FALSE(refused.start());
+    EXPECT_TRUE(refused.error().contains(QStringLiteral("Gruppe „video“"))) << refused.error().toStdString();
+    EXPECT_FALSE(refused.running());
+}

@@ -1,0 +1,134 @@
+// "Als Webcam ausgeben" in the main window, on simulated loopback nodes.
+
+#include "app/MainUnit.h"
+#include "output/YuyvConversion.h"
+
+#include "program_test_support.h"
+#include "tests/output/SimulatedLoopback.h"
+
+#include <QCheckBox>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace testing_program;
+
+namespace {
+
+class WebcamBox : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        lib.drivers[0] = {"Kamera A", "v1.0", 640, 480};
+        form = std::make_unique<TMainForm>();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+    void TearDown() override { form.reset(); }
+
+    // What the node should have received for the corrected picture now.
+    std::vector<std::uint8_t> expectedFrame() const
+    {
+        const DIB& d = form->CorrectedPic;
+        const int w = DIBWidth(d) & ~1, h = DIBHeight(d);
+        std::vector<std::uint8_t> out(static_cast<std::size_t>(w) * 2 * h);
+        output::YuyvConverter().convert(d.bits, d.rowbytes, DIBHeight(d), w, h, out.data(), w * 2);
+        return out;
+    }
+
+    FakeLibrary lib;
+    ScriptedShell shell;
+    std::unique_ptr<TMainForm> form;
+};
+
+simloop::Node Stillwise()
+{
+    return simloop::MakeNode("/dev/video5", "Stillwise");
+}
+
+} // namespace
+
+TEST_F(WebcamBox, SitsFreeInTheBottomBarAndIsGreyWithoutTheModule)
+{
+    QCheckBox* box = form->WebcamBox;
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("Als Webcam ausgeben"));
+    EXPECT_EQ(box->parentWidget(), form->Panel7);
+    EXPECT_FALSE(box->isChecked());
+    // Between the web address and the picture buttons, inside the bar.
+    EXPECT_GT(box->geometry().left(), form->wwwBtn->geometry().right());
+    EXPECT_LT(box->geometry().right(), form->Panel8->geometry().left());
+    EXPECT_TRUE(form->Panel7->rect().contains(box->geometry()));
+    EXPECT_GE(box->width(), box->sizeHint().width());
+
+    simloop::System none;
+    form->SetWebcamSystem(none);
+    EXPECT_FALSE(box->isEnabled());
+    EXPECT_TRUE(box->toolTip().contains(QStringLiteral("sudo apt install v4l2loopback-dkms")));
+    EXPECT_TRUE(box->toolTip().contains(QStringLiteral("sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise")));
+
+    simloop::System one({Stillwise()});
+    form->SetWebcamSystem(one);
+    EXPECT_TRUE(box->isEnabled());
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_TRUE(box->toolTip().contains(QStringLiteral("/dev/video5")));
+}
+
+TEST_F(WebcamBox, WhenOnEveryCorrectedPictureGoesToTheNode)
+{
+    simloop::System system({Stillwise()});
+    form->SetWebcamSystem(system);
+    ASSERT_TRUE(lib.deliverPattern(1));
+    EXPECT_EQ(system.node(0).frames, 0); // off at start
+
+    QTest::mouseClick(form->WebcamBox, Qt::LeftButton);
+    ASSERT_TRUE(form->WebcamBox->isChecked());
+    for (int seed = 2; seed < 5; ++seed)
+        ASSERT_TRUE(lib.deliverPattern(seed));
+    EXPECT_EQ(system.node(0).frames, 3);
+    EXPECT_EQ(system.node(0).format.width, 640u);
+    EXPECT_EQ(system.node(0).lastFrame, expectedFrame());
+
+    QTest::mouseClick(form->WebcamBox, Qt::LeftButton);
+    EXPECT_FALSE(form->WebcamBox->isChecked());
+    EXPECT_EQ(system.openFds(), 0);
+    ASSERT_TRUE(lib.deliverPattern(5));
+    EXPECT_EQ(system.node(0).frames, 3);
+    EXPECT_TRUE(shell.messages.empty());
+}
+
+TEST_F(WebcamBox, AVanishingNodeSwitchesTheBoxOffAndTheCameraGoesOn)
+{
+    simloop::System system({Stillwise()});
+    form->SetWebcamSystem(system);
+    QTest::mouseClick(form->WebcamBox, Qt::LeftButton);
+    ASSERT_TRUE(lib.deliverPattern(1));
+    system.node(0).gone = true;
+    ASSERT_TRUE(lib.deliverPattern(2));
+    EXPECT_FALSE(form->WebcamBox->isChecked());
+    EXPECT_EQ(system.openFds(), 0);
+    QTest::qWait(20);
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_TRUE(shell.messages[0].contains(QStringLiteral("verschwunden")));
+    // The panes keep running.
+    ASSERT_TRUE(lib.deliverPattern(3));
+    const std::vector<std::uint8_t> frame = PatternFrame(640, 480, 3);
+    EXPECT_TRUE(std::equal(frame.begin(), frame.end(), form->RawPic.bits));
+}
+
+TEST_F(WebcamBox, ANodeTheUserMayNotOpenGetsTheVideoGroupAdvice)
+{
+    simloop::Node locked = Stillwise();
+    locked.openErrno = EACCES;
+    simloop::System system({locked});
+    form->SetWebcamSystem(system);
+    EXPECT_TRUE(form->WebcamBox->isEnabled());
+    EXPECT_TRUE(form->WebcamBox->toolTip().contains(QStringLiteral("Gruppe „video“")));
+    QTest::mouseClick(form->WebcamBox, Qt::LeftButton);
+    EXPECT_FALSE(form->WebcamBox->isChecked());
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_TRUE(shell.messages[0].contains(QStringLiteral("sudo usermod -aG video")));
+}
