@@ -4,12 +4,14 @@
 #include "platform/gdi/gdi.h"
 #include "platform/print/PrintJob.h"
 #include "platform/print/Printer.h"
+#include "viewer/DesktopShell.h"
 #include "viewer/PrintErrorRelay.h"
 #include "viewer/PrintFormStorage.h"
 #include "widgets/CentreOnScreen.h"
 #include "widgets/SpinEdit.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -114,8 +116,13 @@ TPrintForm::TPrintForm(QWidget* owner) : QDialog(owner)
 
 TPrintForm::~TPrintForm()
 {
-    if (shown_ && !saved_)
-        SaveSettings(true);
+    if (shown_ && !saved_) {
+        try {
+            SaveSettings(true);
+        } catch (...) {
+            // Nothing may leave a destructor; the values stay in memory.
+        }
+    }
 }
 
 void TPrintForm::BuildControls()
@@ -396,11 +403,8 @@ void TPrintForm::RestoreSettings()
         return;
     if (stored.showCmd) {
         switch (*stored.showCmd) {
-        case 2:
-        case 6:
-        case 7:
-            setWindowState(Qt::WindowMinimized);
-            break;
+        // A modal dialog opened minimised looks like a program that hangs:
+        // a stored minimised state opens it in the normal state.
         case 3:
             setWindowState(Qt::WindowMaximized);
             break;
@@ -433,8 +437,19 @@ void TPrintForm::SaveSettings(bool destroying)
     p.visible = destroying;
     p.breitValue = BreitEdit->value();
     p.hochValue = HochEdit->value();
-    WritePrintFormSettings(p);
+    QString file;
+    const SettingsWrite written = WritePrintFormSettings(p, &file);
     saved_ = true;
+    // Told once, not at every close while the cause lasts.
+    if (written == SettingsWrite::Failed) {
+        desktop::CurrentShell().message(
+            this, QMessageBox::Warning, QStringLiteral("Einstellungen nicht gespeichert"),
+            QStringLiteral("Die Einstellungen des Druckdialogs ließen sich nicht in der Datei „%1“ speichern "
+                           "(kein Zugriff auf die Datei oder ihren Ordner, oder der Datenträger ist voll).\n\n"
+                           "Bis zum Ende des Programms bleiben sie erhalten; beim nächsten Start gelten wieder "
+                           "die zuletzt gespeicherten.")
+                .arg(QDir::toNativeSeparators(file)));
+    }
 }
 
 void TPrintForm::done(int result)

@@ -5,10 +5,13 @@
 #include "PrintTestSupport.h"
 
 #include "platform/print/Printer.h"
+#include "viewer/DesktopShell.h"
+#include "viewer/PrintFormStorage.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -83,6 +86,17 @@ private:
     std::unique_ptr<QPainter> painter_;
 };
 
+// Message boxes of the desktop, recorded instead of shown.
+struct RecordingShell : desktop::Shell {
+    RecordingShell() { desktop::SetShell(this); }
+    ~RecordingShell() override { desktop::SetShell(nullptr); }
+    void message(QWidget*, QMessageBox::Icon, const QString&, const QString& text) override
+    {
+        messages << text;
+    }
+    QStringList messages;
+};
+
 // A test with a FakePrinter as the program's printer, no stored settings, no
 // error shown yet, and a 640 x 480 quadrant picture.
 class FakePrinterTest : public ::testing::Test {
@@ -91,6 +105,7 @@ protected:
     {
         TestApp();
         RemoveSettings();
+        ForgetUnsavedPrintFormSettings();
         ShownErrors().clear();
         picture = MakeQuadrantPicture(640, 480);
     }
@@ -98,9 +113,11 @@ protected:
     {
         QApplication::processEvents();
         deldib(picture);
+        ForgetUnsavedPrintFormSettings();
     }
 
     FakePrinter printer;
     print::ScopedPrinter use{printer};
+    RecordingShell shell;
     DIB picture{};
 };

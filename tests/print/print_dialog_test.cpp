@@ -338,6 +338,17 @@ TEST_F(PrintDialogTest, ShowCmdGivesTheWindowState)
     form = makeForm({4800, 6600});
     form->show();
     EXPECT_EQ(Qt::WindowNoState, form->windowState());
+
+    // Minimised states open the modal dialog normal, where it can be seen.
+    for (const char* minimised : {"2", "6", "7"}) {
+        WriteSettingsText(QByteArray("[TPrintForm]\nShowCmd=") + minimised + "\n");
+        form = makeForm({4800, 6600});
+        form->show();
+        EXPECT_EQ(Qt::WindowNoState, form->windowState()) << "ShowCmd " << minimised;
+        EXPECT_FALSE(form->isMinimized());
+        form->CancelBitBtn2->click();
+        EXPECT_EQ("1", StoredValue("ShowCmd"));
+    }
 }
 
 TEST_F(PrintDialogTest, AGarbledOrUnreadableSettingsFileGivesTheDefaults)
@@ -356,17 +367,69 @@ TEST_F(PrintDialogTest, AGarbledOrUnreadableSettingsFileGivesTheDefaults)
     }
     // Closing left the values in the file for the next run.
     EXPECT_EQ("60", StoredValue("BreitEdit_Value"));
-    // A folder where the file should be: nothing read, nothing written.
+    EXPECT_TRUE(shell.messages.isEmpty());
+}
+
+TEST_F(PrintDialogTest, SettingsThatCannotBeWrittenAreReportedOnceAndKeptForTheRun)
+{
+    DIB square = MakeQuadrantPicture(100, 100);
+    // A folder where the file should be: nothing read, nothing written
+    // (and no file permissions to rely on, since tests may run as root).
     RemoveSettings();
     QDir().mkpath(SettingsFile());
     {
-        auto form = makeForm({4800, 6600});
+        auto form = makeForm({1000, 1000}, square);
         form->show();
         EXPECT_EQ(50, form->BreitEdit->value());
+        form->BreitEdit->setValue(30);
         form->CancelBitBtn2->click();
+        EXPECT_EQ(30, form->BreitEdit->value()) << "the dialog keeps its values";
     }
     EXPECT_TRUE(QFileInfo(SettingsFile()).isDir());
+    ASSERT_EQ(1, shell.messages.size());
+    EXPECT_TRUE(shell.messages[0].contains(QStringLiteral("Einstellungen des Druckdialogs ließen sich nicht")))
+        << shell.messages[0].toStdString();
+    EXPECT_TRUE(shell.messages[0].contains(QDir::toNativeSeparators(SettingsFile())));
+
+    // The next dialog of the run gets the values; the cause lasts, nothing
+    // more is said, also when a shown dialog is destroyed without closing.
+    {
+        auto form = makeForm({1000, 1000}, square);
+        form->show();
+        EXPECT_EQ(30, form->BreitEdit->value());
+        EXPECT_EQ(30, form->HochEdit->value());
+        form->BreitEdit->setValue(40);
+        form->OkBitBtn1->click();
+    }
+    {
+        auto form = makeForm({1000, 1000}, square);
+        form->show();
+        EXPECT_EQ(40, form->BreitEdit->value());
+    }
+    EXPECT_EQ(1, shell.messages.size());
+
+    // Once the file can be written again the kept values go into it.
     RemoveSettings();
+    {
+        auto form = makeForm({1000, 1000}, square);
+        form->show();
+        EXPECT_EQ(40, form->BreitEdit->value());
+        form->CancelBitBtn2->click();
+    }
+    EXPECT_EQ("40", StoredValue("BreitEdit_Value"));
+    EXPECT_EQ(1, shell.messages.size());
+
+    // A later failure is a new one and is reported again.
+    RemoveSettings();
+    QDir().mkpath(SettingsFile());
+    {
+        auto form = makeForm({1000, 1000}, square);
+        form->show();
+        form->CancelBitBtn2->click();
+    }
+    EXPECT_EQ(2, shell.messages.size());
+    RemoveSettings();
+    deldib(square);
 }
 
 } // namespace
