@@ -47,6 +47,10 @@ depends=$(printf '%s\n' "$info" | sed -n 's/^ Depends: //p')
 for dep in libqt6widgets6 libqt6gui6 libqt6printsupport6 libv4lconvert0 libjpeg62-turbo qt6-qpa-plugins; do
   printf '%s' "$depends" | grep -q "$dep" || fail "Abhängigkeit fehlt: $dep (Depends: $depends)"
 done
+recommends=$(printf '%s\n' "$info" | sed -n 's/^ Recommends: //p')
+for rec in qt6-translations-l10n xdg-utils; do
+  printf '%s' "$recommends" | grep -q "$rec" || fail "Empfehlung fehlt: $rec (Recommends: $recommends)"
+done
 contents=$(dpkg-deb --contents "$deb")
 for f in ./usr/bin/stillwise ./usr/share/applications/stillwise.desktop ./usr/share/man/man1/stillwise.1 \
          ./usr/share/icons/hicolor/48x48/apps/stillwise.png; do
