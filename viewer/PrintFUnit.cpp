@@ -29,6 +29,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 namespace {
 
@@ -286,9 +287,24 @@ void TPrintForm::PaintPreviewEvent()
     }
 }
 
+QSize TPrintForm::LayoutPage()
+{
+    try {
+        return print::CurrentPrinter().PageSize();
+    } catch (const print::NoPrinterError&) {
+        // Said once per print; meanwhile the layout is shown on a standard
+        // page, and "Drucker einrichten..." can offer a PDF file instead.
+        if (!noPrinterTold_) {
+            noPrinterTold_ = true;
+            RaiseInEventLoop(std::current_exception());
+        }
+        return print::DefaultPageSize();
+    }
+}
+
 void TPrintForm::DrawPreview(gdi::PainterDC& dc)
 {
-    const QSize page = print::CurrentPrinter().PageSize();
+    const QSize page = LayoutPage();
     const int PW = page.width();
     const int PH = page.height();
     // A page without area has nothing to show.
@@ -339,7 +355,7 @@ void TPrintForm::CoupleFields(TSpinEdit* changed, TSpinEdit* other, bool widthCh
     // after an error.
     const QScopedValueRollback updating(FUpdating, true);
     if (SverhCheck->isChecked() && hasPixels(PrintPic)) {
-        const QSize page = print::CurrentPrinter().PageSize();
+        const QSize page = LayoutPage();
         if (page.width() > 0 && page.height() > 0) {
             // Picture and page sides, seen from the field that changed: a is
             // the picture side the other field follows, b the changed one.
@@ -481,16 +497,24 @@ void printOnePage(QWidget* owner, const DIB& picture)
         return;
 
     print::Printer& printer = print::CurrentPrinter();
-    print::PrintJob job(printer, QString::fromUtf8(kJobTitle));
+    std::optional<print::PrintJob> job;
+    try {
+        job.emplace(printer, QString::fromUtf8(kJobTitle));
+    } catch (const print::NoPrinterError&) {
+        // The dialog has told the user already: once per print.
+        if (dialog->ToldNoPrinter())
+            return;
+        throw;
+    }
     const QSize page = printer.PageSize();
     const int IW = DIBWidth(picture);
     const int IH = DIBHeight(picture);
     const PrintRect r = CalcPrintRect(page.width(), page.height(), IW, IH, dialog->Options());
     {
-        gdi::PrinterDC dc(job.Page());
+        gdi::PrinterDC dc(job->Page());
         RenderDIB(&dc, r.X, r.Y, r.Width, r.Height, picture, 0, 0, IW, IH, false, SRCCOPY, true, nullptr);
     }
-    job.Finish();
+    job->Finish();
 }
 
 } // namespace

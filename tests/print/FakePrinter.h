@@ -23,6 +23,7 @@ public:
     QSize page{480, 660};
     bool available = true;     // false: no printer at all
     bool failWhilePrinting = false; // PageSize fails once a job is open
+    bool brokenPage = false;        // PageSize fails with another error
     std::function<void()> onSetup;
 
     int begun = 0;
@@ -34,8 +35,10 @@ public:
 
     QSize PageSize() override
     {
-        if (!available || (failWhilePrinting && painter_))
-            throw print::PrinterError(print::kNoDefaultPrinter);
+        if (!available)
+            throw print::NoPrinterError();
+        if (brokenPage || (failWhilePrinting && painter_))
+            throw print::PrinterError("Der Drucker antwortet nicht");
         return page;
     }
 
@@ -44,7 +47,7 @@ public:
         if (painter_)
             throw print::PrinterError(print::kPrintingInProgress);
         if (!available)
-            throw print::PrinterError(print::kNoDefaultPrinter);
+            throw print::NoPrinterError();
         ++begun;
         title = jobTitle;
         image_ = QImage(page, QImage::Format_RGB32);

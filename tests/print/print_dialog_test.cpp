@@ -93,14 +93,14 @@ TEST_F(PrintDialogTest, WithoutKeepAspectTheFieldsAreIndependent)
 TEST_F(PrintDialogTest, ACouplingThatFailsLeavesTheGuardClear)
 {
     auto form = makeForm({4800, 6600});
-    printer.available = false;
+    printer.brokenPage = true;
     try {
         form->BreitEditChange();
-        FAIL() << "no error without a printer";
+        FAIL() << "no error from a printer that does not answer";
     } catch (const print::PrinterError& e) {
-        EXPECT_STREQ("Zur Zeit ist kein Standard-Drucker gewählt", e.what());
+        EXPECT_STREQ("Der Drucker antwortet nicht", e.what());
     }
-    printer.available = true;
+    printer.brokenPage = false;
     form->BreitEdit->setValue(100);
     EXPECT_EQ(54, form->HochEdit->value());
 }
@@ -184,7 +184,7 @@ TEST_F(PrintDialogTest, PreviewWithoutCentringStartsAtThePageCorner)
 
 // ---- No printer --------------------------------------------------------------
 
-TEST_F(PrintDialogTest, WithoutAPrinterTheMessageShowsOnceAndTheDialogStaysOpen)
+TEST_F(PrintDialogTest, WithoutAPrinterTheMessageShowsOnceAndTheLayoutUsesAnA4Page)
 {
     printer.available = false;
     auto form = makeForm({4800, 6600});
@@ -192,20 +192,31 @@ TEST_F(PrintDialogTest, WithoutAPrinterTheMessageShowsOnceAndTheDialogStaysOpen)
     QApplication::processEvents();
     QApplication::processEvents();
     ASSERT_EQ(QStringList{QStringLiteral("Zur Zeit ist kein Standard-Drucker gewählt")}, ShownErrors());
+    EXPECT_TRUE(form->ToldNoPrinter());
     EXPECT_TRUE(form->isVisible());
 
-    // Further paints meet the same failure without a message each time.
+    // The preview shows an A4 portrait page: 134 x 190 at (28, 0), the
+    // picture across its width.
+    const QImage img = grabPreview(*form);
+    const QColor white(Qt::white);
+    EXPECT_NE(white, img.pixelColor(27, 20));
+    EXPECT_EQ(white, img.pixelColor(28, 20));
+    EXPECT_EQ(white, img.pixelColor(161, 20));
+    EXPECT_NE(white, img.pixelColor(162, 20));
+    EXPECT_TRUE(SameColour(kTopLeft, img.pixelColor(30, 75), 8)) << img.pixelColor(30, 75).name().toStdString();
+    EXPECT_TRUE(SameColour(kBottomRight, img.pixelColor(159, 114), 8));
+
+    // Paints, clicks and couplings work on that page without another word.
     form->PrintPaintBox->repaint();
+    form->UserdefCheck->setChecked(true);
+    form->BreitEdit->setValue(70); // 480 * 70 / 640 * 9921 / 14031 = 37.12
+    EXPECT_EQ(37, form->HochEdit->value());
+    form->UseFullCheck->setChecked(true);
     QApplication::processEvents();
     EXPECT_EQ(1, ShownErrors().size());
-
-    // A user action that needs the printer reports it again.
-    form->BreitEdit->setValue(70);
-    QApplication::processEvents();
-    EXPECT_EQ(2, ShownErrors().size());
     EXPECT_TRUE(form->isVisible());
 
-    // Once a printer is there, the fields couple again.
+    // Once a printer is there, its page counts.
     printer.available = true;
     form->BreitEdit->setValue(100);
     EXPECT_EQ(54, form->HochEdit->value());
