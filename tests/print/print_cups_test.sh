@@ -11,7 +11,7 @@ queue=StillwiseTestPDF
 skip() { echo "print_cups_test: skipped: $*"; exit 0; }
 
 packages=(cups cups-client cups-ipp-utils printer-driver-cups-pdf poppler-utils)
-tools=(cupsd lpadmin lpstat ipptool pdfinfo pdftoppm)
+tools=(cupsd lpadmin lpstat cupsaccept cupsreject ipptool pdfinfo pdftoppm)
 ppd=lsb/usr/cups-pdf/CUPS-PDF_opt.ppd
 ppd_file=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
 pdf_conf=/etc/cups/cups-pdf.conf
@@ -65,6 +65,11 @@ if ! scheduler_running; then
   cupsd_pid=$!
   for _ in $(seq 50); do scheduler_running && break; sleep 0.1; done
   scheduler_running || skip "cupsd did not start"
+
+  # A scheduler of our own without any queue: no printer either.
+  if [ -z "$(lpstat -v 2>/dev/null)" ]; then
+    STILLWISE_EXPECT_NO_PRINTER=1 "$runner" --gtest_filter='NoPrinter.*' || status=1
+  fi
 fi
 
 # The queue writes each job as job_<id>-<title>.pdf into our folder.
