@@ -20,6 +20,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QScopeGuard>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
+
 namespace {
 
 class PrintDialogTest : public FakePrinterTest {
@@ -441,6 +447,32 @@ TEST_F(PrintDialogTest, SettingsThatCannotBeWrittenAreReportedOnceAndKeptForTheR
     EXPECT_EQ(2, shell.messages.size());
     RemoveSettings();
     deldib(square);
+}
+
+TEST_F(PrintDialogTest, ASettingsFolderOnAFullDiskIsReported)
+{
+    // The settings folder on a file system of its own, filled up.
+    RemoveSettings();
+    const QString folder = QFileInfo(SettingsFile()).path();
+    QDir().mkpath(folder);
+    if (::mount("stillwise-test", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=16k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno) << ")";
+    const auto unmount = qScopeGuard([&folder] { ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH); });
+    {
+        QFile filler(folder + QStringLiteral("/filler"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+    {
+        auto form = makeForm({4800, 6600});
+        form->show();
+        form->CancelBitBtn2->click();
+    }
+    ASSERT_EQ(1, shell.messages.size());
+    EXPECT_TRUE(shell.messages[0].contains(QStringLiteral("Datenträger ist voll"))) << shell.messages[0].toStdString();
+    EXPECT_FALSE(QFile::exists(SettingsFile()));
 }
 
 } // namespace
