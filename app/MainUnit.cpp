@@ -511,7 +511,7 @@ void TMainForm::endebtnClick(QObject* /*Sender*/)
 
 void TMainForm::wwwBtnClick(QObject* /*Sender*/)
 {
-    url_opener::Open(QUrl(QString::fromUtf8(kMakerSite)));
+    url_opener::OpenOrSay(this, QUrl(QString::fromUtf8(kMakerSite)));
 }
 
 void TMainForm::Video1Frame(QObject* /*Sender*/, PVIDEOHDR lpVhdr)

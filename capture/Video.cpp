@@ -1,6 +1,7 @@
 #include "capture/Video.h"
 
 #include "capture/CaptureError.h"
+#include "capture/PreviewFit.h"
 
 #include <QPainter>
 #include <QResizeEvent>
@@ -298,25 +299,9 @@ void TVideo::FitCaptureWindow()
 {
     if (FCapWnd == nullptr)
         return;
-    int w = ImageWidth();
-    int h = ImageHeight();
-    if (FPreviewScaleToWindow) {
-        w = width();
-        h = height();
-        // Ratios need both heights; without them the window fills the control.
-        if (FPreviewScaleProportional && height() > 0 && ImageHeight() > 0) {
-            const float controlRatio = static_cast<float>(width()) / static_cast<float>(height());
-            const float imageRatio = static_cast<float>(ImageWidth()) / static_cast<float>(ImageHeight());
-            if (controlRatio > imageRatio) {
-                h = height();
-                w = static_cast<int>(std::lrint(static_cast<float>(height()) * imageRatio));
-            } else {
-                w = width();
-                h = static_cast<int>(std::lrint(static_cast<float>(width()) / imageRatio));
-            }
-        }
-    }
-    FCapWnd->setGeometry(0, 0, std::max(w, 0), std::max(h, 0));
+    const QSize fit = FitPreview(size(), QSize(ImageWidth(), ImageHeight()), FPreviewScaleToWindow,
+                                 FPreviewScaleProportional);
+    FCapWnd->setGeometry(0, 0, fit.width(), fit.height());
     FCapWnd->repaint();
 }
 

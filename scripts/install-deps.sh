@@ -5,11 +5,21 @@
 set -euo pipefail
 
 packages=(
+  # building
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-translations-l10n libgl-dev
-  libv4l-dev libjpeg62-turbo-dev libudev-dev
-  v4l-utils
+  libv4l-dev libjpeg62-turbo-dev libudev-dev libcups2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the install test: the Debian package (CPack needs file and
+  # dpkg-shlibdeps) and the desktop entry's check
+  file dpkg-dev desktop-file-utils
+  # the print test: a scheduler of its own with a PDF queue, and the tools
+  # that read the PDFs back
+  cups cups-client cups-ipp-utils printer-driver-cups-pdf poppler-utils
+  # the device tests: a throwaway virtual machine with the vivid camera, and
+  # v4l2-ctl as a separate reader of the virtual webcam
+  qemu-system-x86 qemu-system-data busybox-static kmod cpio xz-utils
+  v4l-utils
   "$@"
 )
 

@@ -1,9 +1,12 @@
 #include "viewer/PictureFile.h"
 
+#include "viewer/WholeFile.h"
+
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -54,24 +57,63 @@ QImage indexedImage(const DIB& picture, int width, int height)
     return image;
 }
 
-QString germanReason(const QString& fileName, const QString& systemText)
+// What the system's error number means, in German.
+QString errorText(int error)
+{
+    switch (error) {
+    case ENOSPC:
+        return QStringLiteral("Auf dem Datenträger ist kein Platz mehr frei");
+    case EDQUOT:
+        return QStringLiteral("Ihr Speicherplatz-Kontingent auf dem Datenträger ist ausgeschöpft");
+    case EFBIG:
+        return QStringLiteral("Die Datei ist zu groß für diesen Datenträger");
+    case ENAMETOOLONG:
+        return QStringLiteral("Der Dateiname ist zu lang");
+    case ELOOP:
+        return QStringLiteral("Der Name führt über zu viele Verknüpfungen (oder eine Verknüpfung auf sich selbst)");
+    case EROFS:
+        return QStringLiteral("Der Datenträger lässt sich nur lesen");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("Zugriff verweigert");
+    case EIO:
+        return QStringLiteral("Ein- und Ausgabefehler des Datenträgers");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("Zu viele offene Dateien");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
+
+// Why fileName could not be written, given the failed step's errno (0 when
+// the failure was found before writing). The folder and the name are looked
+// at first, since they say more than the bare error number; a full disk is
+// only suspected where the error allows it.
+QString germanReason(const QString& fileName, int error)
 {
     const QFileInfo file(fileName);
+    if (error != ELOOP && file.isSymLink() && !file.exists())
+        return QStringLiteral("„%1“ ist eine Verknüpfung auf „%2“, das es nicht gibt.")
+            .arg(file.filePath(), file.symLinkTarget());
     const QFileInfo folder(file.absolutePath());
-    if (!folder.exists())
-        return QStringLiteral("Der Ordner „%1“ existiert nicht.").arg(folder.filePath());
-    if (!folder.isDir())
-        return QStringLiteral("„%1“ ist kein Ordner.").arg(folder.filePath());
-    if (file.isDir())
-        return QStringLiteral("Unter diesem Namen gibt es schon einen Ordner.");
-    if (file.exists() && !file.isFile())
-        return QStringLiteral("Unter diesem Namen gibt es schon etwas, das keine gewöhnliche Datei ist.");
-    if (file.exists() && !file.isWritable())
-        return QStringLiteral("Die Datei ist schreibgeschützt.");
-    if (!folder.isWritable())
-        return QStringLiteral("Im Ordner „%1“ dürfen Sie keine Dateien anlegen.").arg(folder.filePath());
-    return QStringLiteral("Beim Schreiben ist ein Fehler aufgetreten (%1). Ist der Datenträger voll?")
-        .arg(systemText);
+    if (error != ENAMETOOLONG && error != ELOOP) {
+        if (!folder.exists())
+            return QStringLiteral("Der Ordner „%1“ existiert nicht.").arg(folder.filePath());
+        if (!folder.isDir())
+            return QStringLiteral("„%1“ ist kein Ordner.").arg(folder.filePath());
+        if (file.isDir())
+            return QStringLiteral("Unter diesem Namen gibt es schon einen Ordner.");
+        if (file.exists() && !file.isFile())
+            return QStringLiteral("Unter diesem Namen gibt es schon etwas, das keine gewöhnliche Datei ist.");
+        if (file.exists() && !file.isWritable())
+            return QStringLiteral("Die Datei ist schreibgeschützt.");
+        if (!folder.isWritable())
+            return QStringLiteral("Im Ordner „%1“ dürfen Sie keine Dateien anlegen.").arg(folder.filePath());
+    }
+    if (error == ENOSPC || error == EDQUOT || error == EFBIG)
+        return QStringLiteral("%1. Ist der Datenträger voll?").arg(errorText(error));
+    return QStringLiteral("%1.").arg(errorText(error));
 }
 
 } // namespace
@@ -166,21 +208,21 @@ bool WritePictureFile(const DIB& picture, const QString& fileName, PictureFormat
     // A temporary file renamed over a device or a pipe would replace it
     // instead of writing into it.
     if (target.exists() && !target.isFile())
-        return fail(germanReason(fileName, {}));
+        return fail(germanReason(fileName, 0));
 
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(germanReason(fileName, file.errorString()));
-    QImageWriter writer(&file, typeOf(format).writerFormat);
+    // Encoding in memory first: a failure there is the picture's, and what
+    // goes wrong on the disk afterwards keeps its own error number.
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, typeOf(format).writerFormat);
     if (format == PictureFormat::Jpeg)
         writer.setQuality(90);
-    if (!writer.write(image)) {
-        file.cancelWriting();
-        if (writer.error() == QImageWriter::DeviceError)
-            return fail(germanReason(fileName, file.errorString()));
+    if (!writer.write(image))
         return fail(QStringLiteral("Das Bild ließ sich nicht umwandeln (%1).").arg(writer.errorString()));
-    }
-    if (!file.commit())
-        return fail(germanReason(fileName, file.errorString()));
+    buffer.close();
+
+    if (const int error = WriteWholeFile(fileName, encoded))
+        return fail(germanReason(fileName, error));
     return true;
 }

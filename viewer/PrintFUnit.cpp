@@ -4,12 +4,14 @@
 #include "platform/gdi/gdi.h"
 #include "platform/print/PrintJob.h"
 #include "platform/print/Printer.h"
+#include "viewer/DesktopShell.h"
 #include "viewer/PrintErrorRelay.h"
 #include "viewer/PrintFormStorage.h"
 #include "widgets/CentreOnScreen.h"
 #include "widgets/SpinEdit.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -27,6 +29,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 namespace {
 
@@ -114,8 +117,13 @@ TPrintForm::TPrintForm(QWidget* owner) : QDialog(owner)
 
 TPrintForm::~TPrintForm()
 {
-    if (shown_ && !saved_)
-        SaveSettings(true);
+    if (shown_ && !saved_) {
+        try {
+            SaveSettings(true);
+        } catch (...) {
+            // Nothing may leave a destructor; the values stay in memory.
+        }
+    }
 }
 
 void TPrintForm::BuildControls()
@@ -279,9 +287,24 @@ void TPrintForm::PaintPreviewEvent()
     }
 }
 
+QSize TPrintForm::LayoutPage()
+{
+    try {
+        return print::CurrentPrinter().PageSize();
+    } catch (const print::NoPrinterError&) {
+        // Said once per print; meanwhile the layout is shown on a standard
+        // page, and "Drucker einrichten..." can offer a PDF file instead.
+        if (!noPrinterTold_) {
+            noPrinterTold_ = true;
+            RaiseInEventLoop(std::current_exception());
+        }
+        return print::DefaultPageSize();
+    }
+}
+
 void TPrintForm::DrawPreview(gdi::PainterDC& dc)
 {
-    const QSize page = print::CurrentPrinter().PageSize();
+    const QSize page = LayoutPage();
     const int PW = page.width();
     const int PH = page.height();
     // A page without area has nothing to show.
@@ -332,7 +355,7 @@ void TPrintForm::CoupleFields(TSpinEdit* changed, TSpinEdit* other, bool widthCh
     // after an error.
     const QScopedValueRollback updating(FUpdating, true);
     if (SverhCheck->isChecked() && hasPixels(PrintPic)) {
-        const QSize page = print::CurrentPrinter().PageSize();
+        const QSize page = LayoutPage();
         if (page.width() > 0 && page.height() > 0) {
             // Picture and page sides, seen from the field that changed: a is
             // the picture side the other field follows, b the changed one.
@@ -396,11 +419,8 @@ void TPrintForm::RestoreSettings()
         return;
     if (stored.showCmd) {
         switch (*stored.showCmd) {
-        case 2:
-        case 6:
-        case 7:
-            setWindowState(Qt::WindowMinimized);
-            break;
+        // A modal dialog opened minimised looks like a program that hangs:
+        // a stored minimised state opens it in the normal state.
         case 3:
             setWindowState(Qt::WindowMaximized);
             break;
@@ -433,8 +453,19 @@ void TPrintForm::SaveSettings(bool destroying)
     p.visible = destroying;
     p.breitValue = BreitEdit->value();
     p.hochValue = HochEdit->value();
-    WritePrintFormSettings(p);
+    QString file;
+    const SettingsWrite written = WritePrintFormSettings(p, &file);
     saved_ = true;
+    // Told once, not at every close while the cause lasts.
+    if (written == SettingsWrite::Failed) {
+        desktop::CurrentShell().message(
+            this, QMessageBox::Warning, QStringLiteral("Einstellungen nicht gespeichert"),
+            QStringLiteral("Die Einstellungen des Druckdialogs ließen sich nicht in der Datei „%1“ speichern "
+                           "(kein Zugriff auf die Datei oder ihren Ordner, oder der Datenträger ist voll).\n\n"
+                           "Bis zum Ende des Programms bleiben sie erhalten; beim nächsten Start gelten wieder "
+                           "die zuletzt gespeicherten.")
+                .arg(QDir::toNativeSeparators(file)));
+    }
 }
 
 void TPrintForm::done(int result)
@@ -466,16 +497,24 @@ void printOnePage(QWidget* owner, const DIB& picture)
         return;
 
     print::Printer& printer = print::CurrentPrinter();
-    print::PrintJob job(printer, QString::fromUtf8(kJobTitle));
+    std::optional<print::PrintJob> job;
+    try {
+        job.emplace(printer, QString::fromUtf8(kJobTitle));
+    } catch (const print::NoPrinterError&) {
+        // The dialog has told the user already: once per print.
+        if (dialog->ToldNoPrinter())
+            return;
+        throw;
+    }
     const QSize page = printer.PageSize();
     const int IW = DIBWidth(picture);
     const int IH = DIBHeight(picture);
     const PrintRect r = CalcPrintRect(page.width(), page.height(), IW, IH, dialog->Options());
     {
-        gdi::PrinterDC dc(job.Page());
+        gdi::PrinterDC dc(job->Page());
         RenderDIB(&dc, r.X, r.Y, r.Width, r.Height, picture, 0, 0, IW, IH, false, SRCCOPY, true, nullptr);
     }
-    job.Finish();
+    job->Finish();
 }
 
 } // namespace

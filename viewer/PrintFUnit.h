@@ -64,6 +64,10 @@ public:
 
     PrintOptions Options() const;
 
+    // Whether this dialog has told the user that there is no printer. It
+    // says so once, then lays the picture out on an A4 page.
+    bool ToldNoPrinter() const { return noPrinterTold_; }
+
     // Handlers; the sender is not looked at.
     // Draws the preview page with the picture laid out on it, then runs the
     // width coupling. Outside a paint it has the preview painted at once.
@@ -106,6 +110,8 @@ private:
     void ConnectHandlers();
     void PaintPreviewEvent();
     void DrawPreview(gdi::PainterDC& dc);
+    // The printer's page, or the standard page while there is no printer.
+    QSize LayoutPage();
     void RepaintPreview();
     // One coupling of the two percentages under the keep-aspect option.
     void CoupleFields(TSpinEdit* changed, TSpinEdit* other, bool widthChanged);
@@ -118,6 +124,7 @@ private:
     bool FUpdating = false;
     bool shown_ = false;
     bool saved_ = false;
+    bool noPrinterTold_ = false;
     gdi::PainterDC* previewDC_ = nullptr; // set while the preview paints
     std::string lastError_;               // the dialog's error last shown
 };

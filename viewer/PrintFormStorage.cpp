@@ -30,6 +30,13 @@ QString numbers(std::initializer_list<int> values)
     return parts.join(QLatin1Char(','));
 }
 
+// The values of a write that did not reach the file, until one does.
+std::optional<PrintFormPlacement>& unsaved()
+{
+    static std::optional<PrintFormPlacement> values;
+    return values;
+}
+
 } // namespace
 
 std::unique_ptr<QSettings> OpenUserSettings()
@@ -48,6 +55,12 @@ int StoredInteger(const QString& text)
 StoredPrintForm ReadPrintFormSettings()
 {
     StoredPrintForm stored;
+    if (const std::optional<PrintFormPlacement>& kept = unsaved()) {
+        stored.showCmd = kept->showCmd;
+        stored.breitValue = kept->breitValue;
+        stored.hochValue = kept->hochValue;
+        return stored;
+    }
     const auto settings = OpenUserSettings();
     if (settings->status() != QSettings::NoError)
         return stored;
@@ -59,7 +72,7 @@ StoredPrintForm ReadPrintFormSettings()
     return stored;
 }
 
-void WritePrintFormSettings(const PrintFormPlacement& p)
+SettingsWrite WritePrintFormSettings(const PrintFormPlacement& p, QString* file)
 {
     const auto settings = OpenUserSettings();
     settings->beginGroup(QLatin1String(kPrintFormSection));
@@ -74,4 +87,20 @@ void WritePrintFormSettings(const PrintFormPlacement& p)
     settings->setValue(QStringLiteral("HochEdit_Value"), QString::number(p.hochValue));
     settings->endGroup();
     settings->sync();
+    // A garbled file read as a format error is written over all the same;
+    // only an access error means the values did not reach the file.
+    if (settings->status() != QSettings::AccessError) {
+        unsaved().reset();
+        return SettingsWrite::Written;
+    }
+    const bool again = unsaved().has_value();
+    unsaved() = p;
+    if (file != nullptr)
+        *file = settings->fileName();
+    return again ? SettingsWrite::FailedAgain : SettingsWrite::Failed;
+}
+
+void ForgetUnsavedPrintFormSettings()
+{
+    unsaved().reset();
 }

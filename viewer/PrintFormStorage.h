@@ -38,8 +38,21 @@ struct PrintFormPlacement {
     int hochValue = 50;
 };
 
+// Reads the stored values. After a write that failed during this run, the
+// values that could not be written are answered instead, so the next dialog
+// of the run still gets them.
 StoredPrintForm ReadPrintFormSettings();
-void WritePrintFormSettings(const PrintFormPlacement& placement);
+// Writes all values and makes sure they reached the file. When they did not
+// (a folder that cannot be written, a full disk, a file in the way) the
+// values are kept for the rest of the run and *file names the settings file.
+enum class SettingsWrite {
+    Written,
+    Failed,      // the first failure since the start or the last good write
+    FailedAgain, // values were already waiting from an earlier failure
+};
+SettingsWrite WritePrintFormSettings(const PrintFormPlacement& placement, QString* file = nullptr);
+// Forgets values kept after a failed write (tests).
+void ForgetUnsavedPrintFormSettings();
 
 // The text of a stored integer as it is restored: trimmed, a whole number in
 // decimal with an optional sign, else 0.

@@ -171,5 +171,5 @@ void TViewPicForm::SaveandOpenBtnClick(QObject* /*Sender*/)
 {
     const QString fileName = SavePictureAs(this, ViewPic);
     if (!fileName.isEmpty())
-        url_opener::Open(QUrl::fromLocalFile(fileName));
+        url_opener::OpenOrSay(this, QUrl::fromLocalFile(fileName));
 }

@@ -130,8 +130,8 @@ TAboutBox::TAboutBox(QWidget* owner, const QByteArray& pictureJpeg) : QDialog(ow
 
 void TAboutBox::BitBtnXP1Click()
 {
-    // Whether the desktop managed to open the site is not reported.
-    url_opener::Open(QUrl(QString::fromUtf8(kMakerSite)));
+    // When no browser can be started the user is told so.
+    url_opener::OpenOrSay(this, QUrl(QString::fromUtf8(kMakerSite)));
 }
 
 void TAboutBox::reject()

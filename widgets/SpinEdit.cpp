@@ -81,11 +81,13 @@ QAbstractSpinBox::StepEnabled TRxSpinEdit::stepEnabled() const
 {
     if (isReadOnly())
         return StepNone;
+    // Only the arrow that would push against a bound the value sits on is
+    // off: from a typed value beyond the range either arrow brings it back.
     const int v = value();
     StepEnabled e = StepNone;
-    if (v < max_)
+    if (v != max_)
         e |= StepUpEnabled;
-    if (v > min_)
+    if (v != min_)
         e |= StepDownEnabled;
     return e;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // A numeric field for whole numbers with a minimum, a maximum and an
 // increment. Its arrows, the arrow keys and the mouse wheel add or subtract
-// the increment, never past the range. While typing, the field takes only
+// the increment, never past the range; from a typed value beyond the range
+// either direction lands in it. While typing, the field takes only
 // digits and the signs + and -, so the user may pass through values outside
 // the range; the value is brought to the nearer bound when the field loses the
 // focus. A text that is not a whole number reads as the minimum (and becomes

@@ -3,6 +3,7 @@
 #include "platform/print/SystemPrinter.h"
 
 #include <QCoreApplication>
+#include <QPageSize>
 
 namespace print {
 
@@ -19,6 +20,11 @@ void dropSystemPrinter()
 }
 
 } // namespace
+
+QSize DefaultPageSize()
+{
+    return QPageSize(QPageSize::A4).sizePixels(1200);
+}
 
 Printer& CurrentPrinter()
 {

@@ -31,6 +31,16 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// There is no printer to print on: kNoDefaultPrinter.
+class NoPrinterError : public PrinterError {
+public:
+    NoPrinterError() : PrinterError(kNoDefaultPrinter) {}
+};
+
+// The page a layout can be shown on while there is no printer: A4 portrait
+// at 1200 dots per inch, the whole sheet.
+QSize DefaultPageSize();
+
 class Printer {
 public:
     Printer() = default;
@@ -41,15 +51,17 @@ public:
     // The printable area of a page in device pixels: the page less the
     // printer's own minimum margins. Asked afresh at every call, so a change
     // made in the setup dialog, or a new default printer, shows at once.
-    // Throws kNoDefaultPrinter.
+    // Throws NoPrinterError.
     virtual QSize PageSize() = 0;
 
     // Opens a job named title with its first page. Throws
-    // kPrintingInProgress while a job is open, kNoDefaultPrinter, or
-    // kJobNotStarted.
+    // kPrintingInProgress while a job is open, NoPrinterError, a German
+    // text with the printing system's reason when the printer refuses jobs,
+    // or kJobNotStarted.
     virtual void BeginDoc(const QString& title) = 0;
     // Closes the page and hands the job to the printing system. Throws
-    // kJobNotFinished. Does nothing when no job is open.
+    // kJobNotFinished, or a German text with the printing system's reason
+    // when it refused the job. Does nothing when no job is open.
     virtual void EndDoc() = 0;
     // Ends the open job at once, after a failure on the way. Nothing more is
     // drawn; where the printing system can withdraw the job nothing is
@@ -64,7 +76,9 @@ public:
     virtual QPainter& Canvas() = 0;
 
     // Shows the printer setup dialog; true when the user confirmed it. The
-    // choices apply to every later page size and job of this run.
+    // choices apply to every later page size and job of this run. Where the
+    // system has no printer at all, the dialog offers printing into a PDF
+    // file instead, which then takes the printer's place.
     virtual bool Setup(QWidget* parent) = 0;
 };
 

@@ -1,14 +1,49 @@
 #include "platform/print/SystemPrinter.h"
 
-#include <QPushButton>
+#include "platform/print/CupsQueue.h"
+
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QPageLayout>
+#include <QPageSize>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPushButton>
+#include <QStandardPaths>
 
 namespace print {
+
+namespace {
+
+std::string refusedText(const QString& queue, const QString& reason)
+{
+    const QString why = reason.isEmpty() ? QStringLiteral("Der Drucker nennt keinen Grund.")
+                                         : QStringLiteral("Grund: %1").arg(reason);
+    return QStringLiteral("Der Drucker „%1“ nimmt zur Zeit keine Druckaufträge an. %2\n\nEs wurde nichts gedruckt.")
+        .arg(queue, why)
+        .toStdString();
+}
+
+// Where a PDF goes unless the user says otherwise.
+QString proposedPdfFile()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QDir::homePath();
+    return QDir(folder).filePath(QStringLiteral("Lumora Bild.pdf"));
+}
+
+void germanOkButton(QPrintDialog& dialog)
+{
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
+        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))
+            ok->setText(QStringLiteral("&OK"));
+    }
+}
+
+} // namespace
 
 SystemPrinter::SystemPrinter() = default;
 
@@ -20,7 +55,7 @@ SystemPrinter::~SystemPrinter()
 QPrinter& SystemPrinter::Device()
 {
     // While a job is open its page must not change under the painter.
-    if (painter_)
+    if (painter_ || pdf_)
         return *printer_;
 
     // Without a queue QPrinter quietly turns into a PDF writer with no file;
@@ -31,15 +66,20 @@ QPrinter& SystemPrinter::Device()
     if (name.isEmpty()) {
         const QPrinterInfo fallback = QPrinterInfo::defaultPrinter();
         if (fallback.isNull())
-            throw PrinterError(kNoDefaultPrinter);
+            throw NoPrinterError();
         name = fallback.printerName();
     }
+    return BindQueue(name);
+}
 
+QPrinter& SystemPrinter::BindQueue(const QString& name)
+{
     if (!printer_)
         printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
     if (name != bound_) {
         // A new QPrinter starts on A4 and Qt's own margins whatever the
         // queue says; take the queue's paper and its own margins instead.
+        printer_->setOutputFormat(QPrinter::NativeFormat);
         printer_->setPrinterName(name);
         const QPrinterInfo info = QPrinterInfo::printerInfo(name);
         if (info.defaultPageSize().isValid())
@@ -67,6 +107,12 @@ void SystemPrinter::BeginDoc(const QString& title)
     if (Printing())
         throw PrinterError(kPrintingInProgress);
     QPrinter& device = Device();
+    // Qt hands a job to a queue that refuses it without a word: ask first.
+    if (!pdf_) {
+        const QueueState queue = AskQueue(device.printerName());
+        if (queue.known && !queue.accepting)
+            throw PrinterError(refusedText(device.printerName(), queue.reason));
+    }
     device.setDocName(title);
     auto painter = std::make_unique<QPainter>();
     if (!painter->begin(&device))
@@ -82,6 +128,15 @@ void SystemPrinter::EndDoc()
     painter_.reset();
     if (!ended)
         throw PrinterError(kJobNotFinished);
+    // The queue may have stopped taking jobs while this one was drawn; the
+    // scheduler's answer to the hand-over is the last thing CUPS heard.
+    if (!pdf_) {
+        const QString refusal = LastRequestRefusal();
+        if (!refusal.isEmpty()) {
+            const QueueState queue = AskQueue(printer_->printerName());
+            throw PrinterError(refusedText(printer_->printerName(), queue.reason.isEmpty() ? refusal : queue.reason));
+        }
+    }
 }
 
 void SystemPrinter::Abort() noexcept
@@ -110,22 +165,74 @@ QPainter& SystemPrinter::Canvas()
 
 bool SystemPrinter::Setup(QWidget* parent)
 {
-    QPrinter& device = Device();
+    if (Printing())
+        throw PrinterError(kPrintingInProgress);
+    const QStringList queues = QPrinterInfo::availablePrinterNames();
+    if (queues.isEmpty())
+        return SetupPdf(parent);
+    // Queues without a default: the dialog starts on the first of them.
+    QString name = chosen_;
+    if (!queues.contains(name)) {
+        const QPrinterInfo fallback = QPrinterInfo::defaultPrinter();
+        name = fallback.isNull() ? queues.constFirst() : fallback.printerName();
+    }
+    return SetupQueue(parent, name);
+}
+
+bool SystemPrinter::SetupQueue(QWidget* parent, const QString& name)
+{
+    const bool wasPdf = pdf_;
+    QPrinter& device = BindQueue(name);
     QPrintDialog dialog(&device, parent);
     // A setup, not a print: printer, paper and orientation only; no file
-    // output that would not be a printer.
+    // output while there are printers.
     dialog.setOptions(QAbstractPrintDialog::PrintShowPageSize);
     dialog.setWindowTitle(QStringLiteral("Druckereinrichtung"));
-    if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
-        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))
-            ok->setText(QStringLiteral("&OK"));
-    }
-    if (dialog.exec() != QDialog::Accepted)
+    germanOkButton(dialog);
+    if (dialog.exec() != QDialog::Accepted) {
+        // A PDF file chosen earlier stays the printer.
+        if (wasPdf) {
+            printer_->setOutputFormat(QPrinter::PdfFormat);
+            printer_->setOutputFileName(pdfFile_);
+            bound_.clear();
+        }
         return false;
+    }
+    pdf_ = false;
     chosen_ = device.printerName();
     bound_ = chosen_;
     UseMinimumMargins();
     return true;
+}
+
+bool SystemPrinter::SetupPdf(QWidget* parent)
+{
+    if (!printer_)
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    if (!pdf_) {
+        printer_->setOutputFormat(QPrinter::PdfFormat);
+        printer_->setPageSize(QPageSize(QPageSize::A4));
+        printer_->setPageOrientation(QPageLayout::Portrait);
+        if (pdfFile_.isEmpty())
+            pdfFile_ = proposedPdfFile();
+    }
+    printer_->setOutputFileName(pdfFile_);
+    bound_.clear();
+
+    QPrintDialog dialog(printer_.get(), parent);
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    dialog.setWindowTitle(QStringLiteral("Kein Drucker eingerichtet: in eine PDF-Datei drucken"));
+    germanOkButton(dialog);
+    const bool accepted = dialog.exec() == QDialog::Accepted && !printer_->outputFileName().isEmpty();
+    if (accepted) {
+        pdf_ = true;
+        pdfFile_ = printer_->outputFileName();
+        printer_->setOutputFormat(QPrinter::PdfFormat);
+        UseMinimumMargins();
+    } else if (pdf_) {
+        printer_->setOutputFileName(pdfFile_);
+    }
+    return accepted;
 }
 
 } // namespace print

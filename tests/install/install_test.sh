@@ -16,17 +16,11 @@ for f in bin/stillwise share/applications/stillwise.desktop share/man/man1/still
   [ -e "$work/usr/$f" ] || fail "nicht installiert: $f"
 done
 
-# 2. The desktop entry.
-if ! command -v desktop-file-validate >/dev/null; then
-  if [ "$(id -u)" -eq 0 ]; then
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq desktop-file-utils >/dev/null 2>&1 || true
-  fi
-fi
-if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$work/usr/share/applications/stillwise.desktop" || fail "desktop-file-validate"
-else
-  echo "desktop-file-validate not available: desktop entry check skipped"
-fi
+# 2. The desktop entry. scripts/install-deps.sh brings the checker; without
+#    it the test fails rather than passing unchecked.
+command -v desktop-file-validate >/dev/null ||
+  fail "desktop-file-validate fehlt (Paket desktop-file-utils; scripts/install-deps.sh installiert es)"
+desktop-file-validate "$work/usr/share/applications/stillwise.desktop" || fail "desktop-file-validate"
 exec_line=$(grep '^Exec=' "$work/usr/share/applications/stillwise.desktop" | cut -d= -f2)
 [ "$exec_line" = stillwise ] || fail "Exec der Desktop-Datei: $exec_line"
 
@@ -39,7 +33,10 @@ exec_line=$(grep '^Exec=' "$work/usr/share/applications/stillwise.desktop" | cut
 grep -q "Bilder und Symbol vorhanden" "$work/start.log" || { cat "$work/start.log"; fail "Selbsttest"; }
 grep "erstes Bild" "$work/start.log"
 
-# 4. The Debian package.
+# 4. The Debian package. CPack needs file and dpkg-shlibdeps.
+for tool in file dpkg-shlibdeps; do
+  command -v "$tool" >/dev/null || fail "$tool fehlt (scripts/install-deps.sh installiert es)"
+done
 (cd "$build" && cpack -G DEB -B "$work/pkg" > "$work/cpack.log") || { cat "$work/cpack.log"; fail "cpack"; }
 deb=$(ls "$work"/pkg/stillwise_*.deb)
 info=$(dpkg-deb --info "$deb")
@@ -50,6 +47,10 @@ done
 # The virtual webcam's kernel module is offered, not required.
 printf '%s\n' "$info" | grep -q "^ Suggests: .*v4l2loopback-dkms" || fail "v4l2loopback-dkms fehlt unter Suggests"
 printf '%s' "$depends" | grep -q v4l2loopback && fail "v4l2loopback darf keine Abhängigkeit sein (Depends: $depends)"
+recommends=$(printf '%s\n' "$info" | sed -n 's/^ Recommends: //p')
+for rec in qt6-translations-l10n xdg-utils; do
+  printf '%s' "$recommends" | grep -q "$rec" || fail "Empfehlung fehlt: $rec (Recommends: $recommends)"
+done
 contents=$(dpkg-deb --contents "$deb")
 for f in ./usr/bin/stillwise ./usr/share/applications/stillwise.desktop ./usr/share/man/man1/stillwise.1 \
          ./usr/share/icons/hicolor/48x48/apps/stillwise.png; do

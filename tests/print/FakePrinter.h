@@ -5,10 +5,13 @@
 #include "PrintTestSupport.h"
 
 #include "platform/print/Printer.h"
+#include "viewer/DesktopShell.h"
+#include "viewer/PrintFormStorage.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -20,6 +23,7 @@ public:
     QSize page{480, 660};
     bool available = true;     // false: no printer at all
     bool failWhilePrinting = false; // PageSize fails once a job is open
+    bool brokenPage = false;        // PageSize fails with another error
     std::function<void()> onSetup;
 
     int begun = 0;
@@ -31,8 +35,10 @@ public:
 
     QSize PageSize() override
     {
-        if (!available || (failWhilePrinting && painter_))
-            throw print::PrinterError(print::kNoDefaultPrinter);
+        if (!available)
+            throw print::NoPrinterError();
+        if (brokenPage || (failWhilePrinting && painter_))
+            throw print::PrinterError("Der Drucker antwortet nicht");
         return page;
     }
 
@@ -41,7 +47,7 @@ public:
         if (painter_)
             throw print::PrinterError(print::kPrintingInProgress);
         if (!available)
-            throw print::PrinterError(print::kNoDefaultPrinter);
+            throw print::NoPrinterError();
         ++begun;
         title = jobTitle;
         image_ = QImage(page, QImage::Format_RGB32);
@@ -83,6 +89,17 @@ private:
     std::unique_ptr<QPainter> painter_;
 };
 
+// Message boxes of the desktop, recorded instead of shown.
+struct RecordingShell : desktop::Shell {
+    RecordingShell() { desktop::SetShell(this); }
+    ~RecordingShell() override { desktop::SetShell(nullptr); }
+    void message(QWidget*, QMessageBox::Icon, const QString&, const QString& text) override
+    {
+        messages << text;
+    }
+    QStringList messages;
+};
+
 // A test with a FakePrinter as the program's printer, no stored settings, no
 // error shown yet, and a 640 x 480 quadrant picture.
 class FakePrinterTest : public ::testing::Test {
@@ -91,6 +108,7 @@ protected:
     {
         TestApp();
         RemoveSettings();
+        ForgetUnsavedPrintFormSettings();
         ShownErrors().clear();
         picture = MakeQuadrantPicture(640, 480);
     }
@@ -98,9 +116,11 @@ protected:
     {
         QApplication::processEvents();
         deldib(picture);
+        ForgetUnsavedPrintFormSettings();
     }
 
     FakePrinter printer;
     print::ScopedPrinter use{printer};
+    RecordingShell shell;
     DIB picture{};
 };

@@ -111,7 +111,7 @@ TEST_F(PrintActionTest, AFailureAfterTheJobBeganDropsTheJobAndTheNextPrintWorks)
     EXPECT_EQ(0, printer.ended);
     EXPECT_FALSE(printer.Printing());
     EXPECT_EQ(0, printForms());
-    EXPECT_EQ(QStringList{QStringLiteral("Zur Zeit ist kein Standard-Drucker gewählt")}, ShownErrors());
+    EXPECT_EQ(QStringList{QStringLiteral("Der Drucker antwortet nicht")}, ShownErrors());
 
     printer.failWhilePrinting = false;
     WhenPrintDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
@@ -135,16 +135,38 @@ TEST_F(PrintActionTest, AJobStillOpenStopsTheNextOneWithoutTouchingIt)
     EXPECT_EQ(QStringLiteral("anderer Auftrag"), printer.title);
 }
 
-TEST_F(PrintActionTest, WithoutAPrinterTheActionReportsAndPrintsNothing)
+TEST_F(PrintActionTest, WithoutAPrinterTheActionSaysSoOncePerPrintAndPrintsNothing)
 {
     printer.available = false;
-    WhenPrintDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
+    for (int print = 1; print <= 2; ++print) {
+        WhenPrintDialogOpens([](TPrintForm& form) {
+            form.PrintSetupBtn->click();
+            form.SverhCheck->click();
+            form.OkBitBtn1->click();
+        });
+        PrintPicture(nullptr, picture);
+        QApplication::processEvents();
+        EXPECT_EQ(0, printer.begun);
+        EXPECT_EQ(QStringList(print, QStringLiteral("Zur Zeit ist kein Standard-Drucker gewählt")), ShownErrors());
+    }
+}
+
+TEST_F(PrintActionTest, ThePrinterChosenInTheSetupPrintsWhenThereWasNone)
+{
+    // The setup offers a printer (for the real printer a PDF file) where
+    // there was none; OK then prints on it.
+    printer.available = false;
+    printer.onSetup = [this] { printer.available = true; };
+    WhenPrintDialogOpens([](TPrintForm& form) {
+        form.PrintSetupBtn->click();
+        form.OkBitBtn1->click();
+    });
     PrintPicture(nullptr, picture);
     QApplication::processEvents();
-    EXPECT_EQ(0, printer.begun);
-    EXPECT_FALSE(ShownErrors().isEmpty());
-    for (const QString& e : ShownErrors())
-        EXPECT_EQ(QStringLiteral("Zur Zeit ist kein Standard-Drucker gewählt"), e);
+    EXPECT_EQ(1, printer.setups);
+    EXPECT_EQ(1, printer.ended);
+    EXPECT_EQ(1, ShownErrors().size()) << "said once, when the dialog opened";
+    EXPECT_TRUE(SameColour(kTopLeft, printer.printed.pixelColor(1, 151), 8));
 }
 
 TEST_F(PrintActionTest, ARecordWithoutAPictureOpensNothing)

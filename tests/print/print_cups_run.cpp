@@ -24,6 +24,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
+#include <QPainter>
+#include <QScopeGuard>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
@@ -197,6 +200,33 @@ QRect inkBox(const QImage& page)
 
 // ---- Printing through the action ------------------------------------------
 
+struct RealPrintChecks {
+    // The laid-out rectangle on the rendered page, and the picture's four
+    // quadrants inside it.
+    static void expectPictureAt(const QImage& page, QSize pageSize, const PrintRect& r)
+    {
+        ASSERT_FALSE(page.isNull());
+        const double sx = double(page.width()) / pageSize.width();
+        const double sy = double(page.height()) / pageSize.height();
+        const QRect expected(qRound(r.X * sx), qRound(r.Y * sy), qRound(r.Width * sx), qRound(r.Height * sy));
+        const QRect found = inkBox(page);
+        EXPECT_NEAR(expected.left(), found.left(), 2) << "page " << page.width() << "x" << page.height();
+        EXPECT_NEAR(expected.top(), found.top(), 2);
+        EXPECT_NEAR(expected.right(), found.right(), 2);
+        EXPECT_NEAR(expected.bottom(), found.bottom(), 2);
+
+        const int qx = expected.width() / 4;
+        const int qy = expected.height() / 4;
+        const QPoint c = expected.topLeft();
+        const int tolerance = 24;
+        EXPECT_TRUE(SameColour(kTopLeft, page.pixelColor(c + QPoint(qx, qy)), tolerance));
+        EXPECT_TRUE(SameColour(kTopRight, page.pixelColor(c + QPoint(3 * qx, qy)), tolerance));
+        EXPECT_TRUE(SameColour(kBottomLeft, page.pixelColor(c + QPoint(qx, 3 * qy)), tolerance));
+        EXPECT_TRUE(SameColour(kBottomRight, page.pixelColor(c + QPoint(3 * qx, 3 * qy)), tolerance))
+            << page.pixelColor(c + QPoint(3 * qx, 3 * qy)).name().toStdString();
+    }
+};
+
 class RealPrint : public ::testing::Test {
 protected:
     void SetUp() override
@@ -239,33 +269,14 @@ protected:
         return page;
     }
 
-    // The laid-out rectangle on the rendered page, and the picture's four
-    // quadrants inside it.
     static void expectPictureAt(const QImage& page, QSize pageSize, const PrintRect& r)
     {
-        ASSERT_FALSE(page.isNull());
-        const double sx = double(page.width()) / pageSize.width();
-        const double sy = double(page.height()) / pageSize.height();
-        const QRect expected(qRound(r.X * sx), qRound(r.Y * sy), qRound(r.Width * sx), qRound(r.Height * sy));
-        const QRect found = inkBox(page);
-        EXPECT_NEAR(expected.left(), found.left(), 2) << "page " << page.width() << "x" << page.height();
-        EXPECT_NEAR(expected.top(), found.top(), 2);
-        EXPECT_NEAR(expected.right(), found.right(), 2);
-        EXPECT_NEAR(expected.bottom(), found.bottom(), 2);
-
-        const int qx = expected.width() / 4;
-        const int qy = expected.height() / 4;
-        const QPoint c = expected.topLeft();
-        const int tolerance = 24;
-        EXPECT_TRUE(SameColour(kTopLeft, page.pixelColor(c + QPoint(qx, qy)), tolerance));
-        EXPECT_TRUE(SameColour(kTopRight, page.pixelColor(c + QPoint(3 * qx, qy)), tolerance));
-        EXPECT_TRUE(SameColour(kBottomLeft, page.pixelColor(c + QPoint(qx, 3 * qy)), tolerance));
-        EXPECT_TRUE(SameColour(kBottomRight, page.pixelColor(c + QPoint(3 * qx, 3 * qy)), tolerance))
-            << page.pixelColor(c + QPoint(3 * qx, 3 * qy)).name().toStdString();
+        RealPrintChecks::expectPictureAt(page, pageSize, r);
     }
 
     DIB picture{};
 };
+
 
 TEST_F(RealPrint, TheQueueIsTheProgramsPrinter)
 {
@@ -344,6 +355,66 @@ TEST_F(RealPrint, ASecondJobWhileOneIsOpenFailsAndAnAbandonedJobFreesThePrinter)
     printAndFetch([](TPrintForm& form) { form.OkBitBtn1->click(); }, pageSize);
 }
 
+// Runs cupsreject / cupsaccept on the test queue; answers whether it worked.
+bool setAccepting(bool accepting, const QString& reason = {})
+{
+    QStringList args;
+    if (!reason.isEmpty())
+        args << QStringLiteral("-r") << reason;
+    args << env("PRINTER");
+    QProcess p;
+    p.start(accepting ? QStringLiteral("cupsaccept") : QStringLiteral("cupsreject"), args);
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+TEST_F(RealPrint, ARejectingQueueSaysWhyAndPrintsNothing)
+{
+    const QString reason = QStringLiteral("Papierfach leer (Test)");
+    ASSERT_TRUE(setAccepting(false, reason));
+    const auto accept = qScopeGuard([] { setAccepting(true); });
+    const QList<int> before = jobIds();
+    TViewPicForm viewer;
+    viewer.ViewPic = picture;
+    viewer.show();
+    WhenPrintDialogOpens([](TPrintForm& form) { form.OkBitBtn1->click(); });
+    viewer.PrintBrn->click();
+    QApplication::processEvents();
+    viewer.hide();
+    viewer.ViewPic = {};
+    ASSERT_EQ(1, ShownErrors().size()) << ShownErrors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(ShownErrors()[0].startsWith(
+        QStringLiteral("Der Drucker „%1“ nimmt zur Zeit keine Druckaufträge an. Grund: %2").arg(env("PRINTER"), reason)))
+        << ShownErrors()[0].toStdString();
+    EXPECT_TRUE(ShownErrors()[0].endsWith(QStringLiteral("Es wurde nichts gedruckt.")));
+    QThread::msleep(1000);
+    EXPECT_EQ(QList<int>{}, newJobs(before)) << "no job";
+}
+
+TEST_F(RealPrint, AQueueThatStopsTakingJobsWhileOneIsDrawnIsNotTakenForPrinted)
+{
+    print::Printer& printer = print::CurrentPrinter();
+    const QList<int> before = jobIds();
+    {
+        print::PrintJob job(printer, QStringLiteral("Lumora Bild"));
+        job.Page().fillRect(QRect(0, 0, 2000, 2000), Qt::black);
+        ASSERT_TRUE(setAccepting(false, QStringLiteral("Wartung")));
+        try {
+            job.Finish();
+            ADD_FAILURE() << "a refused job passed for printed";
+        } catch (const print::PrinterError& e) {
+            EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QStringLiteral("Wartung"))) << e.what();
+            EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QStringLiteral("Es wurde nichts gedruckt."))) << e.what();
+        }
+    }
+    ASSERT_TRUE(setAccepting(true));
+    EXPECT_FALSE(printer.Printing());
+    QThread::msleep(1000);
+    EXPECT_EQ(QList<int>{}, newJobs(before)) << "no job";
+    // Accepting again, the queue prints as before.
+    QSize pageSize;
+    printAndFetch([](TPrintForm& form) { form.OkBitBtn1->click(); }, pageSize);
+}
+
 TEST(NoPrinter, TheProgramsPrinterSaysSoBeforeAnyPainting)
 {
     TestApp();
@@ -360,6 +431,63 @@ TEST(NoPrinter, TheProgramsPrinterSaysSoBeforeAnyPainting)
         }
     }
     EXPECT_FALSE(printer.Printing());
+}
+
+// No printer at all: the setup offers a PDF file (Qt's own print dialog
+// with its file output), and the print writes the picture into it.
+TEST(NoPrinter, TheSetupOffersAPdfFileAndThePrintWritesThePictureIntoIt)
+{
+    TestApp();
+    if (env("STILLWISE_EXPECT_NO_PRINTER") != QLatin1String("1"))
+        GTEST_SKIP() << "a printer may be there";
+    ASSERT_TRUE(QPrinterInfo::availablePrinterNames().isEmpty());
+    RemoveSettings();
+    ShownErrors().clear();
+    QTemporaryDir out;
+    const QString pdf = out.filePath(QStringLiteral("schnappschuss.pdf"));
+    DIB picture = MakeQuadrantPicture(640, 480);
+
+    bool setupSeen = false;
+    QSize pageSize;
+    TViewPicForm viewer;
+    viewer.ViewPic = picture;
+    viewer.show();
+    WhenPrintDialogOpens([&](TPrintForm& form) {
+        QApplication::processEvents(); // the message about the missing printer
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || dialog == &form)
+                return;
+            auto* file = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+            if (file == nullptr)
+                return;
+            setupSeen = true;
+            file->setText(pdf);
+            dialog->grab().save(ScreenshotPath(QStringLiteral("printer_setup_pdf.png")));
+            dialog->accept();
+        });
+        form.PrintSetupBtn->click();
+        pageSize = print::CurrentPrinter().PageSize();
+        form.OkBitBtn1->click();
+    });
+    viewer.PrintBrn->click();
+    QApplication::processEvents();
+    viewer.hide();
+    viewer.ViewPic = {};
+
+    EXPECT_TRUE(setupSeen) << "no PDF file offered";
+    EXPECT_EQ(QStringList{QStringLiteral("Zur Zeit ist kein Standard-Drucker gewählt")}, ShownErrors())
+        << "said once per print";
+    ASSERT_TRUE(QFile::exists(pdf));
+    EXPECT_EQ(1, pageCount(pdf));
+    EXPECT_TRUE(run(QStringLiteral("pdfinfo"), {pdf}).contains(QStringLiteral("Lumora Bild")));
+    // A4 portrait at 1200 dpi, the whole sheet.
+    EXPECT_NEAR(9921, pageSize.width(), 10);
+    EXPECT_NEAR(14031, pageSize.height(), 10);
+    const QImage page = renderPage(pdf);
+    page.save(ScreenshotPath(QStringLiteral("printed_into_pdf.png")));
+    RealPrintChecks::expectPictureAt(page, pageSize, CalcPrintRect(pageSize.width(), pageSize.height(), 640, 480, {}));
+    deldib(picture);
 }
 
 } // namespace

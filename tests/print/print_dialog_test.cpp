@@ -20,6 +20,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QScopeGuard>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
+
 namespace {
 
 class PrintDialogTest : public FakePrinterTest {
@@ -93,14 +99,14 @@ TEST_F(PrintDialogTest, WithoutKeepAspectTheFieldsAreIndependent)
 TEST_F(PrintDialogTest, ACouplingThatFailsLeavesTheGuardClear)
 {
     auto form = makeForm({4800, 6600});
-    printer.available = false;
+    printer.brokenPage = true;
     try {
         form->BreitEditChange();
-        FAIL() << "no error without a printer";
+        FAIL() << "no error from a printer that does not answer";
     } catch (const print::PrinterError& e) {
-        EXPECT_STREQ("Zur Zeit ist kein Standard-Drucker gewählt", e.what());
+        EXPECT_STREQ("Der Drucker antwortet nicht", e.what());
     }
-    printer.available = true;
+    printer.brokenPage = false;
     form->BreitEdit->setValue(100);
     EXPECT_EQ(54, form->HochEdit->value());
 }
@@ -184,7 +190,7 @@ TEST_F(PrintDialogTest, PreviewWithoutCentringStartsAtThePageCorner)
 
 // ---- No printer --------------------------------------------------------------
 
-TEST_F(PrintDialogTest, WithoutAPrinterTheMessageShowsOnceAndTheDialogStaysOpen)
+TEST_F(PrintDialogTest, WithoutAPrinterTheMessageShowsOnceAndTheLayoutUsesAnA4Page)
 {
     printer.available = false;
     auto form = makeForm({4800, 6600});
@@ -192,20 +198,31 @@ TEST_F(PrintDialogTest, WithoutAPrinterTheMessageShowsOnceAndTheDialogStaysOpen)
     QApplication::processEvents();
     QApplication::processEvents();
     ASSERT_EQ(QStringList{QStringLiteral("Zur Zeit ist kein Standard-Drucker gewählt")}, ShownErrors());
+    EXPECT_TRUE(form->ToldNoPrinter());
     EXPECT_TRUE(form->isVisible());
 
-    // Further paints meet the same failure without a message each time.
+    // The preview shows an A4 portrait page: 134 x 190 at (28, 0), the
+    // picture across its width.
+    const QImage img = grabPreview(*form);
+    const QColor white(Qt::white);
+    EXPECT_NE(white, img.pixelColor(27, 20));
+    EXPECT_EQ(white, img.pixelColor(28, 20));
+    EXPECT_EQ(white, img.pixelColor(161, 20));
+    EXPECT_NE(white, img.pixelColor(162, 20));
+    EXPECT_TRUE(SameColour(kTopLeft, img.pixelColor(30, 75), 8)) << img.pixelColor(30, 75).name().toStdString();
+    EXPECT_TRUE(SameColour(kBottomRight, img.pixelColor(159, 114), 8));
+
+    // Paints, clicks and couplings work on that page without another word.
     form->PrintPaintBox->repaint();
+    form->UserdefCheck->setChecked(true);
+    form->BreitEdit->setValue(70); // 480 * 70 / 640 * 9921 / 14031 = 37.12
+    EXPECT_EQ(37, form->HochEdit->value());
+    form->UseFullCheck->setChecked(true);
     QApplication::processEvents();
     EXPECT_EQ(1, ShownErrors().size());
-
-    // A user action that needs the printer reports it again.
-    form->BreitEdit->setValue(70);
-    QApplication::processEvents();
-    EXPECT_EQ(2, ShownErrors().size());
     EXPECT_TRUE(form->isVisible());
 
-    // Once a printer is there, the fields couple again.
+    // Once a printer is there, its page counts.
     printer.available = true;
     form->BreitEdit->setValue(100);
     EXPECT_EQ(54, form->HochEdit->value());
@@ -338,6 +355,17 @@ TEST_F(PrintDialogTest, ShowCmdGivesTheWindowState)
     form = makeForm({4800, 6600});
     form->show();
     EXPECT_EQ(Qt::WindowNoState, form->windowState());
+
+    // Minimised states open the modal dialog normal, where it can be seen.
+    for (const char* minimised : {"2", "6", "7"}) {
+        WriteSettingsText(QByteArray("[TPrintForm]\nShowCmd=") + minimised + "\n");
+        form = makeForm({4800, 6600});
+        form->show();
+        EXPECT_EQ(Qt::WindowNoState, form->windowState()) << "ShowCmd " << minimised;
+        EXPECT_FALSE(form->isMinimized());
+        form->CancelBitBtn2->click();
+        EXPECT_EQ("1", StoredValue("ShowCmd"));
+    }
 }
 
 TEST_F(PrintDialogTest, AGarbledOrUnreadableSettingsFileGivesTheDefaults)
@@ -356,17 +384,95 @@ TEST_F(PrintDialogTest, AGarbledOrUnreadableSettingsFileGivesTheDefaults)
     }
     // Closing left the values in the file for the next run.
     EXPECT_EQ("60", StoredValue("BreitEdit_Value"));
-    // A folder where the file should be: nothing read, nothing written.
+    EXPECT_TRUE(shell.messages.isEmpty());
+}
+
+TEST_F(PrintDialogTest, SettingsThatCannotBeWrittenAreReportedOnceAndKeptForTheRun)
+{
+    DIB square = MakeQuadrantPicture(100, 100);
+    // A folder where the file should be: nothing read, nothing written
+    // (and no file permissions to rely on, since tests may run as root).
     RemoveSettings();
     QDir().mkpath(SettingsFile());
     {
-        auto form = makeForm({4800, 6600});
+        auto form = makeForm({1000, 1000}, square);
         form->show();
         EXPECT_EQ(50, form->BreitEdit->value());
+        form->BreitEdit->setValue(30);
         form->CancelBitBtn2->click();
+        EXPECT_EQ(30, form->BreitEdit->value()) << "the dialog keeps its values";
     }
     EXPECT_TRUE(QFileInfo(SettingsFile()).isDir());
+    ASSERT_EQ(1, shell.messages.size());
+    EXPECT_TRUE(shell.messages[0].contains(QStringLiteral("Einstellungen des Druckdialogs ließen sich nicht")))
+        << shell.messages[0].toStdString();
+    EXPECT_TRUE(shell.messages[0].contains(QDir::toNativeSeparators(SettingsFile())));
+
+    // The next dialog of the run gets the values; the cause lasts, nothing
+    // more is said, also when a shown dialog is destroyed without closing.
+    {
+        auto form = makeForm({1000, 1000}, square);
+        form->show();
+        EXPECT_EQ(30, form->BreitEdit->value());
+        EXPECT_EQ(30, form->HochEdit->value());
+        form->BreitEdit->setValue(40);
+        form->OkBitBtn1->click();
+    }
+    {
+        auto form = makeForm({1000, 1000}, square);
+        form->show();
+        EXPECT_EQ(40, form->BreitEdit->value());
+    }
+    EXPECT_EQ(1, shell.messages.size());
+
+    // Once the file can be written again the kept values go into it.
     RemoveSettings();
+    {
+        auto form = makeForm({1000, 1000}, square);
+        form->show();
+        EXPECT_EQ(40, form->BreitEdit->value());
+        form->CancelBitBtn2->click();
+    }
+    EXPECT_EQ("40", StoredValue("BreitEdit_Value"));
+    EXPECT_EQ(1, shell.messages.size());
+
+    // A later failure is a new one and is reported again.
+    RemoveSettings();
+    QDir().mkpath(SettingsFile());
+    {
+        auto form = makeForm({1000, 1000}, square);
+        form->show();
+        form->CancelBitBtn2->click();
+    }
+    EXPECT_EQ(2, shell.messages.size());
+    RemoveSettings();
+    deldib(square);
+}
+
+TEST_F(PrintDialogTest, ASettingsFolderOnAFullDiskIsReported)
+{
+    // The settings folder on a file system of its own, filled up.
+    RemoveSettings();
+    const QString folder = QFileInfo(SettingsFile()).path();
+    QDir().mkpath(folder);
+    if (::mount("stillwise-test", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=16k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here (" << std::strerror(errno) << ")";
+    const auto unmount = qScopeGuard([&folder] { ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH); });
+    {
+        QFile filler(folder + QStringLiteral("/filler"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+    }
+    {
+        auto form = makeForm({4800, 6600});
+        form->show();
+        form->CancelBitBtn2->click();
+    }
+    ASSERT_EQ(1, shell.messages.size());
+    EXPECT_TRUE(shell.messages[0].contains(QStringLiteral("Datenträger ist voll"))) << shell.messages[0].toStdString();
+    EXPECT_FALSE(QFile::exists(SettingsFile()));
 }
 
 } // namespace

@@ -330,6 +330,12 @@ TEST_F(MainWindow, WebButtonOpensTheMakersSite)
     form->wwwBtn->click();
     ASSERT_EQ(shell.opened.size(), 1u);
     EXPECT_EQ(shell.opened[0], QUrl(QString::fromUtf8(kMakerSite)));
+    EXPECT_TRUE(shell.messages.empty());
+    // Without a browser to start the user hears of it once per press.
+    shell.desktopOpens = false;
+    form->wwwBtn->click();
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_TRUE(shell.messages[0].contains(QStringLiteral("ließ sich nicht im Webbrowser öffnen")));
 }
 
 TEST_F(MainWindow, EachPressOfTheAboutButtonMakesAndFreesItsOwnDialog)

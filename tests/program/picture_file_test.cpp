@@ -5,10 +5,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
 
 using namespace testing_program;
 
@@ -143,6 +148,140 @@ TEST(PictureFile, FailureSaysWhyAndKeepsWhatWasThere)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("alt"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"alt.png"});
+}
+
+// A file system of 64 KiB of its own (tmpfs), so that a disk really runs
+// full. Needs the right to mount; a test without it is skipped with a note.
+class SmallDisk {
+public:
+    SmallDisk()
+    {
+        if (!folder_.isValid())
+            return;
+        const QByteArray path = QFile::encodeName(folder_.path());
+        mounted_ = ::mount("stillwise-test", path.constData(), "tmpfs", 0, "size=64k") == 0;
+        if (!mounted_)
+            why_ = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~SmallDisk()
+    {
+        if (mounted_)
+            ::umount2(QFile::encodeName(folder_.path()).constData(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+
+    bool mounted() const { return mounted_; }
+    QString why() const { return why_; }
+    QString filePath(const QString& name) const { return folder_.filePath(name); }
+    QStringList entries() const
+    {
+        return QDir(folder_.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    }
+
+private:
+    QTemporaryDir folder_;
+    bool mounted_ = false;
+    QString why_ = QStringLiteral("no temporary folder");
+};
+
+// Noise does not compress: every format needs far more than 64 KiB.
+void FillWithNoise(const DIB& d)
+{
+    std::uint32_t state = 12345;
+    for (int y = 0; y < DIBHeight(d); ++y)
+        for (int x = 0; x < DIBWidth(d); ++x) {
+            state = state * 1664525u + 1013904223u;
+            setpixel(d, x, y, state >> 8);
+        }
+}
+
+QByteArray Content(const QString& file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(PictureFile, AFullDiskIsSaidAsSuchAndLeavesNothingBehind)
+{
+    SmallDisk disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << "cannot mount a small tmpfs here (" << disk.why().toStdString() << ")";
+    const QString existing = disk.filePath("alt.png");
+    {
+        QFile f(existing);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("alt");
+    }
+    Picture big(300, 300);
+    FillWithNoise(big.d);
+    for (PictureFormat f : {PictureFormat::Png, PictureFormat::Jpeg, PictureFormat::Bmp}) {
+        for (const QString& name : {disk.filePath("neu." + SuffixFor(f)), existing}) {
+            QString reason;
+            EXPECT_FALSE(WritePictureFile(big.d, name, f, &reason));
+            EXPECT_EQ(reason, "Auf dem Datenträger ist kein Platz mehr frei. Ist der Datenträger voll?")
+                << SuffixFor(f).toStdString() << ": " << reason.toStdString();
+            EXPECT_EQ(disk.entries(), QStringList{"alt.png"}) << "no half file, no temporary file";
+            EXPECT_EQ(Content(existing), QByteArray("alt"));
+        }
+    }
+    // The room the failed attempts took is free again.
+    Picture small(8, 8);
+    Fill(small.d);
+    QString reason;
+    EXPECT_TRUE(WritePictureFile(small.d, disk.filePath("klein.png"), PictureFormat::Png, &reason))
+        << reason.toStdString();
+}
+
+TEST(PictureFile, ReasonsThatAreNoFullDiskDoNotAskAboutOne)
+{
+    QTemporaryDir dir;
+    Picture p(8, 8);
+    Fill(p.d);
+    QString reason;
+
+    // A name longer than the file system allows; the temporary file's own
+    // name is short, so it is the name that fails.
+    const QString longName = dir.filePath(QString(300, QLatin1Char('a')) + ".png");
+    EXPECT_FALSE(WritePictureFile(p.d, longName, PictureFormat::Png, &reason));
+    EXPECT_EQ(reason, "Der Dateiname ist zu lang.");
+
+    // A link whose target's folder is missing.
+    const QString broken = dir.filePath("kaputt.png");
+    ASSERT_TRUE(QFile::link(dir.filePath("fehlt/ziel.png"), broken));
+    EXPECT_FALSE(WritePictureFile(p.d, broken, PictureFormat::Png, &reason));
+    EXPECT_TRUE(reason.contains("Verknüpfung")) << reason.toStdString();
+    EXPECT_FALSE(reason.contains("voll")) << reason.toStdString();
+
+    // A link that goes round in a circle.
+    ASSERT_TRUE(QFile::link(dir.filePath("kreis.png"), dir.filePath("kreis.png")));
+    EXPECT_FALSE(WritePictureFile(p.d, dir.filePath("kreis.png"), PictureFormat::Png, &reason));
+    EXPECT_EQ(reason, "Der Name führt über zu viele Verknüpfungen (oder eine Verknüpfung auf sich selbst).");
+    EXPECT_TRUE(QFileInfo(dir.filePath("kreis.png")).isSymLink()) << "the link stays as it was";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              (QStringList{"kaputt.png", "kreis.png"}))
+        << "nothing left behind";
+}
+
+TEST(PictureFile, ALinkIsWrittenThroughAndAFileKeepsItsPermissions)
+{
+    QTemporaryDir dir;
+    Picture p(8, 8);
+    Fill(p.d);
+    const QString target = dir.filePath("ziel.png");
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("alt");
+    }
+    ASSERT_TRUE(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    const QString link = dir.filePath("verweis.png");
+    ASSERT_TRUE(QFile::link(target, link));
+    QString reason;
+    ASSERT_TRUE(WritePictureFile(p.d, link, PictureFormat::Png, &reason)) << reason.toStdString();
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(QImageReader(target).format(), QByteArray("png"));
+    EXPECT_EQ(QFile::permissions(target) & 0x7077, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
 }
 
 TEST(SavePictureDialog, UnwritablePlaceIsReportedAndTheDialogComesBack)

@@ -209,13 +209,15 @@ struct ScriptedShell : desktop::Shell {
         desktop::SetShell(this);
         url_opener::SetOpener([this](const QUrl& url) {
             opened.push_back(url);
-            return true;
+            return desktopOpens;
         });
+        url_opener::SetNotice([this](QWidget*, const QString& text) { messages.push_back(text); });
     }
     ~ScriptedShell() override
     {
         desktop::SetShell(nullptr);
         url_opener::SetOpener({});
+        url_opener::SetNotice({});
     }
 
     QString saveFileName(QWidget*, const QString&, const QString& proposedPath, const QStringList& filters,
@@ -244,6 +246,7 @@ struct ScriptedShell : desktop::Shell {
     std::vector<QString> proposals;
     QStringList offeredFilters;
     std::vector<QUrl> opened;
+    bool desktopOpens = true; // false: the desktop has nothing to open with
     std::vector<QString> messages;
 };
 

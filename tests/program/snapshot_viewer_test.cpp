@@ -9,6 +9,8 @@
 
 #include "program_test_support.h"
 
+#include <QDir>
+#include <QFile>
 #include <QImageReader>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -129,6 +131,26 @@ TEST_F(Program, ViewerSavesAndOpensTheSnapshot)
     EXPECT_EQ(QImage(dir.filePath("b.bmp")).convertToFormat(QImage::Format_RGB32), snapshot);
     ASSERT_EQ(shell.opened.size(), 1u) << "only the second button opens the file";
     EXPECT_EQ(shell.opened[0], QUrl::fromLocalFile(dir.filePath("b.bmp")));
+    EXPECT_TRUE(shell.messages.empty());
+}
+
+TEST_F(Program, ViewerSaysWhenTheSavedSnapshotCannotBeOpened)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(lib.deliverPattern(1));
+    shell.desktopOpens = false;
+    shell.answers = {dir.filePath("c.png")};
+    WhenModal<TViewPicForm>([&](TViewPicForm* viewer) {
+        viewer->SaveandOpenBtn->click();
+        viewer->ReadyBtn->click();
+    });
+    form->ShnapShotBtnClick(form->ShnapShotBtn);
+    EXPECT_TRUE(QFile::exists(dir.filePath("c.png")));
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_TRUE(shell.messages[0].startsWith(
+        QStringLiteral("Die Datei „%1“ ist gespeichert, ließ sich aber nicht öffnen.")
+            .arg(QDir::toNativeSeparators(dir.filePath("c.png")))))
+        << shell.messages[0].toStdString();
 }
 
 // A printer that is always there and prints nowhere.

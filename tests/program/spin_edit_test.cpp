@@ -2,6 +2,8 @@
 
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -134,6 +136,81 @@ TEST(SpinEdit, SetValueAndRange)
     EXPECT_EQ(ed.value(), 9000);
     ed.setRange(10, 3);
     EXPECT_EQ(ed.maxValue(), 10);
+}
+
+} // namespace
+
+namespace {
+
+// The centre of one of the field's arrow buttons, as the style draws it.
+QPoint arrowCentre(TRxSpinEdit& ed, QStyle::SubControl arrow)
+{
+    QStyleOptionSpinBox opt;
+    opt.initFrom(&ed);
+    opt.subControls = QStyle::SC_SpinBoxFrame | QStyle::SC_SpinBoxEditField | QStyle::SC_SpinBoxUp |
+                      QStyle::SC_SpinBoxDown;
+    opt.buttonSymbols = ed.buttonSymbols();
+    opt.frame = ed.hasFrame();
+    opt.stepEnabled = QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;
+    return ed.style()->subControlRect(QStyle::CC_SpinBox, &opt, arrow, &ed).center();
+}
+
+// Typed beyond either bound, then the arrow pointing further away, by key
+// and by button: the value comes back into the range.
+TEST(SpinEdit, EitherArrowBringsATypedValueBeyondTheRangeBack)
+{
+    // "Zoom:" on the main window: 10..300 in steps of 10.
+    TRxSpinEdit zoom;
+    zoom.setRange(10, 300);
+    zoom.setIncrement(10);
+    zoom.setValue(100);
+    zoom.resize(73, 21);
+    zoom.show();
+    QLineEdit* editor = zoom.findChild<QLineEdit*>();
+    auto type = [editor](const char* text) {
+        editor->clear();
+        QTest::keyClicks(editor, QString::fromLatin1(text));
+    };
+
+    type("309");
+    QTest::keyClick(&zoom, Qt::Key_Up);
+    EXPECT_EQ(zoom.text(), "300");
+    type("309");
+    QTest::mouseClick(&zoom, Qt::LeftButton, Qt::NoModifier, arrowCentre(zoom, QStyle::SC_SpinBoxUp));
+    EXPECT_EQ(zoom.text(), "300");
+    type("309");
+    QTest::keyClick(&zoom, Qt::Key_Down);
+    EXPECT_EQ(zoom.text(), "299");
+    type("3");
+    QTest::keyClick(&zoom, Qt::Key_Down);
+    EXPECT_EQ(zoom.text(), "10");
+    type("3");
+    QTest::mouseClick(&zoom, Qt::LeftButton, Qt::NoModifier, arrowCentre(zoom, QStyle::SC_SpinBoxDown));
+    EXPECT_EQ(zoom.text(), "10");
+
+    // "Smoothing:": 0..95 in steps of 5.
+    SmoothField f;
+    f.ed.resize(57, 21);
+    f.ed.show();
+    f.type("-15");
+    QTest::keyClick(&f.ed, Qt::Key_Down);
+    EXPECT_EQ(f.text(), "0");
+    f.type("-15");
+    QTest::keyClick(&f.ed, Qt::Key_Up);
+    EXPECT_EQ(f.text(), "0");
+    f.type("-15");
+    QTest::mouseClick(&f.ed, Qt::LeftButton, Qt::NoModifier, arrowCentre(f.ed, QStyle::SC_SpinBoxDown));
+    EXPECT_EQ(f.text(), "0");
+    f.type("120");
+    QTest::keyClick(&f.ed, Qt::Key_Up);
+    EXPECT_EQ(f.text(), "95");
+
+    // At a bound the arrow pointing away stays off.
+    QTest::keyClick(&f.ed, Qt::Key_Up);
+    EXPECT_EQ(f.text(), "95");
+    f.type("0");
+    QTest::keyClick(&f.ed, Qt::Key_Down);
+    EXPECT_EQ(f.text(), "0");
 }
 
 } // namespace

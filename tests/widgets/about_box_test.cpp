@@ -64,18 +64,47 @@ TEST(AboutBox, DamagedPictureLeavesItsPlaceEmpty)
     }
 }
 
-TEST(AboutBox, WebButtonOpensTheMakersSiteThroughTheDesktop)
+TEST(AboutBox, WebButtonOpensTheMakersSiteThroughTheDesktopAndSaysWhenItCannot)
 {
     QList<QUrl> opened;
-    const auto previous = url_opener::SetOpener([&opened](const QUrl& url) {
+    bool desktopOpens = true;
+    const auto previous = url_opener::SetOpener([&](const QUrl& url) {
         opened.push_back(url);
-        return false; // a failing desktop is not reported
+        return desktopOpens;
     });
+    QStringList notices;
+    const auto previousNotice = url_opener::SetNotice([&notices](QWidget*, const QString& text) { notices << text; });
     TAboutBox box;
     box.BitBtnXP1->click();
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened[0], QUrl(QString::fromUtf8(kMakerSite)));
+    EXPECT_TRUE(notices.isEmpty());
+
+    // No browser to start: the user is told, in German, with the address.
+    desktopOpens = false;
+    box.BitBtnXP1->click();
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices[0].startsWith(QStringLiteral("Die Adresse https://stillwise.example/ ließ sich nicht")))
+        << notices[0].toStdString();
+    EXPECT_TRUE(notices[0].contains(QStringLiteral("xdg-utils")));
     url_opener::SetOpener(previous);
+    url_opener::SetNotice(previousNotice);
+}
+
+// The real desktop with nothing to open addresses with: Qt's answer is
+// taken as it comes, and a failure reaches the user.
+TEST(AboutBox, ADesktopWithoutAnOpenerIsReportedNotJustWarnedOnStandardError)
+{
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");
+    QStringList notices;
+    const auto previousNotice = url_opener::SetNotice([&notices](QWidget*, const QString& text) { notices << text; });
+    const bool opened = url_opener::OpenOrSay(nullptr, QUrl::fromLocalFile(QStringLiteral("/tmp/bild.png")));
+    qputenv("PATH", path);
+    url_opener::SetNotice(previousNotice);
+    EXPECT_FALSE(opened);
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices[0], url_opener::CannotOpenText(QUrl::fromLocalFile(QStringLiteral("/tmp/bild.png"))));
 }
 
 TEST(AboutBox, OkAndTheCloseBoxBothEndTheShowing)
