@@ -104,8 +104,13 @@ private:
     void BuildPanes();
     void BuildBottomBar();
     void ApplyVideoSettings();
-    // Lays out or draws one pane's paint box with its picture.
+    // Lays out or draws one pane's paint box with its picture. Outside the
+    // box's paint event it only marks the box for drawing.
     void PaintPane(TPaintBox* box, const DIB& picture);
+    // Draws the marked panes now, together in one paint cycle.
+    void DrawMarkedPanes();
 
     VideoFormatSource* FormatSource = nullptr;
+    // The paint boxes marked by PaintPane since the last DrawMarkedPanes.
+    TPaintBox* MarkedPane = nullptr;
 };
