@@ -25,21 +25,38 @@ __attribute__((target("sse2"))) void NoisyRowSSE2(const std::uint8_t* lit, const
     NoisyRowPlain(lit + i, noise + i, out + i, n - i);
 }
 
+namespace {
+
+__attribute__((target("avx2"))) inline __m256i noisy32(const std::uint8_t* lit, const std::int8_t* noise,
+                                                       __m256i flip)
+{
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lit));
+    const __m256i z = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(noise));
+    return _mm256_xor_si256(_mm256_adds_epi8(a, z), flip);
+}
+
+} // namespace
+
 __attribute__((target("avx2"))) void NoisyRowAVX2(const std::uint8_t* lit, const std::int8_t* noise,
                                                   std::uint8_t* out, std::size_t n)
 {
     const __m256i flip = _mm256_set1_epi8(static_cast<char>(0x80));
-    std::size_t i = 0;
-    for (; i + 64 <= n; i += 64) {
-        const __m256i a0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lit + i));
-        const __m256i a1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lit + i + 32));
-        const __m256i z0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(noise + i));
-        const __m256i z1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(noise + i + 32));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_xor_si256(_mm256_adds_epi8(a0, z0), flip));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + 32),
-                            _mm256_xor_si256(_mm256_adds_epi8(a1, z1), flip));
+    if (n < 64) {
+        NoisyRowSSE2(lit, noise, out, n);
+        return;
     }
-    NoisyRowSSE2(lit + i, noise + i, out + i, n - i);
+    // One unaligned block, then whole blocks from the first 32-byte boundary
+    // of the output on (stores that never straddle a cache line), then one
+    // unaligned block ending at the last byte. Blocks may overlap; they
+    // write the same bytes.
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), noisy32(lit, noise, flip));
+    std::size_t i = (32 - (reinterpret_cast<std::uintptr_t>(out) & 31)) & 31;
+    if (i == 0)
+        i = 32;
+    for (; i + 32 <= n; i += 32)
+        _mm256_store_si256(reinterpret_cast<__m256i*>(out + i), noisy32(lit + i, noise + i, flip));
+    if (i < n)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + n - 32), noisy32(lit + n - 32, noise + n - 32, flip));
 }
 
 bool NoisyRowAVX2Supported()

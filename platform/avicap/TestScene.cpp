@@ -87,6 +87,15 @@ void TestScene::setFormat(int width, int height, Pixels pixels)
     makeRow(bars_, [width](int x) { return barColour(x, width); });
     makeRow(ramp_, [width](int x) { return rampColour(x, width); });
     makeRow(disc_, [width, radius](int x) { return discColour(x, width, radius); });
+    // The moving square, light yellow, one row of it.
+    const int side = std::max(2, height / 6);
+    square_.clear();
+    for (int x = 0; x < side; ++x) {
+        if (pixels == Pixels::Bgr24)
+            square_.insert(square_.end(), {60, 220, 250});
+        else
+            square_.push_back(210);
+    }
     firstRampRow_ = height * 2 / 3;
 
     // The disc: the pixels within the radius of the centre.
@@ -147,6 +156,7 @@ void TestScene::light(int gain)
     lit(bars_, litBars_);
     lit(ramp_, litRamp_);
     lit(disc_, litDisc_);
+    lit(square_, litSquare_);
     litGain_ = gain;
 }
 
@@ -187,18 +197,16 @@ void TestScene::render(std::vector<std::uint8_t>& out)
                                       (2 * static_cast<std::uint64_t>(travel)));
     const int left = step < travel ? step : 2 * travel - step;
     const int top = height_ / 3 - side / 2;
+    const int right = std::min(width_, left + side);
+    if (right <= left)
+        return;
+    const std::size_t bytesPerPixel = pixels_ == Pixels::Bgr24 ? 3 : 1;
+    const std::size_t from = static_cast<std::size_t>(left) * bytesPerPixel;
+    const std::size_t count = static_cast<std::size_t>(right - left) * bytesPerPixel;
     for (int y = std::max(0, top); y < std::min(height_, top + side); ++y) {
         std::uint8_t* row = out.data() + static_cast<std::size_t>(height_ - 1 - y) * stride_;
         const std::int8_t* noise = noiseTable_.data() + random() % noiseSpan;
-        for (int x = left; x < std::min(width_, left + side); ++x) {
-            if (pixels_ == Pixels::Bgr24) {
-                row[3 * x] = static_cast<std::uint8_t>(std::clamp(((60 * gain) >> 7) + noise[3 * x], 0, 255));
-                row[3 * x + 1] = static_cast<std::uint8_t>(std::clamp(((220 * gain) >> 7) + noise[3 * x + 1], 0, 255));
-                row[3 * x + 2] = static_cast<std::uint8_t>(std::clamp(((250 * gain) >> 7) + noise[3 * x + 2], 0, 255));
-            } else {
-                row[x] = static_cast<std::uint8_t>(std::clamp(((210 * gain) >> 7) + noise[x], 0, 255));
-            }
-        }
+        noisy(litSquare_.data(), noise + from, row + from, count);
     }
 }
 
