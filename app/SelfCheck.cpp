@@ -74,18 +74,27 @@ void showWholeFrames(TMainForm& form, QSize frame)
     form.resize(frame.width() + 40, form.height() - form.Panel2->height() + panes);
 }
 
+// The part of a pane's paint box the window shows.
+QString shownSize(const QWidget* box)
+{
+    const QRect r = box->visibleRegion().boundingRect();
+    return QStringLiteral("%1 x %2").arg(r.width()).arg(r.height());
+}
+
 void measure(TMainForm& form, int seconds)
 {
     // One second to let the panes be laid out for the frame size.
-    QTimer::singleShot(1000, &form, [&form, seconds] {
+    QTimer::singleShot(1000, Qt::PreciseTimer, &form, [&form, seconds] {
         auto meter = std::make_shared<FrameMeter>(form.PaintBox1);
-        QTimer::singleShot(seconds * 1000, &form, [meter] {
+        QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &form, [meter, &form] {
             const FrameRate r = meter->result();
-            finish(0, QStringLiteral("Stillwise: %1 Bilder/s gezeigt, langsamste Sekunde %2, %3 % eines Kerns, in %4 s")
+            finish(0, QStringLiteral("Stillwise: %1 Bilder/s gezeigt, langsamste Sekunde %2, %3 % eines Kerns, in "
+                                     "%4 s; sichtbar oben %5, unten %6")
                           .arg(r.framesPerSecond, 0, 'f', 1)
                           .arg(r.slowestSecond)
                           .arg(r.corePercent, 0, 'f', 1)
-                          .arg(r.seconds, 0, 'f', 1));
+                          .arg(r.seconds, 0, 'f', 1)
+                          .arg(shownSize(form.PaintBox1), shownSize(form.PaintBox2)));
         });
     });
 }
