@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-translations-l10n libgl-dev
   libv4l-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb # bench/measure_program.sh runs the program on a virtual X server
   "$@"
 )
 
