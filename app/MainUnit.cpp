@@ -42,6 +42,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -526,6 +527,7 @@ void TMainForm::Video1Frame(QObject* /*Sender*/, PVIDEOHDR lpVhdr)
     SendToWebcam();
     PaintBox1Paint(this);
     PaintBox2Paint(this);
+    DrawMarkedPanes();
 }
 
 QSize TMainForm::ZoomedSize() const
@@ -551,7 +553,11 @@ void TMainForm::PaintPane(TPaintBox* box, const DIB& picture)
         return;
     }
     if (!box->isPainting()) {
-        box->repaint();
+        // Drawing happens inside the box's paint event. The caller draws
+        // every marked box at once (DrawMarkedPanes), so that both panes
+        // reach the screen in one paint cycle and one flush.
+        box->update();
+        MarkedPane = box;
         return;
     }
     if (zoomed.isEmpty())
@@ -559,6 +565,15 @@ void TMainForm::PaintPane(TPaintBox* box, const DIB& picture)
     gdi::WidgetDC dc(box);
     RenderDIB(&dc, 0, 0, box->width(), box->height(), picture, 0, 0, DIBWidth(picture), DIBHeight(picture), false,
               SRCCOPY, false, nullptr);
+}
+
+void TMainForm::DrawMarkedPanes()
+{
+    TPaintBox* const box = std::exchange(MarkedPane, nullptr);
+    // An immediate repaint of one marked box paints everything marked in the
+    // window before it returns, then flushes once.
+    if (box != nullptr)
+        box->repaint();
 }
 
 void TMainForm::PaintBox1Paint(QObject* /*Sender*/)
@@ -575,4 +590,5 @@ void TMainForm::ZoomEdChange(QObject* /*Sender*/)
 {
     PaintBox2Paint(this);
     PaintBox1Paint(this);
+    DrawMarkedPanes();
 }

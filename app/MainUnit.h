@@ -138,10 +138,15 @@ private:
     // Hands the corrected picture to the webcam output when it is on.
     void SendToWebcam();
     void ApplyVideoSettings();
-    // Lays out or draws one pane's paint box with its picture.
+    // Lays out or draws one pane's paint box with its picture. Outside the
+    // box's paint event it only marks the box for drawing.
     void PaintPane(TPaintBox* box, const DIB& picture);
+    // Draws the marked panes now, together in one paint cycle.
+    void DrawMarkedPanes();
 
     VideoFormatSource* FormatSource = nullptr;
     avicap::V4l2System* WebcamSystem = nullptr;
     std::unique_ptr<output::VirtualCamera> Webcam;
+    // The paint boxes marked by PaintPane since the last DrawMarkedPanes.
+    TPaintBox* MarkedPane = nullptr;
 };

@@ -1,13 +1,21 @@
 #include "app/SelfCheck.h"
 
+#include "app/FrameMeter.h"
 #include "app/MainUnit.h"
+#include "app/PaneArea.h"
 #include "capture/Video.h"
+#include "platform/avicap/VideoWindow.h"
+#include "viewer/PaintBox.h"
 #include "widgets/JpegDecoder.h"
+
+#include <linux/videodev2.h>
 
 #include <QApplication>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 #include <cstdio>
@@ -33,6 +41,64 @@ void finish(int code, const QString& line)
     QCoreApplication::exit(code);
 }
 
+// W x H from STILLWISE_SELFCHECK_SIZE, or an empty size.
+QSize requestedSize()
+{
+    const QString text = qEnvironmentVariable("STILLWISE_SELFCHECK_SIZE");
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$")).match(text);
+    return m.hasMatch() ? QSize(m.captured(1).toInt(), m.captured(2).toInt()) : QSize();
+}
+
+// Asks the open camera for a 24-bit format of that size, as the format
+// dialog does: preview off, the new format, preview on.
+bool applySize(TMainForm& form, QSize size)
+{
+    auto* window = dynamic_cast<avicap::VideoWindow*>(form.Video1->CaptureWindowHandle());
+    avicap::FormatSet* formats = window != nullptr && window->driver() != nullptr ? window->driver()->formats()
+                                                                                  : nullptr;
+    if (formats == nullptr)
+        return false;
+    form.Video1->SetVideoPreview(false);
+    const bool applied = formats->apply({V4L2_PIX_FMT_BGR24, size.width(), size.height(), {}});
+    form.Video1->SetVideoPreview(true);
+    return applied;
+}
+
+// Room for two whole frames of that size at 100 %, one in each pane.
+void showWholeFrames(TMainForm& form, QSize frame)
+{
+    // Pane header, scroll box frame and a little to spare.
+    constexpr int paneExtra = 25 + 8;
+    form.SplitPercent = 50;
+    const int panes = 2 * (frame.height() + paneExtra) + TSplitter::kThickness;
+    form.resize(frame.width() + 40, form.height() - form.Panel2->height() + panes);
+}
+
+// The part of a pane's paint box the window shows.
+QString shownSize(const QWidget* box)
+{
+    const QRect r = box->visibleRegion().boundingRect();
+    return QStringLiteral("%1 x %2").arg(r.width()).arg(r.height());
+}
+
+void measure(TMainForm& form, int seconds)
+{
+    // One second to let the panes be laid out for the frame size.
+    QTimer::singleShot(1000, Qt::PreciseTimer, &form, [&form, seconds] {
+        auto meter = std::make_shared<FrameMeter>(form.PaintBox1);
+        QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &form, [meter, &form] {
+            const FrameRate r = meter->result();
+            finish(0, QStringLiteral("Stillwise: %1 Bilder/s gezeigt, langsamste Sekunde %2, %3 % eines Kerns, in "
+                                     "%4 s; sichtbar oben %5, unten %6")
+                          .arg(r.framesPerSecond, 0, 'f', 1)
+                          .arg(r.slowestSecond)
+                          .arg(r.corePercent, 0, 'f', 1)
+                          .arg(r.seconds, 0, 'f', 1)
+                          .arg(shownSize(form.PaintBox1), shownSize(form.PaintBox2)));
+        });
+    });
+}
+
 } // namespace
 
 bool SelfCheckRequested()
@@ -44,17 +110,28 @@ void InstallSelfCheck(TMainForm& form, const QElapsedTimer& sinceStart)
 {
     // The frame handler paints both panes before it returns: the first call
     // that comes back is the first painted frame.
+    const QSize size = requestedSize();
+    if (size.isValid() && !applySize(form, size)) {
+        QTimer::singleShot(0, &form, [size] {
+            finish(1, QStringLiteral("Stillwise: die Kamera liefert keine %1 x %2 Bildpunkte").arg(size.width()).arg(size.height()));
+        });
+        return;
+    }
+    if (qEnvironmentVariableIntValue("STILLWISE_SELFCHECK_WHOLE") == 1)
+        showWholeFrames(form, size.isValid() ? size : QSize(form.Video1->ImageWidth(), form.Video1->ImageHeight()));
+    const int seconds = std::clamp(qEnvironmentVariableIntValue("STILLWISE_SELFCHECK_SECONDS"), 0, 3600);
+
     TVideo* video = form.Video1;
     TVideoStream handler = video->OnFrame();
     auto done = std::make_shared<bool>(false);
-    video->SetOnFrame([handler, done, &form, sinceStart](QObject* sender, PVIDEOHDR header) {
+    video->SetOnFrame([handler, done, &form, sinceStart, seconds](QObject* sender, PVIDEOHDR header) {
         if (handler)
             handler(sender, header);
         if (*done)
             return;
         *done = true;
         const qint64 ms = sinceStart.elapsed();
-        QTimer::singleShot(0, &form, [ms] {
+        QTimer::singleShot(0, &form, [ms, seconds, &form] {
             const QStringList missing = missingPictures();
             if (!missing.isEmpty()) {
                 finish(1, QStringLiteral("Stillwise: Bilder fehlen: %1").arg(missing.join(QStringLiteral(", "))));
@@ -65,7 +142,14 @@ void InstallSelfCheck(TMainForm& form, const QElapsedTimer& sinceStart)
                 finish(1, QStringLiteral("Stillwise: das Bild des Info-Fensters lässt sich nicht lesen"));
                 return;
             }
-            finish(0, QStringLiteral("Stillwise: erstes Bild nach %1 ms gezeigt; Bilder und Symbol vorhanden").arg(ms));
+            const QString first =
+                QStringLiteral("Stillwise: erstes Bild nach %1 ms gezeigt; Bilder und Symbol vorhanden").arg(ms);
+            if (seconds <= 0) {
+                finish(0, first);
+                return;
+            }
+            std::fprintf(stdout, "%s\n", first.toLocal8Bit().constData());
+            measure(form, seconds);
         });
     });
     QTimer::singleShot(10000, &form, [done] {

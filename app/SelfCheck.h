@@ -4,6 +4,17 @@
 // to be painted, makes sure its pictures and icon are there, prints one line
 // saying so and how long the first frame took, and ends (exit code 0, or 1
 // when something is missing or no frame came within ten seconds).
+//
+// The same run can measure the program from outside:
+//   STILLWISE_SELFCHECK_SECONDS=N   after the first frame and one second to
+//                                   settle, count for N seconds the frames
+//                                   painted in the top pane and the processor
+//                                   time of the whole program, and print a
+//                                   second line with them
+//   STILLWISE_SELFCHECK_SIZE=WxH    first ask the camera for W x H pixels at
+//                                   24 bits (exit code 1 if it refuses)
+//   STILLWISE_SELFCHECK_WHOLE=1     make the window large enough to show both
+//                                   whole frames at 100 %, panes half and half
 
 #include <QElapsedTimer>
 

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QWidget>
 
 #include <algorithm>
 #include <optional>
@@ -46,8 +47,8 @@ void renderInto(benchmark::State& state, bool throughPainter)
     QImage view(std::min(dw, 1280), std::min(dh, 800), QImage::Format_RGB32);
     view.fill(0);
     gdi::ImageDC imageDC(view);
-    // A pixmap stands for a widget's backing store: not an image the
-    // renderer may write into, so the visible part is converted and blitted.
+    // A painter on a pixmap: on raster platforms its engine paints an image,
+    // which the renderer writes directly, as it does a window's backing store.
     std::optional<QPixmap> pixmap;
     QPainter painter;
     if (throughPainter) {
@@ -79,6 +80,50 @@ void RenderDIBPainter(benchmark::State& state)
     renderInto(state, true);
 }
 
+// A widget of the picture's zoomed size in a window of at most 1280 x 800,
+// repainted: the renderer through the widget's painter into the backing
+// store, with the paint cycle around it.
+class PictureWidget : public QWidget {
+public:
+    PictureWidget(const DIB& pic, QWidget* parent) : QWidget(parent), pic_(pic)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        gdi::WidgetDC dc(this);
+        RenderDIB(&dc, 0, 0, width(), height(), pic_, 0, 0, DIBWidth(pic_), DIBHeight(pic_), false, SRCCOPY, false,
+                  nullptr);
+    }
+
+private:
+    const DIB& pic_;
+};
+
+void RenderDIBWidget(benchmark::State& state)
+{
+    BenchApplication();
+    const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+    const int zoom = static_cast<int>(state.range(2));
+    DIB pic = noisyPicture(w, h);
+    {
+        const int dw = w * zoom / 100, dh = h * zoom / 100;
+        QWidget window;
+        window.resize(std::min(dw, 1280), std::min(dh, 800));
+        auto* widget = new PictureWidget(pic, &window);
+        widget->resize(dw, dh);
+        window.show();
+        QCoreApplication::processEvents();
+        for (auto _ : state)
+            widget->repaint();
+        const QRect shown = widget->visibleRegion().boundingRect();
+        state.counters["visible_px"] = double(shown.width()) * shown.height();
+    }
+    deldib(pic);
+}
+
 void Cases(benchmark::internal::Benchmark* b)
 {
     b->ArgNames({"W", "H", "zoom", "path"});
@@ -100,3 +145,4 @@ void PathCases(benchmark::internal::Benchmark* b)
 BENCHMARK(RenderDIB_)->Name("RenderDIB")->Apply(Cases);
 BENCHMARK(RenderDIB_)->Name("RenderDIB/rowpath")->Apply(PathCases);
 BENCHMARK(RenderDIBPainter)->Name("RenderDIB/painter")->Apply(Cases);
+BENCHMARK(RenderDIBWidget)->Name("RenderDIB/widget")->Apply(Cases);

@@ -20,6 +20,8 @@ packages=(
   # v4l2-ctl as a separate reader of the virtual webcam
   qemu-system-x86 qemu-system-data busybox-static kmod cpio xz-utils
   v4l-utils
+  # bench/measure_program.sh runs the program on a virtual X server
+  xvfb
   "$@"
 )
 

@@ -1,14 +1,13 @@
 #include "platform/avicap/TestScene.h"
 
+#include "platform/avicap/SceneKernels.h"
+
 #include "platform/base/WinTypes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace avicap {
 
@@ -20,49 +19,31 @@ struct Rgb {
     int r, g, b;
 };
 
-// Seven bars as on a test card, then a ramp from black to white.
-Rgb stillColour(int x, int y, int width, int height)
+// Seven bars as on a test card over the upper two thirds, then a ramp from
+// black to white; a disc in the middle shows whether the picture keeps its
+// proportions. Each colour depends on the column only.
+Rgb barColour(int x, int width)
 {
     static constexpr Rgb bars[] = {{235, 235, 235}, {235, 235, 16}, {16, 235, 235}, {16, 235, 16},
                                    {235, 16, 235},  {235, 16, 16},  {16, 16, 235}};
-    // A disc in the middle shows whether the picture keeps its proportions.
-    const int cx = width / 2, cy = height / 2, radius = std::max(1, height / 5);
-    const long dx = x - cx, dy = y - cy;
-    if (dx * dx + dy * dy <= static_cast<long>(radius) * radius) {
-        const int v = 40 + 160 * (x - cx + radius) / (2 * radius);
-        return {v, 128, 200 - v / 2};
-    }
-    if (y < height * 2 / 3)
-        return bars[std::min(6, x * 7 / std::max(1, width))];
+    return bars[std::min(6, x * 7 / std::max(1, width))];
+}
+
+Rgb rampColour(int x, int width)
+{
     const int v = 255 * x / std::max(1, width - 1);
     return {v, v, v};
+}
+
+Rgb discColour(int x, int width, int radius)
+{
+    const int v = 40 + 160 * (x - width / 2 + radius) / (2 * radius);
+    return {v, 128, 200 - v / 2};
 }
 
 std::uint8_t grey(const Rgb& c)
 {
     return static_cast<std::uint8_t>((c.r * 77 + c.g * 150 + c.b * 29) >> 8);
-}
-
-// out = clamp(in * gain / 128 + noise) over n bytes.
-void shade(const std::uint8_t* in, const std::int8_t* noise, std::uint8_t* out, std::size_t n, int gain)
-{
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    const __m128i g = _mm_set1_epi16(static_cast<short>(gain));
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= n; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-        const __m128i z = _mm_loadu_si128(reinterpret_cast<const __m128i*>(noise + i));
-        const __m128i sign = _mm_cmpgt_epi8(zero, z);
-        const __m128i lo = _mm_add_epi16(_mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(v, zero), g), 7),
-                                         _mm_unpacklo_epi8(z, sign));
-        const __m128i hi = _mm_add_epi16(_mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(v, zero), g), 7),
-                                         _mm_unpackhi_epi8(z, sign));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
-    }
-#endif
-    for (; i < n; ++i)
-        out[i] = static_cast<std::uint8_t>(std::clamp(((in[i] * gain) >> 7) + noise[i], 0, 255));
 }
 
 } // namespace
@@ -88,12 +69,12 @@ void TestScene::setFormat(int width, int height, Pixels pixels)
     pixels_ = pixels;
     const std::size_t bytesPerPixel = pixels == Pixels::Bgr24 ? 3 : 1;
     stride_ = static_cast<std::size_t>(StandardRowBytes(width, bytesPerPixel * 8));
-    still_.assign(imageBytes(), 0);
-    for (int y = 0; y < height; ++y) {
-        // Bottom row first.
-        std::uint8_t* row = still_.data() + static_cast<std::size_t>(height - 1 - y) * stride_;
+    const std::size_t rowBytes = static_cast<std::size_t>(std::max(0, width)) * bytesPerPixel;
+    const int radius = std::max(1, height / 5);
+    auto makeRow = [&](std::vector<std::uint8_t>& row, auto colour) {
+        row.assign(rowBytes, 0);
         for (int x = 0; x < width; ++x) {
-            const Rgb c = stillColour(x, y, width, height);
+            const Rgb c = colour(x);
             if (pixels == Pixels::Bgr24) {
                 row[3 * x] = static_cast<std::uint8_t>(c.b);
                 row[3 * x + 1] = static_cast<std::uint8_t>(c.g);
@@ -102,7 +83,40 @@ void TestScene::setFormat(int width, int height, Pixels pixels)
                 row[x] = grey(c);
             }
         }
+    };
+    makeRow(bars_, [width](int x) { return barColour(x, width); });
+    makeRow(ramp_, [width](int x) { return rampColour(x, width); });
+    makeRow(disc_, [width, radius](int x) { return discColour(x, width, radius); });
+    // The moving square, light yellow, one row of it.
+    const int side = std::max(2, height / 6);
+    square_.clear();
+    for (int x = 0; x < side; ++x) {
+        if (pixels == Pixels::Bgr24)
+            square_.insert(square_.end(), {60, 220, 250});
+        else
+            square_.push_back(210);
     }
+    firstRampRow_ = height * 2 / 3;
+
+    // The disc: the pixels within the radius of the centre.
+    discSpans_.assign(static_cast<std::size_t>(std::max(0, height)), DiscSpan{});
+    const int cx = width / 2, cy = height / 2;
+    for (int y = 0; y < height; ++y) {
+        const long dy = y - cy;
+        int first = -1, last = -1;
+        for (int x = std::max(0, cx - radius); x <= std::min(width - 1, cx + radius); ++x) {
+            const long dx = x - cx;
+            if (dx * dx + dy * dy <= static_cast<long>(radius) * radius) {
+                if (first < 0)
+                    first = x;
+                last = x;
+            }
+        }
+        if (first >= 0)
+            discSpans_[static_cast<std::size_t>(y)] = {static_cast<std::size_t>(first) * bytesPerPixel,
+                                                       static_cast<std::size_t>(last + 1) * bytesPerPixel};
+    }
+    litGain_ = -1;
     makeNoiseTable();
 }
 
@@ -130,6 +144,22 @@ void TestScene::makeNoiseTable()
     }
 }
 
+void TestScene::light(int gain)
+{
+    if (gain == litGain_)
+        return;
+    auto lit = [gain](const std::vector<std::uint8_t>& row, std::vector<std::uint8_t>& out) {
+        out.resize(row.size());
+        for (std::size_t i = 0; i < row.size(); ++i)
+            out[i] = static_cast<std::uint8_t>(std::min(255, (row[i] * gain) >> 7) ^ 0x80);
+    };
+    lit(bars_, litBars_);
+    lit(ramp_, litRamp_);
+    lit(disc_, litDisc_);
+    lit(square_, litSquare_);
+    litGain_ = gain;
+}
+
 void TestScene::render(std::vector<std::uint8_t>& out)
 {
     out.resize(imageBytes());
@@ -137,10 +167,25 @@ void TestScene::render(std::vector<std::uint8_t>& out)
     // Brightness of the whole frame in 1/128: up to a fifth up or down.
     const int swing = flicker_ * 26 / 100;
     const int gain = 128 + (swing == 0 ? 0 : static_cast<int>(random() % (2 * swing + 1)) - swing);
+    light(gain);
     const std::size_t rowBytes = static_cast<std::size_t>(width_) * (pixels_ == Pixels::Bgr24 ? 3 : 1);
+    const NoisyRowFn noisy = NoisyRow();
+    // Rows in memory order, the bottom row first; each row's noise starts at
+    // a random place in the table.
     for (int y = 0; y < height_; ++y) {
-        const std::size_t at = static_cast<std::size_t>(y) * stride_;
-        shade(still_.data() + at, noiseTable_.data() + random() % noiseSpan, out.data() + at, rowBytes, gain);
+        const int top = height_ - 1 - y;
+        std::uint8_t* row = out.data() + static_cast<std::size_t>(y) * stride_;
+        const std::int8_t* noise = noiseTable_.data() + random() % noiseSpan;
+        const std::uint8_t* base = top < firstRampRow_ ? litBars_.data() : litRamp_.data();
+        const DiscSpan disc = discSpans_[static_cast<std::size_t>(top)];
+        if (disc.begin < disc.end) {
+            noisy(base, noise, row, disc.begin);
+            noisy(litDisc_.data() + disc.begin, noise + disc.begin, row + disc.begin, disc.end - disc.begin);
+            noisy(base + disc.end, noise + disc.end, row + disc.end, rowBytes - disc.end);
+        } else {
+            noisy(base, noise, row, rowBytes);
+        }
+        std::fill(row + rowBytes, row + stride_, std::uint8_t{0});
     }
     if (!motion_)
         return;
@@ -152,18 +197,16 @@ void TestScene::render(std::vector<std::uint8_t>& out)
                                       (2 * static_cast<std::uint64_t>(travel)));
     const int left = step < travel ? step : 2 * travel - step;
     const int top = height_ / 3 - side / 2;
+    const int right = std::min(width_, left + side);
+    if (right <= left)
+        return;
+    const std::size_t bytesPerPixel = pixels_ == Pixels::Bgr24 ? 3 : 1;
+    const std::size_t from = static_cast<std::size_t>(left) * bytesPerPixel;
+    const std::size_t count = static_cast<std::size_t>(right - left) * bytesPerPixel;
     for (int y = std::max(0, top); y < std::min(height_, top + side); ++y) {
         std::uint8_t* row = out.data() + static_cast<std::size_t>(height_ - 1 - y) * stride_;
         const std::int8_t* noise = noiseTable_.data() + random() % noiseSpan;
-        for (int x = left; x < std::min(width_, left + side); ++x) {
-            if (pixels_ == Pixels::Bgr24) {
-                row[3 * x] = static_cast<std::uint8_t>(std::clamp(((60 * gain) >> 7) + noise[3 * x], 0, 255));
-                row[3 * x + 1] = static_cast<std::uint8_t>(std::clamp(((220 * gain) >> 7) + noise[3 * x + 1], 0, 255));
-                row[3 * x + 2] = static_cast<std::uint8_t>(std::clamp(((250 * gain) >> 7) + noise[3 * x + 2], 0, 255));
-            } else {
-                row[x] = static_cast<std::uint8_t>(std::clamp(((210 * gain) >> 7) + noise[x], 0, 255));
-            }
-        }
+        noisy(litSquare_.data(), noise + from, row + from, count);
     }
 }
 

@@ -37,8 +37,15 @@ public:
     void render(std::vector<std::uint8_t>& out);
 
 private:
+    // Where the disc crosses a row: bytes [begin, end) of the row show it.
+    struct DiscSpan {
+        std::size_t begin = 0;
+        std::size_t end = 0;
+    };
+
     std::uint32_t random();
     void makeNoiseTable();
+    void light(int gain);
 
     std::uint64_t state_;
     int width_ = 0;
@@ -49,7 +56,20 @@ private:
     int flicker_ = 30;
     bool motion_ = true;
     std::uint64_t frameNumber_ = 0;
-    std::vector<std::uint8_t> still_;     // the scene without noise, rows as in a frame
+    // The still scene is made of three kinds of row: the bars, the ramp, and
+    // the disc, which covers a middle part of some of them. A frame is lit
+    // from these few rows (small enough to stay in the cache), never from a
+    // whole still picture.
+    std::vector<std::uint8_t> bars_;
+    std::vector<std::uint8_t> ramp_;
+    std::vector<std::uint8_t> disc_;
+    std::vector<std::uint8_t> square_;    // one row of the moving square
+    std::vector<DiscSpan> discSpans_;     // per row from the top
+    int firstRampRow_ = 0;                // rows from here down are ramp rows
+    // The three rows at the brightness of the frame being made, each byte's
+    // top bit flipped (see SceneKernels.h); remade when the brightness changes.
+    std::vector<std::uint8_t> litBars_, litRamp_, litDisc_, litSquare_;
+    int litGain_ = -1;
     std::vector<std::int8_t> noiseTable_; // a noise row is read from a random place in it
 };
 

@@ -135,19 +135,25 @@ void drawThroughPainter(QPainter& painter, const Span& x, const Span& y, const P
     if (visible.isEmpty())
         return;
 
-    QPaintDevice* device = painter.device();
+    // A widget's painter really writes into its window's backing store: the
+    // paint engine's device, which is an image on raster platforms. The
+    // device transform holds the widget's place in it, the system clip the
+    // part being repainted (both in the image's own coordinates).
+    QPaintDevice* target = engine->paintDevice();
     const bool plainComposition = painter.compositionMode() == QPainter::CompositionMode_SourceOver
                                   || painter.compositionMode() == QPainter::CompositionMode_Source;
-    if (device->devType() == QInternal::Image && plainComposition && painter.opacity() == 1.0) {
-        auto* image = static_cast<QImage*>(device);
+    if (target != nullptr && target->devType() == QInternal::Image && plainComposition && painter.opacity() == 1.0) {
+        auto* image = static_cast<QImage*>(target);
         if (isDirectFormat(*image)) {
-            // Straight into the image, in its own coordinates.
             const Span dx{x.destStart + offset.x(), x.destCount, x.srcStart, x.srcCount, x.mirrored};
             const Span dy{y.destStart + offset.y(), y.destCount, y.srcStart, y.srcCount, y.mirrored};
-            const QRegion region = painter.hasClipping() ? painter.clipRegion().translated(offset)
-                                                         : QRegion(visible.translated(offset));
+            const QRect bounds = visible.translated(offset) & image->rect();
+            QRegion region = painter.hasClipping() ? painter.clipRegion().translated(offset) : QRegion(bounds);
+            const QRegion system = engine->systemClip();
+            if (!system.isEmpty())
+                region &= system;
             for (const QRect& r : region)
-                drawIntoImage(*image, r & visible.translated(offset), dx, dy, source);
+                drawIntoImage(*image, r & bounds, dx, dy, source);
             return;
         }
     }

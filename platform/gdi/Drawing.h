@@ -22,7 +22,8 @@ bool makeSpans(int xDest, int yDest, int destWidth, int destHeight, int xSrc, in
 void drawIntoImage(QImage& image, const QRect& clip, const Span& x, const Span& y, const PixelSource& source);
 
 // Draws through an active painter; coordinates are the painter's logical
-// ones. smooth asks a scaling device for smoothing.
+// ones. A raster engine's own image (a widget's backing store) is written
+// directly. smooth asks a scaling device for smoothing.
 void drawThroughPainter(QPainter& painter, const Span& x, const Span& y, const PixelSource& source, bool smooth);
 
 } // namespace gdi

@@ -211,10 +211,12 @@ protected:
 };
 
 // Draws through a QPainter that is active on any paint device. When the
-// painter paints a QImage of 32 bits per pixel with a plain translation, the
-// pixels are written straight into the image; other raster devices get the
-// visible part converted once and blitted one to one; printers and scaled
-// painters get the source part at its own resolution and scale it.
+// painter's raster engine writes into a QImage of 32 bits per pixel (an
+// image, or the backing store of the window a widget is painted in) with a
+// plain translation, the pixels are written straight into that image within
+// the painter's clip and the part being repainted; other raster devices get
+// the visible part converted once and blitted one to one; printers and
+// scaled painters get the source part at its own resolution and scale it.
 class PainterDC : public SurfaceDC {
 public:
     // bitsPixel: what GetDeviceCaps(BITSPIXEL) and compatible bitmaps report;

@@ -6,6 +6,7 @@
 #include "platform/avicap/FormatDialog.h"
 #include "platform/avicap/SourceDialog.h"
 #include "platform/avicap/TestCamera.h"
+#include "platform/avicap/SceneKernels.h"
 #include "platform/avicap/TestScene.h"
 
 #include <linux/videodev2.h>
@@ -16,6 +17,8 @@
 #include <QSlider>
 #include <QTimer>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <numeric>
 
@@ -120,6 +123,100 @@ TEST(TestScene, TheSquareMoves)
     scene.render(f1);
     scene.render(f2);
     EXPECT_NE(f1, f2);
+}
+
+TEST(TestScene, EveryRowKernelGivesTheSaturatedSum)
+{
+    // Every pair of lit value and noise, at every length and misalignment
+    // up to a few blocks.
+    std::vector<std::uint8_t> lit(600);
+    std::vector<std::int8_t> noise(600);
+    for (std::size_t i = 0; i < lit.size(); ++i) {
+        lit[i] = static_cast<std::uint8_t>((i * 37) ^ (i >> 3));
+        noise[i] = static_cast<std::int8_t>(static_cast<int>((i * 101) % 255) - 127);
+    }
+    for (int v = 0; v < 256; ++v)
+        for (int n = -127; n <= 127; n += 127) {
+            std::uint8_t out = 0;
+            const std::uint8_t flipped = static_cast<std::uint8_t>(v ^ 0x80);
+            const std::int8_t z = static_cast<std::int8_t>(n);
+            avicap::NoisyRowPlain(&flipped, &z, &out, 1);
+            ASSERT_EQ(out, std::clamp(v + n, 0, 255)) << v << " " << n;
+        }
+    std::vector<avicap::NoisyRowFn> kernels = {avicap::NoisyRowSSE2};
+    if (avicap::NoisyRowAVX2Supported())
+        kernels.push_back(avicap::NoisyRowAVX2);
+    for (std::size_t offset : {0u, 1u, 7u, 16u, 31u})
+        for (std::size_t n : {0u, 1u, 15u, 31u, 32u, 63u, 64u, 65u, 95u, 200u, 511u}) {
+            std::vector<std::uint8_t> want(n + 2, 0xAB);
+            avicap::NoisyRowPlain(lit.data() + 3, noise.data() + 5, want.data() + 1, n);
+            for (avicap::NoisyRowFn kernel : kernels) {
+                // One guard byte before and after the row.
+                std::vector<std::uint8_t> buffer(n + 2 + 32, 0xAB);
+                std::uint8_t* out = buffer.data() + offset;
+                kernel(lit.data() + 3, noise.data() + 5, out + 1, n);
+                EXPECT_TRUE(std::equal(want.begin(), want.end(), out)) << "n " << n << " offset " << offset;
+            }
+        }
+}
+
+TEST(TestScene, AQuietFrameIsTheStillSceneAndTheSquareMoves)
+{
+    // The scene pixel by pixel: the disc over bars (upper two thirds) and
+    // ramp, as the camera has always shown it.
+    auto still = [](int x, int y, int w, int h) -> std::array<int, 3> {
+        const int cx = w / 2, cy = h / 2, r = std::max(1, h / 5);
+        const long dx = x - cx, dy = y - cy;
+        if (dx * dx + dy * dy <= long(r) * r) {
+            const int v = 40 + 160 * (x - cx + r) / (2 * r);
+            return {200 - v / 2, 128, v};
+        }
+        static const int bars[7][3] = {{235, 235, 235}, {16, 235, 235}, {235, 235, 16}, {16, 235, 16},
+                                       {235, 16, 235},  {16, 16, 235},  {235, 16, 16}};
+        if (y < h * 2 / 3) {
+            const int* b = bars[std::min(6, x * 7 / w)];
+            return {b[0], b[1], b[2]};
+        }
+        const int v = 255 * x / (w - 1);
+        return {v, v, v};
+    };
+    for (auto [w, h] : {std::pair{322, 241}, std::pair{1920, 1080}}) {
+        TestScene scene(9);
+        scene.setNoise(0);
+        scene.setFlicker(0);
+        scene.setMotion(false);
+        scene.setFormat(w, h, TestScene::Pixels::Bgr24);
+        std::vector<std::uint8_t> f;
+        scene.render(f);
+        int wrong = 0;
+        for (int y = 0; y < h && wrong < 5; ++y) {
+            const std::uint8_t* row = f.data() + std::size_t(h - 1 - y) * scene.stride();
+            for (int x = 0; x < w && wrong < 5; ++x) {
+                const auto want = still(x, y, w, h);
+                if (row[3 * x] != want[0] || row[3 * x + 1] != want[1] || row[3 * x + 2] != want[2]) {
+                    ADD_FAILURE() << w << "x" << h << " pixel " << x << "," << y;
+                    ++wrong;
+                }
+            }
+        }
+
+        // With motion the square, light yellow, covers a part of the bars
+        // and moves on by a fixed step each frame.
+        scene.setMotion(true);
+        const int side = h / 6, top = h / 3 - side / 2;
+        auto squareLeft = [&](const std::vector<std::uint8_t>& frame) {
+            const std::uint8_t* row = frame.data() + std::size_t(h - 1 - (top + side / 2)) * scene.stride();
+            for (int x = 0; x < w; ++x)
+                if (row[3 * x] == 60 && row[3 * x + 1] == 220 && row[3 * x + 2] == 250)
+                    return x;
+            return -1;
+        };
+        scene.render(f);
+        const int first = squareLeft(f);
+        scene.render(f);
+        EXPECT_GE(first, 0);
+        EXPECT_EQ(squareLeft(f), first + std::max(1, w / 120));
+    }
 }
 
 TEST(TestCamera, SourceSettingsListSetAndReset)

@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 
 using namespace testing_program;
@@ -138,6 +139,60 @@ TEST_F(MainWindow, FramesRenewBothPicturesAndPanesFollowTheirSize)
     form->Video1Frame(form->Video1, &h);
     EXPECT_EQ(form->RawPic.picture, kept.picture);
     form->SetFormatSource(nullptr);
+}
+
+namespace {
+
+// Counts paint events per widget and update requests (paint cycles) of the
+// window while it is installed.
+struct PaintLog : QObject {
+    std::map<QObject*, int> paints;
+    int cycles = 0;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints[watched];
+        if (event->type() == QEvent::UpdateRequest)
+            ++cycles;
+        return false;
+    }
+};
+
+} // namespace
+
+TEST_F(MainWindow, AFrameDrawsBothPanesAtOnceInOnePaintCycle)
+{
+    showForm();
+    ASSERT_TRUE(lib.deliverPattern(1));
+    QCoreApplication::processEvents();
+    PaintLog log;
+    for (QObject* o : {static_cast<QObject*>(form.get()), static_cast<QObject*>(form->PaintBox1),
+                       static_cast<QObject*>(form->PaintBox2)})
+        o->installEventFilter(&log);
+    std::vector<std::uint8_t> frame = PatternFrame(640, 480, 2);
+    VIDEOHDR h;
+    h.lpData = frame.data();
+    h.dwBufferLength = static_cast<DWORD>(frame.size());
+    form->Video1Frame(form->Video1, &h);
+    // Drawn before the handler returns, each pane once, in one cycle.
+    EXPECT_EQ(log.paints[form->PaintBox1], 1);
+    EXPECT_EQ(log.paints[form->PaintBox2], 1);
+    EXPECT_EQ(log.cycles, 1);
+    const QImage top = form->PaintBox1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage bottom = form->PaintBox2->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    // The bottom pane shows the raw frame: its top-left pixel is the last
+    // stored row's first pixel.
+    const std::uint8_t* last = frame.data() + std::size_t(479) * StandardRowBytes(640, 24);
+    EXPECT_EQ(bottom.pixel(0, 0), qRgb(last[2], last[1], last[0]));
+    EXPECT_NE(top, bottom) << "the top pane shows the blended picture";
+
+    // A zoom that keeps the sizes draws at once too, bottom and top together.
+    log.paints.clear();
+    log.cycles = 0;
+    form->ZoomEdChange(form->ZoomEd);
+    EXPECT_EQ(log.paints[form->PaintBox1], 1);
+    EXPECT_EQ(log.paints[form->PaintBox2], 1);
+    EXPECT_EQ(log.cycles, 1);
 }
 
 TEST_F(MainWindow, ZoomSetsThePaintBoxSizes)
