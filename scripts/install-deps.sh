@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-translations-l10n libgl-dev
-  libv4l-dev libjpeg62-turbo-dev
+  libv4l-dev libjpeg62-turbo-dev libyuv-dev libturbojpeg0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   "$@"
 )
