@@ -1,6 +1,7 @@
 #include "platform/avicap/YuvConverter.h"
 
 #include "platform/avicap/YuvEncoding.h"
+#include "platform/avicap/YuvRange.h"
 
 #include <libyuv/convert_argb.h>
 #include <libyuv/planar_functions.h>
@@ -61,7 +62,13 @@ void YuvConverter::setSource(const v4l2_pix_format& pix)
     fourcc_ = pix.pixelformat;
     width_ = static_cast<int>(pix.width);
     height_ = static_cast<int>(pix.height);
-    matrix_ = constantsFor(EncodingOf(pix));
+    // libyuv's limited-range factors are too coarse (BT.709's blue is off by
+    // 14 of 255): limited-range codes are stretched first, a few rows at a
+    // time in the cache, and converted with the exact full-range factors.
+    YuvEncoding encoding = EncodingOf(pix);
+    expand_ = !encoding.fullRange;
+    encoding.fullRange = true;
+    matrix_ = constantsFor(encoding);
     const std::size_t w = pix.width, h = pix.height, chromaWidth = (w + 1) / 2;
     switch (fourcc_) {
     case V4L2_PIX_FMT_YUYV:
@@ -73,13 +80,13 @@ void YuvConverter::setSource(const v4l2_pix_format& pix)
         layout_ = Layout::Packed422;
         stride_ = std::max<std::size_t>(pix.bytesperline, row);
         frameBytes_ = stride_ * (h - 1) + row;
-        band_.resize((w + 2 * chromaWidth) * bandRows);
         break;
     }
     case V4L2_PIX_FMT_NV12:
     case V4L2_PIX_FMT_NV21:
         layout_ = Layout::SemiPlanar420;
-        stride_ = std::max<std::size_t>(pix.bytesperline, w);
+        // The chroma rows share the luma stride and hold whole pairs.
+        stride_ = std::max<std::size_t>(pix.bytesperline, chromaWidth * 2);
         chromaStride_ = stride_;
         chromaHeight_ = (h + 1) / 2;
         frameBytes_ = stride_ * h + chromaStride_ * (chromaHeight_ - 1) + chromaWidth * 2;
@@ -99,6 +106,7 @@ void YuvConverter::setSource(const v4l2_pix_format& pix)
         stride_ = std::max<std::size_t>(pix.bytesperline, w * 3);
         frameBytes_ = stride_ * (h - 1) + w * 3;
     }
+    band_.resize((w + 2 * chromaWidth) * bandRows);
 }
 
 void YuvConverter::convert(const std::uint8_t* frame, std::uint8_t* bgr, std::size_t stride)
@@ -111,26 +119,15 @@ void YuvConverter::convert(const std::uint8_t* frame, std::uint8_t* bgr, std::si
     case Layout::Packed422:
         convertPacked(frame, bgr, stride);
         return;
-    case Layout::SemiPlanar420: {
-        const std::uint8_t* chroma = frame + stride_ * height_;
-        if (fourcc_ == V4L2_PIX_FMT_NV12)
-            libyuv::NV12ToRGB24Matrix(frame, s, chroma, cs, bottom, up, matrix_, width_, height_);
-        else
-            libyuv::NV21ToRGB24Matrix(frame, s, chroma, cs, bottom, up, matrix_, width_, height_);
-        return;
-    }
+    case Layout::SemiPlanar420:
     case Layout::Planar420:
-    case Layout::Planar422: {
-        const std::uint8_t* first = frame + stride_ * height_;
-        const std::uint8_t* second = first + chromaStride_ * chromaHeight_;
-        const std::uint8_t* u = chromaFirstSwapped(fourcc_) ? second : first;
-        const std::uint8_t* v = chromaFirstSwapped(fourcc_) ? first : second;
-        if (layout_ == Layout::Planar420)
-            libyuv::I420ToRGB24Matrix(frame, s, u, cs, v, cs, bottom, up, matrix_, width_, height_);
-        else
-            libyuv::I422ToRGB24Matrix(frame, s, u, cs, v, cs, bottom, up, matrix_, width_, height_);
+    case Layout::Planar422:
+        if (expand_) {
+            convertExpanded(frame, bgr, stride);
+            return;
+        }
+        convertPlanes(frame, s, chromaPlanes(frame), cs, bottom, up, height_);
         return;
-    }
     case Layout::Rgb24:
         if (fourcc_ == V4L2_PIX_FMT_RGB24) {
             libyuv::RAWToRGB24(frame, s, bottom, up, width_, height_);
@@ -141,6 +138,70 @@ void YuvConverter::convert(const std::uint8_t* frame, std::uint8_t* bgr, std::si
                             frame + y * stride_, row);
         }
         return;
+    }
+}
+
+// Where the chroma plane(s) of a semi-planar or planar frame begin; the
+// second is null for semi-planar frames.
+std::pair<const std::uint8_t*, const std::uint8_t*> YuvConverter::chromaPlanes(const std::uint8_t* frame) const
+{
+    const std::uint8_t* first = frame + stride_ * height_;
+    if (layout_ == Layout::SemiPlanar420)
+        return {first, nullptr};
+    const std::uint8_t* second = first + chromaStride_ * chromaHeight_;
+    return chromaFirstSwapped(fourcc_) ? std::make_pair(second, first) : std::make_pair(first, second);
+}
+
+// `rows` rows of planes into BGR, the first at `to` and each next one
+// `toStride` further on.
+void YuvConverter::convertPlanes(const std::uint8_t* y, int yStride,
+                                 std::pair<const std::uint8_t*, const std::uint8_t*> uv, int uvStride,
+                                 std::uint8_t* to, int toStride, int rows) const
+{
+    switch (layout_) {
+    case Layout::SemiPlanar420:
+        if (fourcc_ == V4L2_PIX_FMT_NV12)
+            libyuv::NV12ToRGB24Matrix(y, yStride, uv.first, uvStride, to, toStride, matrix_, width_, rows);
+        else
+            libyuv::NV21ToRGB24Matrix(y, yStride, uv.first, uvStride, to, toStride, matrix_, width_, rows);
+        return;
+    case Layout::Planar420:
+        libyuv::I420ToRGB24Matrix(y, yStride, uv.first, uvStride, uv.second, uvStride, to, toStride, matrix_, width_,
+                                  rows);
+        return;
+    default:
+        libyuv::I422ToRGB24Matrix(y, yStride, uv.first, uvStride, uv.second, uvStride, to, toStride, matrix_, width_,
+                                  rows);
+    }
+}
+
+// Limited-range planes: a band of rows is stretched into the cache, then
+// converted from there.
+void YuvConverter::convertExpanded(const std::uint8_t* frame, std::uint8_t* bgr, std::size_t stride)
+{
+    const std::size_t chromaWidth = (static_cast<std::size_t>(width_) + 1) / 2;
+    const bool semi = layout_ == Layout::SemiPlanar420;
+    const bool half = layout_ != Layout::Planar422; // 4:2:0: a chroma row serves two rows
+    const auto planes = chromaPlanes(frame);
+    std::uint8_t* y = band_.data();
+    std::uint8_t* first = y + static_cast<std::size_t>(width_) * bandRows;
+    std::uint8_t* second = first + chromaWidth * bandRows;
+    const std::size_t chromaRowBytes = semi ? chromaWidth * 2 : chromaWidth;
+    for (int top = 0; top < height_; top += bandRows) {
+        const int rows = std::min(bandRows, height_ - top);
+        for (int r = 0; r < rows; ++r)
+            ExpandLuma(frame + static_cast<std::size_t>(top + r) * stride_, y + static_cast<std::size_t>(r) * width_,
+                       static_cast<std::size_t>(width_));
+        const int chromaTop = half ? top / 2 : top, chromaRows = half ? (rows + 1) / 2 : rows;
+        for (int r = 0; r < chromaRows; ++r) {
+            const std::size_t at = static_cast<std::size_t>(chromaTop + r) * chromaStride_;
+            ExpandChroma(planes.first + at, first + r * chromaRowBytes, chromaRowBytes);
+            if (!semi)
+                ExpandChroma(planes.second + at, second + r * chromaRowBytes, chromaRowBytes);
+        }
+        std::uint8_t* to = bgr + static_cast<std::size_t>(height_ - 1 - top) * stride;
+        convertPlanes(y, width_, {first, semi ? nullptr : second}, static_cast<int>(chromaRowBytes), to,
+                      -static_cast<int>(stride), rows);
     }
 }
 
@@ -165,6 +226,12 @@ void YuvConverter::convertPacked(const std::uint8_t* frame, std::uint8_t* bgr, s
             libyuv::YUY2ToI422(from, s, y, width_, first, chromaWidth, second, chromaWidth, width_, rows);
         else
             libyuv::UYVYToI422(from, s, y, width_, first, chromaWidth, second, chromaWidth, width_, rows);
+        if (expand_) {
+            const std::size_t chromaBytes = static_cast<std::size_t>(chromaWidth) * rows;
+            ExpandLuma(y, y, static_cast<std::size_t>(width_) * rows);
+            ExpandChroma(first, first, chromaBytes);
+            ExpandChroma(second, second, chromaBytes);
+        }
         std::uint8_t* to = bgr + static_cast<std::size_t>(height_ - 1 - top) * stride;
         libyuv::I422ToRGB24Matrix(y, width_, u, chromaWidth, v, chromaWidth, to, -static_cast<int>(stride), matrix_,
                                   width_, rows);
