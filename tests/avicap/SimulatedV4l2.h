@@ -66,6 +66,21 @@ inline void ToYcbcr(const YcbcrCoding& c, int r, int g, int b, int& y, int& u, i
     v = std::clamp(static_cast<int>(std::lround(128.0 + cs * pr)), 0, 255);
 }
 
+// Y'CbCr codes back to R'G'B' 0..255, exactly (a reference for tests).
+inline void FromYcbcr(const YcbcrCoding& c, int y, int u, int v, int& r, int& g, int& b)
+{
+    const double luma = c.fullRange ? y / 255.0 : (y - 16) / 219.0;
+    const double pb = (u - 128) / (c.fullRange ? 255.0 : 224.0);
+    const double pr = (v - 128) / (c.fullRange ? 255.0 : 224.0);
+    const double rr = luma + 2.0 * (1.0 - c.kr) * pr;
+    const double bb = luma + 2.0 * (1.0 - c.kb) * pb;
+    const double gg = (luma - c.kr * rr - c.kb * bb) / (1.0 - c.kr - c.kb);
+    auto code = [](double x) { return std::clamp(static_cast<int>(std::lround(x * 255.0)), 0, 255); };
+    r = code(rr);
+    g = code(gg);
+    b = code(bb);
+}
+
 // Packed YUYV rows of whole pixel pairs: an odd width repeats its last
 // pixel to fill the last pair.
 inline std::vector<std::uint8_t> MakeYuyv(int width, int height, const YcbcrCoding& coding = {})

@@ -19,17 +19,11 @@ struct Rgb {
     int r, g, b;
 };
 
-// Y'CbCr codes back to R'G'B' 0..255, exactly.
 Rgb Reference(const simv4l2::YcbcrCoding& c, int y, int u, int v)
 {
-    const double luma = c.fullRange ? y / 255.0 : (y - 16) / 219.0;
-    const double pb = (u - 128) / (c.fullRange ? 255.0 : 224.0);
-    const double pr = (v - 128) / (c.fullRange ? 255.0 : 224.0);
-    const double r = luma + 2.0 * (1.0 - c.kr) * pr;
-    const double b = luma + 2.0 * (1.0 - c.kb) * pb;
-    const double g = (luma - c.kr * r - c.kb * b) / (1.0 - c.kr - c.kb);
-    auto code = [](double x) { return std::clamp(static_cast<int>(std::lround(x * 255.0)), 0, 255); };
-    return {code(r), code(g), code(b)};
+    Rgb p;
+    simv4l2::FromYcbcr(c, y, u, v, p.r, p.g, p.b);
+    return p;
 }
 
 // A picture as three full planes plus how it is laid out for one format:
