@@ -1,10 +1,10 @@
 #include "platform/avicap/YuvConverter.h"
 
 #include "platform/avicap/YuvEncoding.h"
-#include "platform/avicap/YuvRange.h"
 
 #include <libyuv/convert_argb.h>
 #include <libyuv/planar_functions.h>
+#include <libyuv/row.h>
 
 #include <algorithm>
 #include <cstring>
@@ -17,17 +17,65 @@ namespace {
 // per-call overhead small, few enough that the planes stay in the cache.
 constexpr int bandRows = 16;
 
+// libyuv caps the blue factor of its limited-range matrices at 2.0 (128 in
+// its 1/64 steps) for the sake of other processors; BT.709 needs 2.112, so
+// its blues come out 14 of 255 too dark. On x86 the factor is read as an
+// unsigned byte, so the true one fits: these are copies with it put back.
+#if defined(__x86_64__) || defined(__i386__)
+YuvConstants withBlueFactor(const YuvConstants& from, std::uint8_t blue)
+{
+    YuvConstants exact = from;
+    for (std::size_t i = 0; i < sizeof exact.kUVToB; i += 2)
+        exact.kUVToB[i] = blue;
+    return exact;
+}
+
+// 2 (1 - Kb) 255 / 224 in 1/64 steps.
+const YuvConstants& limited601()
+{
+    static const YuvConstants exact = withBlueFactor(libyuv::kYuvI601Constants, 129);
+    return exact;
+}
+
+const YuvConstants& limited709()
+{
+    static const YuvConstants exact = withBlueFactor(libyuv::kYuvH709Constants, 135);
+    return exact;
+}
+
+const YuvConstants& limited2020()
+{
+    static const YuvConstants exact = withBlueFactor(libyuv::kYuv2020Constants, 137);
+    return exact;
+}
+#else
+const YuvConstants& limited601()
+{
+    return libyuv::kYuvI601Constants;
+}
+
+const YuvConstants& limited709()
+{
+    return libyuv::kYuvH709Constants;
+}
+
+const YuvConstants& limited2020()
+{
+    return libyuv::kYuv2020Constants;
+}
+#endif
+
 const YuvConstants* constantsFor(const YuvEncoding& e)
 {
     switch (e.matrix) {
     case YuvEncoding::Matrix::Bt709:
-        return e.fullRange ? &libyuv::kYuvF709Constants : &libyuv::kYuvH709Constants;
+        return e.fullRange ? &libyuv::kYuvF709Constants : &limited709();
     case YuvEncoding::Matrix::Bt2020:
-        return e.fullRange ? &libyuv::kYuvV2020Constants : &libyuv::kYuv2020Constants;
+        return e.fullRange ? &libyuv::kYuvV2020Constants : &limited2020();
     case YuvEncoding::Matrix::Bt601:
         break;
     }
-    return e.fullRange ? &libyuv::kYuvJPEGConstants : &libyuv::kYuvI601Constants;
+    return e.fullRange ? &libyuv::kYuvJPEGConstants : &limited601();
 }
 
 bool chromaFirstSwapped(std::uint32_t fourcc)
@@ -62,13 +110,7 @@ void YuvConverter::setSource(const v4l2_pix_format& pix)
     fourcc_ = pix.pixelformat;
     width_ = static_cast<int>(pix.width);
     height_ = static_cast<int>(pix.height);
-    // libyuv's limited-range factors are too coarse (BT.709's blue is off by
-    // 14 of 255): limited-range codes are stretched first, a few rows at a
-    // time in the cache, and converted with the exact full-range factors.
-    YuvEncoding encoding = EncodingOf(pix);
-    expand_ = !encoding.fullRange;
-    encoding.fullRange = true;
-    matrix_ = constantsFor(encoding);
+    matrix_ = constantsFor(EncodingOf(pix));
     const std::size_t w = pix.width, h = pix.height, chromaWidth = (w + 1) / 2;
     switch (fourcc_) {
     case V4L2_PIX_FMT_YUYV:
@@ -106,7 +148,7 @@ void YuvConverter::setSource(const v4l2_pix_format& pix)
         stride_ = std::max<std::size_t>(pix.bytesperline, w * 3);
         frameBytes_ = stride_ * (h - 1) + w * 3;
     }
-    band_.resize((w + 2 * chromaWidth) * bandRows);
+    band_.resize(layout_ == Layout::Packed422 ? (w + 2 * chromaWidth) * bandRows : 0);
 }
 
 void YuvConverter::convert(const std::uint8_t* frame, std::uint8_t* bgr, std::size_t stride)
@@ -122,10 +164,6 @@ void YuvConverter::convert(const std::uint8_t* frame, std::uint8_t* bgr, std::si
     case Layout::SemiPlanar420:
     case Layout::Planar420:
     case Layout::Planar422:
-        if (expand_) {
-            convertExpanded(frame, bgr, stride);
-            return;
-        }
         convertPlanes(frame, s, chromaPlanes(frame), cs, bottom, up, height_);
         return;
     case Layout::Rgb24:
@@ -175,36 +213,6 @@ void YuvConverter::convertPlanes(const std::uint8_t* y, int yStride,
     }
 }
 
-// Limited-range planes: a band of rows is stretched into the cache, then
-// converted from there.
-void YuvConverter::convertExpanded(const std::uint8_t* frame, std::uint8_t* bgr, std::size_t stride)
-{
-    const std::size_t chromaWidth = (static_cast<std::size_t>(width_) + 1) / 2;
-    const bool semi = layout_ == Layout::SemiPlanar420;
-    const bool half = layout_ != Layout::Planar422; // 4:2:0: a chroma row serves two rows
-    const auto planes = chromaPlanes(frame);
-    std::uint8_t* y = band_.data();
-    std::uint8_t* first = y + static_cast<std::size_t>(width_) * bandRows;
-    std::uint8_t* second = first + chromaWidth * bandRows;
-    const std::size_t chromaRowBytes = semi ? chromaWidth * 2 : chromaWidth;
-    for (int top = 0; top < height_; top += bandRows) {
-        const int rows = std::min(bandRows, height_ - top);
-        for (int r = 0; r < rows; ++r)
-            ExpandLuma(frame + static_cast<std::size_t>(top + r) * stride_, y + static_cast<std::size_t>(r) * width_,
-                       static_cast<std::size_t>(width_));
-        const int chromaTop = half ? top / 2 : top, chromaRows = half ? (rows + 1) / 2 : rows;
-        for (int r = 0; r < chromaRows; ++r) {
-            const std::size_t at = static_cast<std::size_t>(chromaTop + r) * chromaStride_;
-            ExpandChroma(planes.first + at, first + r * chromaRowBytes, chromaRowBytes);
-            if (!semi)
-                ExpandChroma(planes.second + at, second + r * chromaRowBytes, chromaRowBytes);
-        }
-        std::uint8_t* to = bgr + static_cast<std::size_t>(height_ - 1 - top) * stride;
-        convertPlanes(y, width_, {first, semi ? nullptr : second}, static_cast<int>(chromaRowBytes), to,
-                      -static_cast<int>(stride), rows);
-    }
-}
-
 // Packed 4:2:2 has no direct way to BGR with a chosen matrix: a band of
 // rows is split into planes, which then go out as BGR while still cached.
 void YuvConverter::convertPacked(const std::uint8_t* frame, std::uint8_t* bgr, std::size_t stride)
@@ -226,12 +234,6 @@ void YuvConverter::convertPacked(const std::uint8_t* frame, std::uint8_t* bgr, s
             libyuv::YUY2ToI422(from, s, y, width_, first, chromaWidth, second, chromaWidth, width_, rows);
         else
             libyuv::UYVYToI422(from, s, y, width_, first, chromaWidth, second, chromaWidth, width_, rows);
-        if (expand_) {
-            const std::size_t chromaBytes = static_cast<std::size_t>(chromaWidth) * rows;
-            ExpandLuma(y, y, static_cast<std::size_t>(width_) * rows);
-            ExpandChroma(first, first, chromaBytes);
-            ExpandChroma(second, second, chromaBytes);
-        }
         std::uint8_t* to = bgr + static_cast<std::size_t>(height_ - 1 - top) * stride;
         libyuv::I422ToRGB24Matrix(y, width_, u, chromaWidth, v, chromaWidth, to, -static_cast<int>(stride), matrix_,
                                   width_, rows);

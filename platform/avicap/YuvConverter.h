@@ -11,9 +11,13 @@
 #include <utility>
 #include <vector>
 
+namespace libyuv {
 struct YuvConstants;
+}
 
 namespace avicap {
+
+using libyuv::YuvConstants;
 
 class YuvConverter {
 public:
@@ -35,7 +39,6 @@ private:
     enum class Layout { Packed422, SemiPlanar420, Planar420, Planar422, Rgb24 };
 
     void convertPacked(const std::uint8_t* frame, std::uint8_t* bgr, std::size_t stride);
-    void convertExpanded(const std::uint8_t* frame, std::uint8_t* bgr, std::size_t stride);
     std::pair<const std::uint8_t*, const std::uint8_t*> chromaPlanes(const std::uint8_t* frame) const;
     void convertPlanes(const std::uint8_t* y, int yStride, std::pair<const std::uint8_t*, const std::uint8_t*> uv,
                        int uvStride, std::uint8_t* to, int toStride, int rows) const;
@@ -48,8 +51,7 @@ private:
     std::size_t chromaStride_ = 0; // of the planar chroma planes
     std::size_t chromaHeight_ = 0;
     std::size_t frameBytes_ = 0;
-    const YuvConstants* matrix_ = nullptr; // always a full-range one
-    bool expand_ = false;                   // limited-range codes are stretched first
+    const YuvConstants* matrix_ = nullptr;
     std::vector<std::uint8_t> band_; // planes of a few packed rows
 };
 

@@ -170,6 +170,8 @@ struct Camera {
     std::uint32_t ycbcrEnc = V4L2_YCBCR_ENC_DEFAULT;
     std::uint32_t quantization = V4L2_QUANTIZATION_DEFAULT;
     YcbcrCoding coding = Bt601(false);
+    // When set, the picture an MJPEG camera sends instead of the quadrants.
+    std::vector<std::uint8_t> jpeg;
     // Single frames that go wrong, by their sequence number.
     enum class Fault { Damaged, Empty, Short, Garbled, DequeueError };
     std::map<int, Fault> faults;
@@ -504,6 +506,8 @@ private:
     const std::vector<std::uint8_t>& picture(const Camera& c, const v4l2_pix_format& pix)
     {
         const int w = static_cast<int>(pix.width), h = static_cast<int>(pix.height);
+        if (pix.pixelformat == V4L2_PIX_FMT_MJPEG && !c.jpeg.empty())
+            return c.jpeg;
         const auto key = std::make_tuple(pix.pixelformat, pix.width * 65536 + pix.height,
                                          std::make_tuple(c.coding.kr, c.coding.kb, c.coding.fullRange));
         std::vector<std::uint8_t>& cached = pictures_[key];

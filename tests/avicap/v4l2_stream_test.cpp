@@ -116,8 +116,7 @@ TEST_F(Streaming, YuyvFollowsTheColoursTheCameraReportsAtEveryWidth)
             camera().sizes = {{static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h)}};
             ASSERT_TRUE(driver().formats()->apply({V4L2_PIX_FMT_YUYV, w, h, {}}));
             ASSERT_EQ(send(WM_CAP_GRAB_FRAME), 1);
-            EXPECT_LE(worstDifference(Log().entries.back().bytes, decodeYuyv(w, h, c.coding)),
-                      c.coding.fullRange ? 1 : 2);
+            EXPECT_LE(worstDifference(Log().entries.back().bytes, decodeYuyv(w, h, c.coding)), 1);
         }
     }
 }
