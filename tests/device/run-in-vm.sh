@@ -5,9 +5,20 @@
 # the program there as root. Prints one "skipped" line and succeeds when
 # QEMU or the kernel cannot be had.
 #
-#   run-in-vm.sh CACHE_DIR PROGRAM [ARGS...]
+#   run-in-vm.sh [--loopback] CACHE_DIR PROGRAM [ARGS...]
+#
+# --loopback also loads v4l2loopback, built for the machine's kernel, after
+# vivid: /dev/video5 is a loopback node labelled "Stillwise" (where a program
+# offers its picture as a camera) and /dev/video6 one labelled "Testquelle"
+# (fed by a writer such as ffmpeg, read as a camera). Both announce only
+# output until a writer streams, as browsers need.
 set -uo pipefail
 
+loopback=0
+if [ "${1:-}" = --loopback ]; then
+    loopback=1
+    shift
+fi
 cache=$1
 shift
 program=$(readlink -f "$1")
@@ -56,6 +67,32 @@ fi
 vmlinuz=$kroot/root/boot/vmlinuz-$kver
 [ -r "$vmlinuz" ] || skip "no kernel image in $package"
 
+# The loopback module is built from Debian's source package against the
+# kernel's headers, once per kernel; nothing is installed into the host's
+# module tree and dkms never runs.
+loopback_ko=$cache/v4l2loopback-$kver/v4l2loopback.ko
+if [ "$loopback" = 1 ] && [ ! -f "$loopback_ko" ]; then
+    headers=linux-headers-$kver
+    if ! dpkg-query -W -f='${Status}' "$headers" 2>/dev/null | grep -q "install ok installed" \
+        || ! command -v make >/dev/null || ! command -v gcc >/dev/null; then
+        [ "$(id -u)" -eq 0 ] || skip "$headers, make or gcc missing and not root"
+        { DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$headers" make gcc; } \
+            >/dev/null 2>&1 || skip "cannot install $headers"
+    fi
+    build=$cache/v4l2loopback-build
+    rm -rf "$build"
+    mkdir -p "$build"
+    (cd "$build" && apt-get download v4l2loopback-dkms >/dev/null 2>&1) || skip "cannot download v4l2loopback-dkms"
+    dpkg-deb -x "$build"/v4l2loopback-dkms_*.deb "$build/x" || skip "cannot unpack v4l2loopback-dkms"
+    src=$(ls -d "$build"/x/usr/src/v4l2loopback-* 2>/dev/null | head -n1)
+    [ -n "$src" ] || skip "no source in v4l2loopback-dkms"
+    make -C "/usr/src/linux-headers-$kver" M="$src" modules >"$build/make.log" 2>&1 \
+        || { tail -n 20 "$build/make.log"; skip "the loopback module does not build"; }
+    mkdir -p "$(dirname "$loopback_ko")"
+    cp "$src/v4l2loopback.ko" "$loopback_ko"
+    rm -rf "$build"
+fi
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 results=$work/results
@@ -79,6 +116,10 @@ for m in virtio_pci 9pnet_virtio 9p overlay vivid; do
     done
 done
 grep -qx vivid.ko "$work/initrd/modules/order" || skip "the kernel has no vivid module"
+if [ "$loopback" = 1 ]; then
+    cp "$loopback_ko" "$work/initrd/modules/v4l2loopback.ko"
+    echo v4l2loopback.ko >>"$work/initrd/modules/order"
+fi
 
 cp /bin/busybox "$work/initrd/bin/busybox"
 quoted_args=""
@@ -92,6 +133,8 @@ mount -t devtmpfs dev /dev
 for m in \$(cat /modules/order); do
     if [ "\$m" = vivid.ko ]; then
         insmod /modules/\$m n_devs=1 node_types=0x1 num_inputs=1 input_types=0x0
+    elif [ "\$m" = v4l2loopback.ko ]; then
+        insmod /modules/\$m devices=2 video_nr=5,6 card_label=Stillwise,Testquelle exclusive_caps=1,1
     else
         insmod /modules/\$m
     fi
