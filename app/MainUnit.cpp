@@ -1,5 +1,7 @@
 #include "app/MainUnit.h"
 
+#include "app/FormatNotice.h"
+
 #include "app/DlgTreiber.h"
 #include "app/PaneArea.h"
 #include "dib/PictureGuard.h"
@@ -107,6 +109,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
     BuildControlBar();
     layout->addWidget(Panel1);
     BuildPanes();
+    BuildFormatNotice();
     layout->addWidget(Panel2, 1);
     BuildBottomBar();
     layout->addWidget(Panel7);
@@ -203,6 +206,11 @@ void TMainForm::BuildPanes()
     Splitter1->OnMoved = [this](QObject* sender) { Splitter1Moved(sender); };
     PaintBox1->OnPaint = [this](QObject* sender) { PaintBox1Paint(sender); };
     PaintBox2->OnPaint = [this](QObject* sender) { PaintBox2Paint(sender); };
+}
+
+void TMainForm::BuildFormatNotice()
+{
+    Notice = new FormatNotice({ScrollBox2, ScrollBox3}, this);
 }
 
 void TMainForm::BuildBottomBar()
@@ -374,7 +382,9 @@ void TMainForm::Video1Frame(QObject* /*Sender*/, PVIDEOHDR lpVhdr)
     if (lpVhdr == nullptr || CorrectedPic.info == nullptr)
         return;
     VideoFormatSource& source = FormatSource != nullptr ? *FormatSource : *Video1;
-    if (!TakeFrame(source, *lpVhdr, SmoothEd->value(), CorrectedPic, RawPic))
+    const bool taken = TakeFrame(source, *lpVhdr, SmoothEd->value(), CorrectedPic, RawPic);
+    Notice->frameTaken(taken, source);
+    if (!taken)
         return;
     PaintBox1Paint(this);
     PaintBox2Paint(this);

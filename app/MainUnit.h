@@ -19,6 +19,7 @@ class QStatusBar;
 class QToolButton;
 class TPaintBox;
 class TPaneArea;
+class FormatNotice;
 class TRxSpinEdit;
 class TSplitter;
 class TVideo;
@@ -94,6 +95,7 @@ public:
     QWidget* Panel6 = nullptr;
     QLabel* RxLabel1 = nullptr;
     QScrollArea* ScrollBox3 = nullptr;
+    FormatNotice* Notice = nullptr; // says when frames come in a format the frame step does not take
     TPaintBox* PaintBox2 = nullptr;
 
 protected:
@@ -102,6 +104,7 @@ protected:
 private:
     void BuildControlBar();
     void BuildPanes();
+    void BuildFormatNotice();
     void BuildBottomBar();
     void ApplyVideoSettings();
     // Lays out or draws one pane's paint box with its picture.
