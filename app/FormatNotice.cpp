@@ -20,14 +20,10 @@ FormatNotice::FormatNotice(const std::vector<QWidget*>& panes, QObject* parent) 
         label->setObjectName(QStringLiteral("FormatNotice"));
         label->setAlignment(Qt::AlignCenter);
         label->setWordWrap(true);
-        label->setAutoFillBackground(true);
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::Window, QColor(40, 40, 40));
-        palette.setColor(QPalette::WindowText, Qt::white);
-        label->setPalette(palette);
-        QFont font = label->font();
-        font.setBold(true);
-        label->setFont(font);
+        // The program's style sheet would override a palette.
+        label->setStyleSheet(
+            QStringLiteral("QLabel#FormatNotice { background-color: rgb(255, 255, 225); color: black; "
+                           "border: 1px solid black; font-weight: bold; padding: 4px; }"));
         label->hide();
         pane->installEventFilter(this);
         labels_.push_back(label);
