@@ -20,10 +20,16 @@ FormatNotice::FormatNotice(const std::vector<QWidget*>& panes, QObject* parent) 
         label->setObjectName(QStringLiteral("FormatNotice"));
         label->setAlignment(Qt::AlignCenter);
         label->setWordWrap(true);
-        // The program's style sheet would override a palette.
-        label->setStyleSheet(
-            QStringLiteral("QLabel#FormatNotice { background-color: rgb(255, 255, 225); color: black; "
-                           "border: 1px solid black; font-weight: bold; padding: 4px; }"));
+        label->setAutoFillBackground(true);
+        QPalette palette = label->palette();
+        for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            palette.setColor(group, QPalette::Window, QColor(255, 255, 225));
+            palette.setColor(group, QPalette::WindowText, Qt::black);
+        }
+        label->setPalette(palette);
+        QFont font = label->font();
+        font.setBold(true);
+        label->setFont(font);
         label->hide();
         pane->installEventFilter(this);
         labels_.push_back(label);

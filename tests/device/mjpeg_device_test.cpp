@@ -2,7 +2,7 @@
 // v4l2loopback node ("Testquelle", /dev/video6) that ffmpeg feeds with one
 // JPEG over and over, inside the machine tests/device/run-in-vm.sh
 // --loopback starts. The frames handed over must match ffmpeg's own
-// decoding of that JPEG. Without the node every test is skipped.
+// decoding of that JPEG within one step. Without the node every test is skipped.
 
 #include "platform/avicap/V4l2Driver.h"
 #include "platform/avicap/VideoWindow.h"
@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -94,10 +96,22 @@ protected:
         // same samples and differ only by their arithmetic.
         ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", QStringLiteral("testsrc2=size=%1x%2").arg(width).arg(height),
                                "-frames:v", "1", "-pix_fmt", "yuvj444p", "-q:v", "2", "frame.jpg"}));
-        ASSERT_TRUE(runFfmpeg({"-i", "frame.jpg", "-sws_flags", "accurate_rnd+full_chroma_int+bitexact", "-pix_fmt",
-                               "bgr24", "-f", "rawvideo", "reference.bgr"}));
-        reference_ = readFile("reference.bgr");
-        ASSERT_EQ(reference_.size(), static_cast<std::size_t>(width) * height * 3);
+        // ffmpeg's own JPEG decoder, with the integer inverse DCT the JPEG
+        // reference code uses, gives the Y'CbCr samples; the JFIF formula
+        // in double precision turns them into colour.
+        ASSERT_TRUE(runFfmpeg({"-idct", "int", "-i", "frame.jpg", "-pix_fmt", "yuvj444p", "-f", "rawvideo",
+                               "reference.yuv"}));
+        const std::vector<std::uint8_t> yuv = readFile("reference.yuv");
+        const std::size_t pixels = static_cast<std::size_t>(width) * height;
+        ASSERT_EQ(yuv.size(), pixels * 3);
+        reference_.resize(pixels * 3);
+        auto code = [](double v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L)); };
+        for (std::size_t i = 0; i < pixels; ++i) {
+            const double y = yuv[i], cb = yuv[pixels + i] - 128.0, cr = yuv[2 * pixels + i] - 128.0;
+            reference_[3 * i] = code(y + 1.772 * cb);
+            reference_[3 * i + 1] = code(y - 0.344136 * cb - 0.714136 * cr);
+            reference_[3 * i + 2] = code(y + 1.402 * cr);
+        }
         feeder_.start(QStringLiteral("ffmpeg"), {"-hide_banner", "-loglevel", "error", "-re", "-loop", "1",
                                                  "-framerate", "10", "-i", "frame.jpg", "-c:v", "copy", "-f", "v4l2",
                                                  node});
