@@ -250,6 +250,7 @@ TEST_F(Streaming, ACameraAtThePreviewRateLosesNoFrameAndTheFirstComesAtOnce)
     send(WM_CAP_SET_PREVIEW, 0);
     const int sent = lib.system.framesSent(0);
     EXPECT_GE(sent, 80);
-    // The last frame may still have been on its way when the preview ended.
-    EXPECT_GE(static_cast<int>(Log().entries.size()), sent - 1) << "of " << sent;
+    // When the preview ended, one frame may have been in conversion and one
+    // waiting for the GUI thread; every other one reached the callback.
+    EXPECT_GE(static_cast<int>(Log().entries.size()), sent - 2) << "of " << sent;
 }
