@@ -1,6 +1,8 @@
 #include "app/MainUnit.h"
 
 #include "app/AverageGather.h"
+#include "app/FormatNotice.h"
+
 #include "app/DlgTreiber.h"
 #include "app/PaneArea.h"
 #include "dib/PictureGuard.h"
@@ -119,6 +121,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
     BuildDenoiseControls();
     layout->addWidget(Panel1);
     BuildPanes();
+    BuildFormatNotice();
     layout->addWidget(Panel2, 1);
     BuildBottomBar();
     BuildWebcamOutput();
@@ -277,6 +280,11 @@ void TMainForm::BuildPanes()
     Splitter1->OnMoved = [this](QObject* sender) { Splitter1Moved(sender); };
     PaintBox1->OnPaint = [this](QObject* sender) { PaintBox1Paint(sender); };
     PaintBox2->OnPaint = [this](QObject* sender) { PaintBox2Paint(sender); };
+}
+
+void TMainForm::BuildFormatNotice()
+{
+    Notice = new FormatNotice({ScrollBox2, ScrollBox3}, this);
 }
 
 void TMainForm::BuildBottomBar()
@@ -521,7 +529,9 @@ void TMainForm::Video1Frame(QObject* /*Sender*/, PVIDEOHDR lpVhdr)
         return;
     VideoFormatSource& source = FormatSource != nullptr ? *FormatSource : *Video1;
     const MotionSparing motion{MotionBox->isChecked(), std::clamp(ThresholdEd->value(), 1, 64)};
-    if (!TakeFrame(source, *lpVhdr, SmoothEd->value(), CorrectedPic, RawPic, motion))
+    const bool taken = TakeFrame(source, *lpVhdr, SmoothEd->value(), CorrectedPic, RawPic, motion);
+    Notice->frameTaken(taken, source);
+    if (!taken)
         return;
     Averager->Feed(RawPic);
     SendToWebcam();

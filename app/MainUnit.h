@@ -30,6 +30,7 @@ class QStatusBar;
 class QToolButton;
 class TPaintBox;
 class TPaneArea;
+class FormatNotice;
 class TRxSpinEdit;
 class TSplitter;
 class TVideo;
@@ -116,6 +117,7 @@ public:
     QWidget* Panel6 = nullptr;
     QLabel* RxLabel1 = nullptr;
     QScrollArea* ScrollBox3 = nullptr;
+    FormatNotice* Notice = nullptr; // says when frames come in a format the frame step does not take
     TPaintBox* PaintBox2 = nullptr;
     QCheckBox* WebcamBox = nullptr;
 
@@ -125,6 +127,7 @@ protected:
 private:
     void BuildControlBar();
     void BuildPanes();
+    void BuildFormatNotice();
     void BuildBottomBar();
     void BuildDenoiseControls();
     // Starts gathering the mean of the next `frames` frames.

@@ -8,7 +8,7 @@ packages=(
   # building
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-translations-l10n libgl-dev
-  libv4l-dev libjpeg62-turbo-dev libudev-dev libcups2-dev
+  libv4l-dev libjpeg62-turbo-dev libudev-dev libcups2-dev libyuv-dev libturbojpeg0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # the install test: the Debian package (CPack needs file and
   # dpkg-shlibdeps) and the desktop entry's check
@@ -16,10 +16,11 @@ packages=(
   # the print test: a scheduler of its own with a PDF queue, and the tools
   # that read the PDFs back
   cups cups-client cups-ipp-utils printer-driver-cups-pdf poppler-utils
-  # the device tests: a throwaway virtual machine with the vivid camera, and
-  # v4l2-ctl as a separate reader of the virtual webcam
+  # the device tests: a throwaway virtual machine with the vivid camera,
+  # v4l2-ctl as a separate reader of the virtual webcam, and ffmpeg, which
+  # feeds the MJPEG camera and decodes its JPEGs independently
   qemu-system-x86 qemu-system-data busybox-static kmod cpio xz-utils
-  v4l-utils
+  v4l-utils ffmpeg
   # bench/measure_program.sh runs the program on a virtual X server
   xvfb
   "$@"

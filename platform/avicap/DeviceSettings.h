@@ -78,6 +78,9 @@ public:
     // Sets the format; a running stream goes on in the new format. False
     // when the device refuses it (the old format then stays).
     virtual bool apply(const FormatSetting& setting) = 0;
+    // Why the last apply() was refused, in German, when the reason is
+    // known beyond "the device does not take it".
+    virtual QString refusal() const { return {}; }
 };
 
 // "30 Bilder/s", "12,5 Bilder/s".

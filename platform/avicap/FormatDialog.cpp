@@ -124,7 +124,10 @@ void FormatDialog::accept()
         return;
     }
     if (!formats_.apply(setting)) {
-        ReportToUser(QStringLiteral("Die Kamera nimmt dieses Bildformat nicht an. Es bleibt beim bisherigen."));
+        const QString reason = formats_.refusal();
+        ReportToUser(reason.isEmpty()
+                         ? QStringLiteral("Die Kamera nimmt dieses Bildformat nicht an. Es bleibt beim bisherigen.")
+                         : reason + QStringLiteral(" Es bleibt beim bisherigen."));
         return;
     }
     QDialog::accept();

@@ -35,12 +35,31 @@ void noClose(void*) {}
 const libv4l_dev_ops seamOps = {
     nullptr, noClose, seamIoctl, noRead, noWrite, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 
-// Copies top-down rows of `rowBytes` into bottom-up rows of `stride`.
-void flipRows(const std::uint8_t* from, std::size_t fromStride, std::size_t rowBytes, std::size_t height,
-              std::uint8_t* to, std::size_t stride)
+bool isJpeg(std::uint32_t fourcc)
 {
-    for (std::size_t y = 0; y < height; ++y)
-        std::memcpy(to + (height - 1 - y) * stride, from + y * fromStride, rowBytes);
+    return fourcc == V4L2_PIX_FMT_MJPEG || fourcc == V4L2_PIX_FMT_JPEG;
+}
+
+bool isBayer(std::uint32_t fourcc)
+{
+    return fourcc == V4L2_PIX_FMT_SBGGR8 || fourcc == V4L2_PIX_FMT_SGBRG8 || fourcc == V4L2_PIX_FMT_SGRBG8 ||
+           fourcc == V4L2_PIX_FMT_SRGGB8;
+}
+
+// Bytes per pixel of the uncompressed formats left to libv4lconvert.
+std::size_t otherPixelBytes(std::uint32_t fourcc)
+{
+    return fourcc == V4L2_PIX_FMT_RGB565 || fourcc == V4L2_PIX_FMT_Y16 ? 2 : 1;
+}
+
+QString fourccText(std::uint32_t fourcc)
+{
+    QString text;
+    for (int i = 0; i < 4; ++i) {
+        const char c = static_cast<char>((fourcc >> (8 * i)) & 0x7f);
+        text += c >= ' ' ? QChar(c) : QChar('?');
+    }
+    return text.trimmed();
 }
 
 } // namespace
@@ -58,15 +77,13 @@ FrameConverter::~FrameConverter()
 
 bool FrameConverter::Convertible(std::uint32_t fourcc)
 {
-    // The source formats libv4lconvert decodes into BGR.
-    static constexpr std::uint32_t known[] = {
-        V4L2_PIX_FMT_BGR24,   V4L2_PIX_FMT_RGB24,   V4L2_PIX_FMT_YUYV,    V4L2_PIX_FMT_YVYU,
-        V4L2_PIX_FMT_UYVY,    V4L2_PIX_FMT_YUV420,  V4L2_PIX_FMT_YVU420,  V4L2_PIX_FMT_NV12,
-        V4L2_PIX_FMT_MJPEG,   V4L2_PIX_FMT_JPEG,    V4L2_PIX_FMT_RGB565,  V4L2_PIX_FMT_GREY,
-        V4L2_PIX_FMT_SBGGR8,  V4L2_PIX_FMT_SGBRG8,  V4L2_PIX_FMT_SGRBG8,  V4L2_PIX_FMT_SRGGB8,
-        V4L2_PIX_FMT_Y16,
+    // What libv4lconvert decodes into BGR besides the YUV and JPEG formats.
+    static constexpr std::uint32_t others[] = {
+        V4L2_PIX_FMT_RGB565, V4L2_PIX_FMT_GREY,   V4L2_PIX_FMT_Y16,    V4L2_PIX_FMT_SBGGR8,
+        V4L2_PIX_FMT_SGBRG8, V4L2_PIX_FMT_SGRBG8, V4L2_PIX_FMT_SRGGB8,
     };
-    return std::find(std::begin(known), std::end(known), fourcc) != std::end(known);
+    return YuvConverter::Handles(fourcc) || isJpeg(fourcc) ||
+           std::find(std::begin(others), std::end(others), fourcc) != std::end(others);
 }
 
 bool FrameConverter::choose(int width, int height, v4l2_format& source)
@@ -83,40 +100,90 @@ bool FrameConverter::choose(int width, int height, v4l2_format& source)
     return target.fmt.pix.pixelformat == V4L2_PIX_FMT_BGR24 && Convertible(source.fmt.pix.pixelformat);
 }
 
-void FrameConverter::setSource(const v4l2_format& source)
+bool FrameConverter::setSource(const v4l2_format& source, QString& reason)
 {
-    source_ = source;
+    path_ = Path::None;
+    topDown_.clear();
     const v4l2_pix_format& pix = source.fmt.pix;
-    target_ = {};
-    target_.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    target_.fmt.pix.pixelformat = V4L2_PIX_FMT_BGR24;
-    target_.fmt.pix.width = pix.width;
-    target_.fmt.pix.height = pix.height;
-    target_.fmt.pix.field = V4L2_FIELD_NONE;
-    target_.fmt.pix.bytesperline = pix.width * 3;
-    target_.fmt.pix.sizeimage = pix.width * 3 * pix.height;
-    direct_ = pix.pixelformat == V4L2_PIX_FMT_BGR24;
+    const std::uint32_t fourcc = pix.pixelformat;
+    if (!Convertible(fourcc)) {
+        reason = QStringLiteral("Das Bildformat %1 lässt sich nicht in 24-Bit-Farbe umwandeln.").arg(fourccText(fourcc));
+        return false;
+    }
+    if (pix.width == 0 || pix.height == 0 || pix.width > 16384 || pix.height > 16384) {
+        reason = QStringLiteral("Die Bildgröße %1 × %2 lässt sich nicht umwandeln.").arg(pix.width).arg(pix.height);
+        return false;
+    }
+    // Demosaicing looks at the neighbours in both directions.
+    if (isBayer(fourcc) && (pix.width < 2 || pix.height < 2)) {
+        reason = QStringLiteral("Das Bildformat %1 lässt sich in der Größe %2 × %3 nicht umwandeln: es braucht "
+                                "mindestens 2 × 2 Bildpunkte.")
+                     .arg(fourccText(fourcc))
+                     .arg(pix.width)
+                     .arg(pix.height);
+        return false;
+    }
+
+    source_ = source;
     stride_ = static_cast<std::size_t>(StandardRowBytes(static_cast<int>(pix.width), 24));
     height_ = pix.height;
-    topDown_.resize(direct_ ? 0 : target_.fmt.pix.sizeimage);
+    if (YuvConverter::Handles(fourcc)) {
+        path_ = Path::Yuv;
+        yuv_.setSource(pix);
+        shortest_ = yuv_.frameBytes();
+    } else if (isJpeg(fourcc)) {
+        path_ = Path::Jpeg;
+        shortest_ = 1;
+    } else {
+        path_ = Path::Other;
+        const std::size_t row = pix.width * otherPixelBytes(fourcc);
+        shortest_ = std::max<std::size_t>(pix.bytesperline, row) * (pix.height - 1) + row;
+        target_ = {};
+        target_.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        target_.fmt.pix.pixelformat = V4L2_PIX_FMT_BGR24;
+        target_.fmt.pix.width = pix.width;
+        target_.fmt.pix.height = pix.height;
+        target_.fmt.pix.field = V4L2_FIELD_NONE;
+        target_.fmt.pix.bytesperline = pix.width * 3;
+        target_.fmt.pix.sizeimage = pix.width * 3 * pix.height;
+        topDown_.resize(target_.fmt.pix.sizeimage);
+    }
+    // A raw frame longer than the format is from some other format.
+    longest_ = path_ == Path::Jpeg ? SIZE_MAX : std::max<std::size_t>(pix.sizeimage, shortest_);
+    return true;
 }
 
 bool FrameConverter::convert(const std::uint8_t* frame, std::size_t size, std::vector<std::uint8_t>& out)
 {
+    if (path_ == Path::None || size < shortest_ || size > longest_)
+        return false;
     out.resize(imageBytes());
-    const std::size_t rowBytes = static_cast<std::size_t>(target_.fmt.pix.width) * 3;
-    if (direct_) {
-        const std::size_t fromStride = std::max<std::size_t>(source_.fmt.pix.bytesperline, rowBytes);
-        if (size < fromStride * (height_ - 1) + rowBytes)
-            return false;
-        flipRows(frame, fromStride, rowBytes, height_, out.data(), stride_);
+    switch (path_) {
+    case Path::Yuv:
+        yuv_.convert(frame, out.data(), stride_);
         return true;
+    case Path::Jpeg:
+        return jpeg_.decode(frame, size, static_cast<int>(source_.fmt.pix.width), static_cast<int>(height_),
+                            out.data(), stride_);
+    case Path::Other:
+        return convertOther(frame, size, out.data());
+    case Path::None:
+        break;
     }
+    return false;
+}
+
+// libv4lconvert writes top-down rows without padding; they are turned
+// over into the frame afterwards.
+bool FrameConverter::convertOther(const std::uint8_t* frame, std::size_t size, std::uint8_t* bgr)
+{
     const int made = v4lconvert_convert(data_, &source_, &target_, const_cast<std::uint8_t*>(frame),
                                         static_cast<int>(size), topDown_.data(), static_cast<int>(topDown_.size()));
     if (made < static_cast<int>(topDown_.size()))
         return false;
-    flipRows(topDown_.data(), rowBytes, rowBytes, height_, out.data(), stride_);
+    const std::size_t row = static_cast<std::size_t>(target_.fmt.pix.width) * 3;
+    for (std::size_t y = 0; y < height_; ++y)
+        std::memcpy(bgr + (height_ - 1 - y) * stride_, topDown_.data() + y * row, row);
     return true;
 }
 

@@ -16,8 +16,14 @@ namespace avicap {
 namespace {
 
 constexpr std::chrono::milliseconds grabTimeout{3000};
-// Frames in a row that cannot be decoded before the stream counts as broken.
-constexpr int badFrameLimit = 60;
+// Failed frames in a row before the stream counts as broken: about a second
+// at 30 frames/s, which rides out a USB hiccup or a burst of damaged JPEGs
+// while the exposure settles, yet does not leave a dead camera on screen
+// for long.
+constexpr int failureRunLimit = 30;
+// After the device refuses a frame, the worker waits this long before it
+// asks again, so that a run of failures spans real time and not a tight loop.
+constexpr int failurePauseMs = 10;
 
 bool deviceGone(int error)
 {
@@ -157,7 +163,7 @@ bool V4l2Driver::connect(QString& error)
     return true;
 }
 
-bool V4l2Driver::setFormat(const v4l2_format& wanted, QString& error)
+bool V4l2Driver::setFormat(const v4l2_format& wanted, QString& error, QString* refusal)
 {
     v4l2_format format = wanted;
     format.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
@@ -166,13 +172,12 @@ bool V4l2Driver::setFormat(const v4l2_format& wanted, QString& error)
         return false;
     }
     const v4l2_pix_format& pix = format.fmt.pix;
-    if (!FrameConverter::Convertible(pix.pixelformat) || pix.width == 0 || pix.height == 0 || pix.width > 16384 ||
-        pix.height > 16384) {
-        error = noFormatText(node_);
+    if (!converter_->setSource(format, error)) {
+        if (refusal != nullptr)
+            *refusal = error;
         return false;
     }
     source_ = format;
-    converter_->setSource(source_);
 
     BITMAPINFOHEADER h;
     h.biWidth = static_cast<LONG>(pix.width);
@@ -343,10 +348,13 @@ void V4l2Driver::run(unsigned session)
 {
     const auto began = std::chrono::steady_clock::now();
     Frame work;
-    int badFrames = 0;
+    int failures = 0;
+    int pauseMs = 0;
+    // One more failed frame; true when the run is long enough to give up.
+    auto failedFrame = [&] { return ++failures >= failureRunLimit; };
     for (;;) {
         pollfd fds[2] = {{fd_.get(), POLLIN, 0}, {wake_->get(), POLLIN, 0}};
-        const int ready = system_.poll(fds, 2, 1000);
+        const int ready = system_.poll(fds + (pauseMs > 0 ? 1 : 0), pauseMs > 0 ? 1 : 2, pauseMs > 0 ? pauseMs : 1000);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -355,6 +363,10 @@ void V4l2Driver::run(unsigned session)
         }
         if (fds[1].revents != 0)
             return;
+        if (pauseMs > 0) {
+            pauseMs = 0;
+            continue;
+        }
         if (ready == 0)
             continue;
 
@@ -363,29 +375,33 @@ void V4l2Driver::run(unsigned session)
             const int error = errno;
             if ((error == EAGAIN || error == EINTR) && !(fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)))
                 continue;
-            failed(session, streamErrorText(error == EAGAIN ? EIO : error));
-            return;
+            // A camera that is gone does not come back by asking again.
+            if (deviceGone(error) || failedFrame()) {
+                failed(session, streamErrorText(error == EAGAIN ? EIO : error));
+                return;
+            }
+            pauseMs = failurePauseMs;
+            continue;
         }
+        // An empty buffer, one the device marks as damaged, or one that does
+        // not hold a whole frame of the format is dropped.
         bool good = false;
-        if (buffer.index < buffers_.size() && !(buffer.flags & V4L2_BUF_FLAG_ERROR)) {
-            const Mapping& from = buffers_[buffer.index];
-            const std::size_t used =
-                buffer.bytesused == 0 ? from.size() : std::min<std::size_t>(buffer.bytesused, from.size());
-            good = converter_->convert(from.data(), used, work.bytes);
-        }
+        if (buffer.index < buffers_.size() && !(buffer.flags & V4L2_BUF_FLAG_ERROR) && buffer.bytesused > 0 &&
+            buffer.bytesused <= buffers_[buffer.index].size())
+            good = converter_->convert(buffers_[buffer.index].data(), buffer.bytesused, work.bytes);
         if (ioctl(VIDIOC_QBUF, &buffer) < 0) {
             failed(session, streamErrorText(errno));
             return;
         }
         if (!good) {
-            if (++badFrames >= badFrameLimit) {
+            if (failedFrame()) {
                 failed(session,
                        QStringLiteral("Die Kamera liefert keine lesbaren Bilder. Die Vorschau wurde beendet."));
                 return;
             }
             continue;
         }
-        badFrames = 0;
+        failures = 0;
         work.timeMs = static_cast<std::uint32_t>(
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began).count());
         if (exchange_.publish(work))

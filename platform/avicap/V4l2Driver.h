@@ -66,14 +66,18 @@ private:
         std::vector<PixelFormatChoice> list() override;
         FormatSetting current() override;
         bool apply(const FormatSetting& setting) override;
+        QString refusal() const override { return refusal_; }
 
     private:
         V4l2Driver& driver_;
+        QString refusal_;
     };
 
     int ioctl(unsigned long request, void* arg) const { return system_.ioctl(fd_.get(), request, arg); }
     bool connect(QString& error);
-    bool setFormat(const v4l2_format& wanted, QString& error);
+    // Sets the device's format; when the device takes it but its frames
+    // cannot be converted, `refusal` (if given) says why.
+    bool setFormat(const v4l2_format& wanted, QString& error, QString* refusal = nullptr);
     void setInterval(const FrameInterval& interval);
     bool allocateBuffers(QString& error);
     void releaseBuffers();

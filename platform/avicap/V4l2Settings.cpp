@@ -252,7 +252,8 @@ bool V4l2Driver::Formats::apply(const FormatSetting& setting)
     wanted.fmt.pix.height = static_cast<std::uint32_t>(setting.height);
     wanted.fmt.pix.field = V4L2_FIELD_ANY;
     QString error;
-    bool ok = d.setFormat(wanted, error) && d.source_.fmt.pix.pixelformat == setting.fourcc &&
+    refusal_.clear();
+    bool ok = d.setFormat(wanted, error, &refusal_) && d.source_.fmt.pix.pixelformat == setting.fourcc &&
               static_cast<int>(d.source_.fmt.pix.width) == setting.width &&
               static_cast<int>(d.source_.fmt.pix.height) == setting.height;
     if (!ok)

@@ -55,6 +55,7 @@ void copyOut(const Record& record, WPARAM size, LPARAM block)
 VideoWindow::VideoWindow(DriverOpener opener, QWidget* parent) : CaptureWindow(parent), opener_(std::move(opener))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    clock_.start();
     rateTimer_.setSingleShot(true);
     rateTimer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&rateTimer_, &QTimer::timeout, this, [this] { offerPending(); });
@@ -219,7 +220,7 @@ LRESULT VideoWindow::setPreview(bool on)
         return 0;
     if (on) {
         overlay_ = false;
-        sinceDelivery_.invalidate();
+        creditFromNs_ = clock_.nsecsElapsed() - static_cast<qint64>(rateMs_) * 1000000; // the first frame at once
     }
     preview_ = on;
     updateStream();
@@ -302,21 +303,25 @@ void VideoWindow::frameReady()
         offerPending();
 }
 
-// Hands the pending frame out if a preview interval has passed since the
-// last one; otherwise waits for the rest of the interval, and whatever frame
-// is latest by then goes out.
+// Hands the pending frame out unless that would exceed one frame per
+// preview interval on average; otherwise waits until it would not, and
+// whatever frame is latest by then goes out. The allowance builds up to
+// one and a half frames, so a camera whose period equals the interval
+// loses no frame to the jitter of its arrivals or of the timer, while two
+// frames never go out less than half an interval apart.
 void VideoWindow::offerPending()
 {
     if (!hasPending_ || !preview_)
         return;
     const qint64 intervalNs = static_cast<qint64>(rateMs_) * 1000000;
-    const qint64 elapsed = sinceDelivery_.isValid() ? sinceDelivery_.nsecsElapsed() : intervalNs;
-    if (inCallback_ || elapsed < intervalNs) {
+    const qint64 now = clock_.nsecsElapsed();
+    const qint64 from = std::max(creditFromNs_, now - intervalNs * 3 / 2);
+    if (inCallback_ || now - from < intervalNs) {
         if (!rateTimer_.isActive())
-            rateTimer_.start(static_cast<int>(std::max<qint64>(1, (intervalNs - elapsed + 999999) / 1000000)));
+            rateTimer_.start(static_cast<int>(std::max<qint64>(1, (intervalNs - (now - from) + 999999) / 1000000)));
         return;
     }
-    sinceDelivery_.start();
+    creditFromNs_ = from + intervalNs;
     deliver();
 }
 

@@ -78,7 +78,8 @@ private:
     Frame frame_;   // what the window shows and the callback gets
     Frame pending_; // the latest frame not yet handed out
     bool hasPending_ = false;
-    QElapsedTimer sinceDelivery_;
+    QElapsedTimer clock_;
+    qint64 creditFromNs_ = 0; // the preview's allowance of frames builds up from here
     QTimer rateTimer_;
 };
 

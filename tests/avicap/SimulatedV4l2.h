@@ -13,6 +13,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 namespace simv4l2 {
 
@@ -34,27 +36,69 @@ inline void QuadrantColour(int x, int y, int width, int height, int& r, int& g, 
     b = (!right && bottom) || (right && bottom) ? 255 : 0;
 }
 
-inline std::vector<std::uint8_t> MakeYuyv(int width, int height)
+// How a simulated camera encodes YCbCr: the matrix's red and blue luma
+// weights and whether the codes span 0..255 or 16..235 (16..240 chroma).
+struct YcbcrCoding {
+    double kr = 0.299, kb = 0.114;
+    bool fullRange = false;
+};
+
+inline YcbcrCoding Bt601(bool full)
 {
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(width) * height * 2);
-    auto yuv = [](int r, int g, int b, int& y, int& u, int& v) {
-        // Full-range BT.601, as JPEG has it.
-        y = std::clamp((77 * r + 150 * g + 29 * b + 128) / 256, 0, 255);
-        u = std::clamp((-43 * r - 85 * g + 128 * b + 128) / 256 + 128, 0, 255);
-        v = std::clamp((128 * r - 107 * g - 21 * b + 128) / 256 + 128, 0, 255);
-    };
+    return {0.299, 0.114, full};
+}
+
+inline YcbcrCoding Bt709(bool full)
+{
+    return {0.2126, 0.0722, full};
+}
+
+// R'G'B' in 0..255 to Y'CbCr codes, rounded.
+inline void ToYcbcr(const YcbcrCoding& c, int r, int g, int b, int& y, int& u, int& v)
+{
+    const double kg = 1.0 - c.kr - c.kb;
+    const double luma = (c.kr * r + kg * g + c.kb * b) / 255.0;
+    const double pb = (b / 255.0 - luma) / (2.0 * (1.0 - c.kb));
+    const double pr = (r / 255.0 - luma) / (2.0 * (1.0 - c.kr));
+    const double ys = c.fullRange ? 255.0 : 219.0, cs = c.fullRange ? 255.0 : 224.0, y0 = c.fullRange ? 0.0 : 16.0;
+    y = std::clamp(static_cast<int>(std::lround(y0 + ys * luma)), 0, 255);
+    u = std::clamp(static_cast<int>(std::lround(128.0 + cs * pb)), 0, 255);
+    v = std::clamp(static_cast<int>(std::lround(128.0 + cs * pr)), 0, 255);
+}
+
+// Y'CbCr codes back to R'G'B' 0..255, exactly (a reference for tests).
+inline void FromYcbcr(const YcbcrCoding& c, int y, int u, int v, int& r, int& g, int& b)
+{
+    const double luma = c.fullRange ? y / 255.0 : (y - 16) / 219.0;
+    const double pb = (u - 128) / (c.fullRange ? 255.0 : 224.0);
+    const double pr = (v - 128) / (c.fullRange ? 255.0 : 224.0);
+    const double rr = luma + 2.0 * (1.0 - c.kr) * pr;
+    const double bb = luma + 2.0 * (1.0 - c.kb) * pb;
+    const double gg = (luma - c.kr * rr - c.kb * bb) / (1.0 - c.kr - c.kb);
+    auto code = [](double x) { return std::clamp(static_cast<int>(std::lround(x * 255.0)), 0, 255); };
+    r = code(rr);
+    g = code(gg);
+    b = code(bb);
+}
+
+// Packed YUYV rows of whole pixel pairs: an odd width repeats its last
+// pixel to fill the last pair.
+inline std::vector<std::uint8_t> MakeYuyv(int width, int height, const YcbcrCoding& coding = {})
+{
+    const std::size_t stride = static_cast<std::size_t>((width + 1) / 2) * 4;
+    std::vector<std::uint8_t> out(stride * height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; x += 2) {
-            int r, g, b, y0, y1, u, v;
+            int r, g, b, y0, y1, u0, v0, u1, v1;
             QuadrantColour(x, y, width, height, r, g, b);
-            yuv(r, g, b, y0, u, v);
-            QuadrantColour(x + 1, y, width, height, r, g, b);
-            yuv(r, g, b, y1, u, v);
-            std::uint8_t* p = out.data() + (static_cast<std::size_t>(y) * width + x) * 2;
+            ToYcbcr(coding, r, g, b, y0, u0, v0);
+            QuadrantColour(std::min(x + 1, width - 1), y, width, height, r, g, b);
+            ToYcbcr(coding, r, g, b, y1, u1, v1);
+            std::uint8_t* p = out.data() + static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x) * 2;
             p[0] = static_cast<std::uint8_t>(y0);
-            p[1] = static_cast<std::uint8_t>(u);
+            p[1] = static_cast<std::uint8_t>((u0 + u1 + 1) / 2);
             p[2] = static_cast<std::uint8_t>(y1);
-            p[3] = static_cast<std::uint8_t>(v);
+            p[3] = static_cast<std::uint8_t>((v0 + v1 + 1) / 2);
         }
     return out;
 }
@@ -120,6 +164,17 @@ struct Camera {
     int failErrno = ENODEV;
     // Time between frames; zero sends them as fast as they are taken.
     std::chrono::microseconds frameTime{5000};
+    // What the format says of its colours, and the coding the YUYV picture
+    // is made in (it should agree, unless a test wants otherwise).
+    std::uint32_t colorspace = V4L2_COLORSPACE_SRGB;
+    std::uint32_t ycbcrEnc = V4L2_YCBCR_ENC_DEFAULT;
+    std::uint32_t quantization = V4L2_QUANTIZATION_DEFAULT;
+    YcbcrCoding coding = Bt601(false);
+    // When set, the picture an MJPEG camera sends instead of the quadrants.
+    std::vector<std::uint8_t> jpeg;
+    // Single frames that go wrong, by their sequence number.
+    enum class Fault { Damaged, Empty, Short, Garbled, DequeueError };
+    std::map<int, Fault> faults;
 
     // What happened, for the tests.
     int framesSent = 0;
@@ -386,27 +441,46 @@ private:
         return streams_[camera];
     }
 
-    static void fill(v4l2_pix_format& pix)
+    static void fill(const Camera& c, v4l2_pix_format& pix)
     {
         switch (pix.pixelformat) {
         case V4L2_PIX_FMT_YUYV:
-            pix.bytesperline = pix.width * 2;
+        case V4L2_PIX_FMT_UYVY:
+            pix.bytesperline = (pix.width + 1) / 2 * 4;
             pix.sizeimage = pix.bytesperline * pix.height;
             break;
         case V4L2_PIX_FMT_MJPEG:
             pix.bytesperline = 0;
-            pix.sizeimage = pix.width * pix.height * 2;
+            pix.sizeimage = pix.width * pix.height * 2 + 1024;
             break;
         case V4L2_PIX_FMT_GREY:
+        case V4L2_PIX_FMT_SBGGR8:
+        case V4L2_PIX_FMT_SGBRG8:
+        case V4L2_PIX_FMT_SGRBG8:
+        case V4L2_PIX_FMT_SRGGB8:
             pix.bytesperline = pix.width;
             pix.sizeimage = pix.width * pix.height;
+            break;
+        case V4L2_PIX_FMT_RGB565:
+        case V4L2_PIX_FMT_Y16:
+            pix.bytesperline = pix.width * 2;
+            pix.sizeimage = pix.bytesperline * pix.height;
+            break;
+        case V4L2_PIX_FMT_NV12:
+        case V4L2_PIX_FMT_NV21:
+        case V4L2_PIX_FMT_YUV420:
+        case V4L2_PIX_FMT_YVU420:
+            pix.bytesperline = (pix.width + 1) / 2 * 2;
+            pix.sizeimage = pix.bytesperline * pix.height + pix.bytesperline * ((pix.height + 1) / 2);
             break;
         default:
             pix.bytesperline = pix.width * 3;
             pix.sizeimage = pix.bytesperline * pix.height;
         }
         pix.field = V4L2_FIELD_NONE;
-        pix.colorspace = V4L2_COLORSPACE_SRGB;
+        pix.colorspace = c.colorspace;
+        pix.ycbcr_enc = c.ycbcrEnc;
+        pix.quantization = c.quantization;
     }
 
     static v4l2_pix_format nearest(const Camera& c, const v4l2_pix_format& want)
@@ -425,18 +499,22 @@ private:
                 pix.height = s.height;
             }
         }
-        fill(pix);
+        fill(c, pix);
         return pix;
     }
 
-    const std::vector<std::uint8_t>& picture(const v4l2_pix_format& pix)
+    const std::vector<std::uint8_t>& picture(const Camera& c, const v4l2_pix_format& pix)
     {
         const int w = static_cast<int>(pix.width), h = static_cast<int>(pix.height);
-        std::vector<std::uint8_t>& cached = pictures_[{pix.pixelformat, pix.width * 65536 + pix.height}];
+        if (pix.pixelformat == V4L2_PIX_FMT_MJPEG && !c.jpeg.empty())
+            return c.jpeg;
+        const auto key = std::make_tuple(pix.pixelformat, pix.width * 65536 + pix.height,
+                                         std::make_tuple(c.coding.kr, c.coding.kb, c.coding.fullRange));
+        std::vector<std::uint8_t>& cached = pictures_[key];
         if (cached.empty()) {
             switch (pix.pixelformat) {
             case V4L2_PIX_FMT_YUYV:
-                cached = MakeYuyv(w, h);
+                cached = MakeYuyv(w, h, c.coding);
                 break;
             case V4L2_PIX_FMT_MJPEG:
                 cached = MakeJpeg(w, h);
@@ -509,7 +587,7 @@ private:
             if (f->type != V4L2_BUF_TYPE_VIDEO_CAPTURE)
                 return fail(EINVAL);
             f->fmt.pix = c.current;
-            fill(f->fmt.pix);
+            fill(c, f->fmt.pix);
             return 0;
         }
         case VIDIOC_TRY_FMT:
@@ -593,7 +671,7 @@ private:
             s.queued.clear();
             s.owner = r->count == 0 ? -1 : fd;
             v4l2_pix_format pix = c.current;
-            fill(pix);
+            fill(c, pix);
             r->count = std::min<std::uint32_t>(r->count, 8);
             for (std::uint32_t i = 0; i < r->count; ++i)
                 s.buffers.emplace_back(pix.sizeimage);
@@ -627,11 +705,16 @@ private:
             const auto now = std::chrono::steady_clock::now();
             if (s.queued.empty() || now < s.nextFrame)
                 return fail(EAGAIN);
+            const auto fault = c.faults.find(c.framesSent);
+            if (fault != c.faults.end() && fault->second == Camera::Fault::DequeueError) {
+                c.faults.erase(fault);
+                return fail(EIO);
+            }
             const std::uint32_t index = s.queued.front();
             s.queued.erase(s.queued.begin());
             v4l2_pix_format pix = c.current;
-            fill(pix);
-            const std::vector<std::uint8_t>& bytes = picture(pix);
+            fill(c, pix);
+            const std::vector<std::uint8_t>& bytes = picture(c, pix);
             const std::size_t n = std::min(bytes.size(), s.buffers[index].size());
             // Like a device's DMA, which costs the processor nothing: a
             // buffer that holds the picture already is not filled again.
@@ -644,6 +727,32 @@ private:
             b->index = index;
             b->bytesused = static_cast<std::uint32_t>(n);
             b->flags = V4L2_BUF_FLAG_MAPPED | V4L2_BUF_FLAG_DONE;
+            // A picture larger than the buffer (the format grew under the
+            // stream) is cut off, and the device says so, as drivers do.
+            if (bytes.size() > s.buffers[index].size())
+                b->flags |= V4L2_BUF_FLAG_ERROR;
+            if (fault != c.faults.end()) {
+                switch (fault->second) {
+                case Camera::Fault::Damaged:
+                    b->flags |= V4L2_BUF_FLAG_ERROR;
+                    break;
+                case Camera::Fault::Empty:
+                    b->bytesused = 0;
+                    break;
+                case Camera::Fault::Short:
+                    b->bytesused /= 2;
+                    break;
+                case Camera::Fault::Garbled:
+                    // Noise over the middle of the frame; the buffer is made
+                    // whole again when it is next filled.
+                    for (std::size_t i = n / 4; i < n * 3 / 4; ++i)
+                        s.buffers[index][i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
+                    s.filled[index] = nullptr;
+                    break;
+                case Camera::Fault::DequeueError:
+                    break;
+                }
+            }
             b->sequence = static_cast<std::uint32_t>(c.framesSent++);
             s.nextFrame = now + c.frameTime;
             return 0;
@@ -672,7 +781,8 @@ private:
     std::map<std::size_t, Stream> streams_;
     std::map<int, Handle> open_;
     std::map<void*, std::size_t> mappings_;
-    std::map<std::pair<std::uint32_t, std::uint32_t>, std::vector<std::uint8_t>> pictures_;
+    std::map<std::tuple<std::uint32_t, std::uint32_t, std::tuple<double, double, bool>>, std::vector<std::uint8_t>>
+        pictures_;
     std::vector<unsigned long> unknown_;
     int nextFd_ = 9000;
 };

@@ -4,8 +4,10 @@
 
 #include "app/DlgTreiber.h"
 #include "app/Language.h"
+#include "app/FormatNotice.h"
 #include "app/MainUnit.h"
 #include "capture/Video.h"
+#include "platform/avicap/VideoWindow.h"
 #include "viewer/PaintBox.h"
 #include "viewer/PictureFile.h"
 #include "viewer/ViewPicFUnit.h"
@@ -15,6 +17,7 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -23,6 +26,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include <linux/videodev2.h>
 
 using namespace testing_program;
 
@@ -138,3 +143,40 @@ TEST(TestCamera, LiveFramesReachBothPanesAndTheSmoothingShows)
 }
 
 } // namespace
+
+TEST(TestCamera, GreyFramesTheFrameStepIgnoresAreSaidSoOnBothPanes)
+{
+    CaptureErrors errors;
+    ScriptedShell shell;
+    TMainForm form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_TRUE(form.Video1->VideoPreview());
+    ASSERT_TRUE(WaitForFrames(form, 2));
+    const auto notices = form.findChildren<QLabel*>(QStringLiteral("FormatNotice"));
+    ASSERT_EQ(notices.size(), 2u);
+    for (QLabel* notice : notices)
+        EXPECT_FALSE(notice->isVisible());
+
+    auto* window = static_cast<avicap::VideoWindow*>(form.Video1->CaptureWindowHandle());
+    avicap::FormatSet& formats = *window->driver()->formats();
+    const avicap::FormatSetting colour = formats.current();
+    ASSERT_TRUE(formats.apply({V4L2_PIX_FMT_GREY, colour.width, colour.height, colour.interval}));
+    QElapsedTimer clock;
+    clock.start();
+    while (!form.Notice->shown() && clock.elapsed() < 5000)
+        QTest::qWait(10);
+    for (QLabel* notice : notices) {
+        EXPECT_TRUE(notice->isVisible());
+        EXPECT_EQ(notice->text(), QStringLiteral("Dieses Bildformat kann nicht angezeigt werden"));
+        EXPECT_GT(notice->width(), 100);
+    }
+    SaveScreenshot(&form, "main-window-grey-format.png");
+
+    // Colour frames again: the notice goes and the panes move on.
+    ASSERT_TRUE(formats.apply(colour));
+    ASSERT_TRUE(WaitForFrames(form, 2));
+    for (QLabel* notice : notices)
+        EXPECT_FALSE(notice->isVisible());
+    EXPECT_TRUE(errors.texts.empty());
+}

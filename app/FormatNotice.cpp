@@ -1,0 +1,80 @@
+#include "app/FormatNotice.h"
+
+#include "capture/VideoFormat.h"
+
+#include <QEvent>
+#include <QLabel>
+
+#include <memory>
+
+const QString& FormatNotice::Text()
+{
+    static const QString text = QStringLiteral("Dieses Bildformat kann nicht angezeigt werden");
+    return text;
+}
+
+FormatNotice::FormatNotice(const std::vector<QWidget*>& panes, QObject* parent) : QObject(parent)
+{
+    for (QWidget* pane : panes) {
+        auto* label = new QLabel(Text(), pane);
+        label->setObjectName(QStringLiteral("FormatNotice"));
+        label->setAlignment(Qt::AlignCenter);
+        label->setWordWrap(true);
+        label->setAutoFillBackground(true);
+        QPalette palette = label->palette();
+        for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            palette.setColor(group, QPalette::Window, QColor(255, 255, 225));
+            palette.setColor(group, QPalette::WindowText, Qt::black);
+        }
+        label->setPalette(palette);
+        QFont font = label->font();
+        font.setBold(true);
+        label->setFont(font);
+        label->hide();
+        pane->installEventFilter(this);
+        labels_.push_back(label);
+    }
+}
+
+void FormatNotice::frameTaken(bool taken, VideoFormatSource& source)
+{
+    const bool show = !taken && !FrameStepTakesFormat(source);
+    if (show == shown_)
+        return;
+    shown_ = show;
+    for (QLabel* label : labels_) {
+        if (show) {
+            place(label);
+            label->raise();
+        }
+        label->setVisible(show);
+    }
+}
+
+bool FormatNotice::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize)
+        for (QLabel* label : labels_)
+            if (label->parent() == watched)
+                place(label);
+    return false;
+}
+
+// A band across the middle of the pane, two lines high.
+void FormatNotice::place(QLabel* label)
+{
+    const QWidget* pane = label->parentWidget();
+    const int height = std::min(pane->height(), 2 * label->fontMetrics().height() + 8);
+    label->setGeometry(0, (pane->height() - height) / 2, pane->width(), height);
+}
+
+bool FrameStepTakesFormat(VideoFormatSource& source)
+{
+    const std::uint32_t size = source.GetVideoFormatSize();
+    if (size < sizeof(BITMAPINFOHEADER) || size > 0xFFFF)
+        return false;
+    auto buffer = std::make_unique<std::uint32_t[]>((size + 3) / 4);
+    auto* format = reinterpret_cast<BITMAPINFO*>(buffer.get());
+    source.GetVideoFormat(format, size);
+    return format->bmiHeader.biBitCount == 24;
+}
