@@ -2,6 +2,7 @@
 
 #include "app/SmoothKernels.h"
 #include "denoise/MotionKernels.h"
+#include "platform/base/CpuFeatures.h"
 
 #include <algorithm>
 #include <cstring>
@@ -46,7 +47,7 @@ denoise::MotionBlendFn motionFor(Path p)
 PathState& state()
 {
     static PathState s = [] {
-        const Path best = CpuHasAVX2() ? Path::AVX2 : Path::SSE2;
+        const Path best = cpu::HasAVX2() ? Path::AVX2 : Path::SSE2;
         return PathState{best, functionFor(best), motionFor(best)};
     }();
     return s;
@@ -70,7 +71,7 @@ const char* PathName(Path p)
 std::vector<Path> SupportedPaths()
 {
     std::vector<Path> paths{Path::Plain, Path::SSE2};
-    if (CpuHasAVX2())
+    if (cpu::HasAVX2())
         paths.push_back(Path::AVX2);
     return paths;
 }

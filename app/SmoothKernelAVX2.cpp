@@ -4,12 +4,6 @@
 
 namespace smooth {
 
-bool CpuHasAVX2()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-
 // Frame and history bytes are interleaved into (f, h) pairs and multiplied
 // with (o, d) byte pairs by vpmaddubsw: f * o + h * d in one instruction. Both
 // weights lie in 1..127 here, and their sum of 128 keeps the result <= 32640,

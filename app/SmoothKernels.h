@@ -18,6 +18,4 @@ void BlendSSE2(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* f
 void BlendAVX2(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* frame,
                const std::uint8_t* history, std::size_t len, int o, int d);
 
-bool CpuHasAVX2();
-
 } // namespace smooth

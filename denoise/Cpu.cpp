@@ -1,5 +1,7 @@
 #include "denoise/Cpu.h"
 
+#include "platform/base/CpuFeatures.h"
+
 namespace denoise {
 
 const char* PathName(Path p)
@@ -15,26 +17,17 @@ const char* PathName(Path p)
     return "?";
 }
 
-bool CpuHasAVX2()
-{
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
-}
-
 std::vector<Path> SupportedPaths()
 {
     std::vector<Path> paths{Path::Plain, Path::SSE2};
-    if (CpuHasAVX2())
+    if (cpu::HasAVX2())
         paths.push_back(Path::AVX2);
     return paths;
 }
 
 Path BestPath()
 {
-    return CpuHasAVX2() ? Path::AVX2 : Path::SSE2;
+    return cpu::HasAVX2() ? Path::AVX2 : Path::SSE2;
 }
 
 } // namespace denoise

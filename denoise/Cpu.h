@@ -9,7 +9,6 @@ namespace denoise {
 enum class Path { Plain, SSE2, AVX2 };
 
 const char* PathName(Path p);
-bool CpuHasAVX2();
 std::vector<Path> SupportedPaths();
 // The fastest path the processor has.
 Path BestPath();

@@ -1,5 +1,7 @@
 #include "platform/avicap/SceneKernels.h"
 
+#include "platform/base/CpuFeatures.h"
+
 #include <immintrin.h>
 
 namespace avicap {
@@ -59,15 +61,9 @@ __attribute__((target("avx2"))) void NoisyRowAVX2(const std::uint8_t* lit, const
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + n - 32), noisy32(lit + n - 32, noise + n - 32, flip));
 }
 
-bool NoisyRowAVX2Supported()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-
 NoisyRowFn NoisyRow()
 {
-    static const NoisyRowFn chosen = NoisyRowAVX2Supported() ? NoisyRowAVX2 : NoisyRowSSE2;
+    static const NoisyRowFn chosen = cpu::HasAVX2() ? NoisyRowAVX2 : NoisyRowSSE2;
     return chosen;
 }
 

@@ -19,6 +19,5 @@ void NoisyRowAVX2(const std::uint8_t* lit, const std::int8_t* noise, std::uint8_
 
 // The variant for this processor.
 NoisyRowFn NoisyRow();
-bool NoisyRowAVX2Supported();
 
 } // namespace avicap

@@ -1,5 +1,7 @@
 #include "platform/gdi/RowKernels.h"
 
+#include "platform/base/CpuFeatures.h"
+
 namespace gdi {
 
 void Bgr24RowPlain(const std::uint8_t* from, std::uint32_t* to, std::size_t count)
@@ -45,14 +47,13 @@ PathState& state()
 
 bool RowPathSupported(RowPath path)
 {
-    __builtin_cpu_init();
     switch (path) {
     case RowPath::Plain:
         return true;
     case RowPath::SSSE3:
-        return __builtin_cpu_supports("ssse3");
+        return cpu::HasSSSE3();
     case RowPath::AVX2:
-        return __builtin_cpu_supports("avx2");
+        return cpu::HasAVX2();
     }
     return false;
 }

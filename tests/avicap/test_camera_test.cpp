@@ -8,6 +8,7 @@
 #include "platform/avicap/TestCamera.h"
 #include "platform/avicap/SceneKernels.h"
 #include "platform/avicap/TestScene.h"
+#include "platform/base/CpuFeatures.h"
 
 #include <linux/videodev2.h>
 
@@ -144,7 +145,7 @@ TEST(TestScene, EveryRowKernelGivesTheSaturatedSum)
             ASSERT_EQ(out, std::clamp(v + n, 0, 255)) << v << " " << n;
         }
     std::vector<avicap::NoisyRowFn> kernels = {avicap::NoisyRowSSE2};
-    if (avicap::NoisyRowAVX2Supported())
+    if (cpu::HasAVX2())
         kernels.push_back(avicap::NoisyRowAVX2);
     for (std::size_t offset : {0u, 1u, 7u, 16u, 31u})
         for (std::size_t n : {0u, 1u, 15u, 31u, 32u, 63u, 64u, 65u, 95u, 200u, 511u}) {
