@@ -2,7 +2,6 @@
 
 #include "app/SmoothKernels.h"
 #include "denoise/MotionKernels.h"
-#include "platform/base/CpuFeatures.h"
 
 #include <algorithm>
 #include <cstring>
@@ -31,50 +30,16 @@ BlendFn functionFor(Path p)
     return BlendPlain;
 }
 
-denoise::MotionBlendFn motionFor(Path p)
-{
-    switch (p) {
-    case Path::AVX2:
-        return denoise::MotionBlendFor(denoise::Path::AVX2);
-    case Path::SSE2:
-        return denoise::MotionBlendFor(denoise::Path::SSE2);
-    case Path::Plain:
-        break;
-    }
-    return denoise::MotionBlendFor(denoise::Path::Plain);
-}
-
 PathState& state()
 {
     static PathState s = [] {
-        const Path best = cpu::HasAVX2() ? Path::AVX2 : Path::SSE2;
-        return PathState{best, functionFor(best), motionFor(best)};
+        const Path best = denoise::BestPath();
+        return PathState{best, functionFor(best), denoise::MotionBlendFor(best)};
     }();
     return s;
 }
 
 } // namespace
-
-const char* PathName(Path p)
-{
-    switch (p) {
-    case Path::Plain:
-        return "plain";
-    case Path::SSE2:
-        return "sse2";
-    case Path::AVX2:
-        return "avx2";
-    }
-    return "?";
-}
-
-std::vector<Path> SupportedPaths()
-{
-    std::vector<Path> paths{Path::Plain, Path::SSE2};
-    if (cpu::HasAVX2())
-        paths.push_back(Path::AVX2);
-    return paths;
-}
 
 Path CurrentPath()
 {
@@ -86,7 +51,7 @@ bool SetPath(Path p)
     const std::vector<Path> ok = SupportedPaths();
     if (std::find(ok.begin(), ok.end(), p) == ok.end())
         return false;
-    state() = PathState{p, functionFor(p), motionFor(p)};
+    state() = PathState{p, functionFor(p), denoise::MotionBlendFor(p)};
     return true;
 }
 

@@ -3,6 +3,7 @@
 // and flicker that change from frame to frame average out.
 
 #include "capture/VideoFormat.h"
+#include "denoise/Cpu.h"
 #include "dib/Pixmill.h"
 
 #include <cstddef>
@@ -53,11 +54,12 @@ bool TakeFrame(VideoFormatSource& source, const VIDEOHDR& header, int strength, 
 
 namespace smooth {
 
-// Ways of running the blend; the fastest one the processor has is used.
-enum class Path { Plain, SSE2, AVX2 };
+// Ways of running the blend (the same as the noise library's kernels); the
+// fastest one the processor has is used.
+using denoise::Path;
+using denoise::PathName;
+using denoise::SupportedPaths;
 
-const char* PathName(Path p);
-std::vector<Path> SupportedPaths();
 Path CurrentPath();
 // Chooses a path; answers false (and changes nothing) when the processor
 // lacks it.
