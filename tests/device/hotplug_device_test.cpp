@@ -3,6 +3,8 @@
 // tests/device/run-in-vm.sh (which has no udev, so the library watches the
 // devices by itself).
 
+#include "tests/device/DeviceTestSupport.h"
+
 #include "platform/avicap/CameraMemory.h"
 #include "platform/avicap/SourceDialog.h"
 #include "platform/avicap/VideoWindow.h"
@@ -28,28 +30,9 @@
 
 namespace {
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "hotplug_device_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
-}
-
-bool spinUntil(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
-
-void spinFor(int ms)
-{
-    spinUntil([] { return false; }, ms);
-}
+using device_test::app;
+using device_test::spinFor;
+using device_test::spinUntil;
 
 struct Seen {
     std::size_t frames = 0;

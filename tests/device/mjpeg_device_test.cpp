@@ -4,6 +4,8 @@
 // --loopback starts. The frames handed over must match libjpeg's decoding
 // of that JPEG within one step, and ffmpeg's own decoder's closely. Without the node every test is skipped.
 
+#include "tests/device/DeviceTestSupport.h"
+
 #include "platform/avicap/V4l2Driver.h"
 #include "platform/avicap/VideoWindow.h"
 #include "platform/avicap/avicap.h"
@@ -28,26 +30,11 @@
 
 namespace {
 
+using device_test::app;
+using device_test::spinUntil;
+
 constexpr int width = 640, height = 480;
 const char* const node = "/dev/video6";
-
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "mjpeg_device_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
-}
-
-bool spinUntil(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
 
 std::vector<std::vector<std::uint8_t>>& frames()
 {

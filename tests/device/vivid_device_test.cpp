@@ -2,6 +2,8 @@
 // which tests/device/run-in-vm.sh loads in a virtual machine. On a machine
 // without vivid every test is skipped.
 
+#include "tests/device/DeviceTestSupport.h"
+
 #include "platform/avicap/V4l2Driver.h"
 #include "platform/avicap/VideoWindow.h"
 #include "platform/avicap/avicap.h"
@@ -21,31 +23,9 @@
 
 namespace {
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "vivid_device_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
-}
-
-void spinFor(int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-bool spinUntil(const std::function<bool()>& done, int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    return done();
-}
+using device_test::app;
+using device_test::spinFor;
+using device_test::spinUntil;
 
 struct Seen {
     std::vector<std::vector<std::uint8_t>> frames;
