@@ -2,6 +2,7 @@
 // it to a loopback node, which copies it as the kernel module does.
 
 #include "output/VirtualCamera.h"
+#include "output/YuyvConversion.h"
 #include "tests/output/SimulatedLoopback.h"
 
 #include <benchmark/benchmark.h>
@@ -33,3 +34,22 @@ static void VirtualCameraWrite(benchmark::State& state)
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * width * height * 3);
 }
 BENCHMARK(VirtualCameraWrite)->ArgNames({"W", "H"})->Args({640, 480})->Args({1920, 1080});
+
+// The conversion alone, into a frame of the node's size.
+static void YuyvConversion(benchmark::State& state)
+{
+    const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
+    const int rowbytes = (width * 3 + 3) & ~3;
+    std::vector<std::uint8_t> bits(static_cast<std::size_t>(rowbytes) * height);
+    for (std::size_t i = 0; i < bits.size(); ++i)
+        bits[i] = static_cast<std::uint8_t>(i * 7 + i / 4096);
+    std::vector<std::uint8_t> yuyv(static_cast<std::size_t>(width) * 2 * height);
+    const output::YuyvConverter converter;
+    for (auto _ : state) {
+        converter.convert(bits.data(), rowbytes, height, width, height, yuyv.data(), width * 2);
+        benchmark::DoNotOptimize(yuyv.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * width * height * 3);
+}
+BENCHMARK(YuyvConversion)->ArgNames({"W", "H"})->Args({1920, 1080});

@@ -126,6 +126,27 @@ TEST(YuyvConversion, KernelsGiveTheSameBytes)
     }
 }
 
+TEST(YuyvConversion, KernelsAgreeAndStayInsideTheRowAtEveryNarrowWidth)
+{
+    // Widths where the vector kernel's first and last blocks meet or
+    // overlap, with no padding, so that a read past either end of the
+    // picture is one past its buffer.
+    for (int width = 2; width <= 70; width += 2) {
+        const Picture p = RandomPicture(width, 3, 0, static_cast<unsigned>(width));
+        std::vector<std::uint8_t> first;
+        for (const auto& [name, kernel] : Kernels()) {
+            std::vector<std::uint8_t> yuyv(static_cast<std::size_t>(width) * 2 * 3);
+            output::YuyvConverter(kernel).convert(p.bits.data(), p.rowbytes, p.height, width, 3, yuyv.data(),
+                                                  width * 2);
+            EXPECT_LE(WorstError(p, width, 3, yuyv, width * 2), 1) << name << " " << width;
+            if (first.empty())
+                first = yuyv;
+            else
+                EXPECT_EQ(yuyv, first) << name << " " << width;
+        }
+    }
+}
+
 TEST(YuyvConversion, BlackWhiteAndPrimariesLandOnTheLimitedRangeCodes)
 {
     // Each row one colour; the top row of the picture is the last in memory.
