@@ -1,10 +1,12 @@
 #include "output/YuyvConversion.h"
 
+#include "platform/base/CpuFeatures.h"
+
 #include <cstddef>
 
 namespace output {
 
-YuyvConverter::YuyvConverter() : kernel_(CpuHasAVX2() ? BgrToYuyvRowAVX2 : BgrToYuyvRowPlain) {}
+YuyvConverter::YuyvConverter() : kernel_(cpu::HasAVX2() ? BgrToYuyvRowAVX2 : BgrToYuyvRowPlain) {}
 
 void YuyvConverter::convert(const std::uint8_t* bits, int rowbytes, int pictureHeight, int width, int height,
                             std::uint8_t* yuyv, int yuyvStride) const

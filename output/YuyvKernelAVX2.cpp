@@ -4,11 +4,6 @@
 
 namespace output {
 
-bool CpuHasAVX2()
-{
-    return __builtin_cpu_supports("avx2");
-}
-
 namespace {
 
 constexpr char Z = static_cast<char>(0x80); // pshufb: a zero byte

@@ -24,6 +24,5 @@ using YuyvRowFn = void (*)(const std::uint8_t* bgr, std::uint8_t* yuyv, int widt
 
 void BgrToYuyvRowPlain(const std::uint8_t* bgr, std::uint8_t* yuyv, int width);
 void BgrToYuyvRowAVX2(const std::uint8_t* bgr, std::uint8_t* yuyv, int width);
-bool CpuHasAVX2();
 
 } // namespace output

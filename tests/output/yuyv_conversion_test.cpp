@@ -2,6 +2,7 @@
 // worked out in double precision from the BT.601 definitions.
 
 #include "output/YuyvConversion.h"
+#include "platform/base/CpuFeatures.h"
 
 #include <gtest/gtest.h>
 
@@ -82,7 +83,7 @@ int WorstError(const Picture& p, int width, int height, const std::vector<std::u
 std::vector<std::pair<const char*, output::YuyvRowFn>> Kernels()
 {
     std::vector<std::pair<const char*, output::YuyvRowFn>> kernels{{"plain", output::BgrToYuyvRowPlain}};
-    if (output::CpuHasAVX2())
+    if (cpu::HasAVX2())
         kernels.emplace_back("avx2", output::BgrToYuyvRowAVX2);
     return kernels;
 }
