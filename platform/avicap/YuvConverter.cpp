@@ -1,6 +1,7 @@
 #include "platform/avicap/YuvConverter.h"
 
 #include "platform/avicap/YuvEncoding.h"
+#include "platform/base/CpuFeatures.h"
 
 #include <libyuv/convert_argb.h>
 #include <libyuv/planar_functions.h>
@@ -83,6 +84,44 @@ bool chromaFirstSwapped(std::uint32_t fourcc)
     return fourcc == V4L2_PIX_FMT_YVYU || fourcc == V4L2_PIX_FMT_VYUY || fourcc == V4L2_PIX_FMT_YVU420;
 }
 
+// The fastest row kernels this processor runs for packed 4:2:2 with U before
+// V into ARGB, and ARGB into BGR; the whole-block kernels where the width is
+// a multiple of their block, the ones that finish a partial block otherwise.
+YuvConverter::PackedRow packedRowFor(std::uint32_t fourcc, int width)
+{
+    const bool lumaFirst = fourcc == V4L2_PIX_FMT_YUYV;
+    if (fourcc != V4L2_PIX_FMT_YUYV && fourcc != V4L2_PIX_FMT_UYVY)
+        return nullptr;
+#if defined(__x86_64__) || defined(__i386__)
+    if (cpu::HasAVX2()) {
+        if (width % 16 == 0)
+            return lumaFirst ? libyuv::YUY2ToARGBRow_AVX2 : libyuv::UYVYToARGBRow_AVX2;
+        return lumaFirst ? libyuv::YUY2ToARGBRow_Any_AVX2 : libyuv::UYVYToARGBRow_Any_AVX2;
+    }
+    if (cpu::HasSSSE3()) {
+        if (width % 8 == 0)
+            return lumaFirst ? libyuv::YUY2ToARGBRow_SSSE3 : libyuv::UYVYToARGBRow_SSSE3;
+        return lumaFirst ? libyuv::YUY2ToARGBRow_Any_SSSE3 : libyuv::UYVYToARGBRow_Any_SSSE3;
+    }
+#else
+    (void)width;
+#endif
+    return lumaFirst ? libyuv::YUY2ToARGBRow_C : libyuv::UYVYToARGBRow_C;
+}
+
+YuvConverter::BgrRow bgrRowFor(int width)
+{
+#if defined(__x86_64__) || defined(__i386__)
+    if (cpu::HasAVX2())
+        return width % 32 == 0 ? libyuv::ARGBToRGB24Row_AVX2 : libyuv::ARGBToRGB24Row_Any_AVX2;
+    if (cpu::HasSSSE3())
+        return width % 16 == 0 ? libyuv::ARGBToRGB24Row_SSSE3 : libyuv::ARGBToRGB24Row_Any_SSSE3;
+#else
+    (void)width;
+#endif
+    return libyuv::ARGBToRGB24Row_C;
+}
+
 } // namespace
 
 bool YuvConverter::Handles(std::uint32_t fourcc)
@@ -148,7 +187,12 @@ void YuvConverter::setSource(const v4l2_pix_format& pix)
         stride_ = std::max<std::size_t>(pix.bytesperline, w * 3);
         frameBytes_ = stride_ * (h - 1) + w * 3;
     }
-    band_.resize(layout_ == Layout::Packed422 ? (w + 2 * chromaWidth) * bandRows : 0);
+    packedRow_ = layout_ == Layout::Packed422 ? packedRowFor(fourcc_, width_) : nullptr;
+    bgrRow_ = bgrRowFor(width_);
+    if (packedRow_ != nullptr)
+        band_.resize(w * 4); // one row of ARGB
+    else
+        band_.resize(layout_ == Layout::Packed422 ? (w + 2 * chromaWidth) * bandRows : 0);
 }
 
 void YuvConverter::convert(const std::uint8_t* frame, std::uint8_t* bgr, std::size_t stride)
@@ -213,27 +257,35 @@ void YuvConverter::convertPlanes(const std::uint8_t* y, int yStride,
     }
 }
 
-// Packed 4:2:2 has no direct way to BGR with a chosen matrix: a band of
-// rows is split into planes, which then go out as BGR while still cached.
+// Packed 4:2:2 with luma first or chroma first, U before V, goes straight
+// from its packed rows into one row of ARGB that stays in the first-level
+// cache, and from there into the BGR row. Swapped chroma has no packed row
+// kernel: a band of its rows is split into planes, which then go out as BGR
+// while still cached.
 void YuvConverter::convertPacked(const std::uint8_t* frame, std::uint8_t* bgr, std::size_t stride)
 {
+    if (packedRow_ != nullptr) {
+        std::uint8_t* const argb = band_.data();
+        for (int y = 0; y < height_; ++y) {
+            packedRow_(frame + static_cast<std::size_t>(y) * stride_, argb, matrix_, width_);
+            bgrRow_(argb, bgr + static_cast<std::size_t>(height_ - 1 - y) * stride, width_);
+        }
+        return;
+    }
     const int chromaWidth = (width_ + 1) / 2;
-    // The split puts the chroma byte that comes first into `first`.
+    // The split puts the chroma byte that comes first into `first`, here V.
     std::uint8_t* y = band_.data();
-    std::uint8_t* first = y + static_cast<std::size_t>(width_) * bandRows;
-    std::uint8_t* second = first + static_cast<std::size_t>(chromaWidth) * bandRows;
-    const bool swapped = chromaFirstSwapped(fourcc_);
-    const std::uint8_t* u = swapped ? second : first;
-    const std::uint8_t* v = swapped ? first : second;
-    const bool lumaFirst = fourcc_ == V4L2_PIX_FMT_YUYV || fourcc_ == V4L2_PIX_FMT_YVYU;
+    std::uint8_t* v = y + static_cast<std::size_t>(width_) * bandRows;
+    std::uint8_t* u = v + static_cast<std::size_t>(chromaWidth) * bandRows;
+    const bool lumaFirst = fourcc_ == V4L2_PIX_FMT_YVYU;
     const int s = static_cast<int>(stride_);
     for (int top = 0; top < height_; top += bandRows) {
         const int rows = std::min(bandRows, height_ - top);
         const std::uint8_t* from = frame + static_cast<std::size_t>(top) * stride_;
         if (lumaFirst)
-            libyuv::YUY2ToI422(from, s, y, width_, first, chromaWidth, second, chromaWidth, width_, rows);
+            libyuv::YUY2ToI422(from, s, y, width_, v, chromaWidth, u, chromaWidth, width_, rows);
         else
-            libyuv::UYVYToI422(from, s, y, width_, first, chromaWidth, second, chromaWidth, width_, rows);
+            libyuv::UYVYToI422(from, s, y, width_, v, chromaWidth, u, chromaWidth, width_, rows);
         std::uint8_t* to = bgr + static_cast<std::size_t>(height_ - 1 - top) * stride;
         libyuv::I422ToRGB24Matrix(y, width_, u, chromaWidth, v, chromaWidth, to, -static_cast<int>(stride), matrix_,
                                   width_, rows);

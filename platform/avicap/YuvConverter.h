@@ -2,7 +2,8 @@
 // Packed and planar YUV frames (and 24-bit RGB ones) into bottom-up 24-bit
 // BGR rows, with libyuv, in the matrix and range the format names. Each
 // frame is read once and each output row written once; packed 4:2:2 goes
-// through a few rows of planes that stay in the cache.
+// through one row of ARGB (or, with V before U, a few rows of planes) that
+// stays in the cache.
 
 #include <linux/videodev2.h>
 
@@ -23,6 +24,10 @@ class YuvConverter {
 public:
     // Whether this converter takes frames in this pixel format.
     static bool Handles(std::uint32_t fourcc);
+
+    // libyuv's row kernels: packed 4:2:2 into ARGB, ARGB into BGR.
+    using PackedRow = void (*)(const std::uint8_t*, std::uint8_t*, const YuvConstants*, int);
+    using BgrRow = void (*)(const std::uint8_t*, std::uint8_t*, int);
 
     // Prepares for frames of this format (one Handles() accepts, at least
     // 1 x 1 pixels).
@@ -52,7 +57,9 @@ private:
     std::size_t chromaHeight_ = 0;
     std::size_t frameBytes_ = 0;
     const YuvConstants* matrix_ = nullptr;
-    std::vector<std::uint8_t> band_; // planes of a few packed rows
+    PackedRow packedRow_ = nullptr; // null where packed rows go through planes
+    BgrRow bgrRow_ = nullptr;
+    std::vector<std::uint8_t> band_; // one ARGB row, or planes of a few packed rows
 };
 
 } // namespace avicap
