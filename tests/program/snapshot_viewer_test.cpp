@@ -10,6 +10,7 @@
 #include "program_test_support.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
 #include <QLineEdit>
@@ -77,7 +78,13 @@ TEST_F(Program, SnapshotStaysStillWhileFramesGoOnBehindTheViewer)
         EXPECT_NE(Bytes(form->CorrectedPic), atClick) << "the main window follows the frames";
         EXPECT_EQ(Bytes(viewer->ViewPic), atClick);
         EXPECT_EQ(Grab(form->PaintBox1), Shown(form->CorrectedPic));
-        QCoreApplication::processEvents();
+        // The viewer's box takes its size one side per paint; on a busy
+        // machine those paints may still be queued when the timer fires.
+        QElapsedTimer settle;
+        settle.start();
+        do
+            QCoreApplication::processEvents();
+        while (viewer->PaintBox1->size() != viewer->ZoomedSize() && settle.elapsed() < 2000);
         EXPECT_EQ(Grab(viewer->PaintBox1), Shown(viewer->ViewPic));
         looked = true;
         viewer->ReadyBtn->click();
