@@ -10,7 +10,11 @@
 
 #include <linux/videodev2.h>
 
+#include <algorithm>
+
+#include <QElapsedTimer>
 #include <QImage>
+#include <QTimer>
 
 using namespace avicap_test;
 
@@ -235,22 +239,63 @@ TEST_F(Streaming, AFormatThatGrowsUnderTheStreamIsNeverShown)
         EXPECT_EQ(e.bytes, Log().entries.front().bytes);
 }
 
+// How late the GUI thread ran a 5 ms timer at worst while this lives: when
+// the machine is too busy to give the thread the processor (a parallel build,
+// a sanitiser's other tests), frames are lost for that reason alone.
+class GuiLateness {
+public:
+    GuiLateness()
+    {
+        clock_.start();
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.elapsed();
+            worst_ = std::max(worst_, now - last_ - 5);
+            last_ = now;
+        });
+        timer_.start(5);
+    }
+    qint64 worstMs() const { return worst_; }
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 worst_ = 0;
+};
+
 TEST_F(Streaming, ACameraAtThePreviewRateLosesNoFrameAndTheFirstComesAtOnce)
 {
     ASSERT_TRUE(connectTo(V4L2_PIX_FMT_YUYV, 320, 240));
     camera().frameTime = std::chrono::microseconds(33333);
     send(WM_CAP_SET_CALLBACK_FRAME, 0, reinterpret_cast<LPARAM>(&RecordFrame));
     send(WM_CAP_SET_PREVIEWRATE, 33); // what the program asks for at 30 frames/s
-    QElapsedTimer clock;
-    clock.start();
-    ASSERT_EQ(send(WM_CAP_SET_PREVIEW, 1), 1);
-    ASSERT_TRUE(SpinUntil([] { return !Log().entries.empty(); }));
-    EXPECT_LT(clock.elapsed(), 25); // well before a second camera period
-    SpinFor(3000);
-    send(WM_CAP_SET_PREVIEW, 0);
-    const int sent = lib.system.framesSent(0);
-    EXPECT_GE(sent, 80);
-    // When the preview ended, one frame may have been in conversion and one
-    // waiting for the GUI thread; every other one reached the callback.
-    EXPECT_GE(static_cast<int>(Log().entries.size()), sent - 2) << "of " << sent;
+    // Lost frames are only the pacing's fault while the GUI thread keeps up:
+    // a try during which it was held up for most of a camera period is
+    // repeated.
+    qint64 worst = 0;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        Log().entries.clear();
+        const GuiLateness lateness;
+        const int sentBefore = lib.system.framesSent(0);
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_EQ(send(WM_CAP_SET_PREVIEW, 1), 1);
+        ASSERT_TRUE(SpinUntil([] { return !Log().entries.empty(); }));
+        const qint64 first = clock.elapsed();
+        SpinFor(3000);
+        send(WM_CAP_SET_PREVIEW, 0);
+        const int sent = lib.system.framesSent(0) - sentBefore;
+        const int delivered = static_cast<int>(Log().entries.size());
+        worst = lateness.worstMs();
+        if (worst > 25)
+            continue;
+        EXPECT_LT(first, 25); // well before a second camera period
+        EXPECT_GE(sent, 80);
+        // When the preview ended, one frame may have been in conversion and
+        // one waiting for the GUI thread; every other one reached the callback.
+        EXPECT_GE(delivered, sent - 2) << "of " << sent;
+        return;
+    }
+    GTEST_SKIP() << "the GUI thread was held up by up to " << worst << " ms in every try; pacing not judged";
 }
