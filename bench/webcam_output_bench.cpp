@@ -1,5 +1,5 @@
 // The virtual webcam: converting one corrected picture to YUYV and writing
-// it to a loopback node, which copies it as the kernel module does.
+// it into a loopback node's lent buffer, as the program does with the module.
 
 #include "output/VirtualCamera.h"
 #include "output/YuyvConversion.h"

@@ -79,6 +79,7 @@ void VirtualCamera::stop()
 {
     if (!node_.empty() && avicap::OwnOutputNode() == node_)
         avicap::SetOwnOutputNode({});
+    buffers_.clear();
     fd_.reset();
     wantWidth_ = wantHeight_ = 0;
     nodeWidth_ = nodeHeight_ = stride_ = 0;
@@ -120,6 +121,7 @@ bool VirtualCamera::configure(int width, int height)
     // The module keeps a node's format while anyone has it open, so a new
     // size needs a fresh descriptor; the first format does not.
     if (wantWidth_ != 0) {
+        buffers_.clear();
         fd_.reset();
         if (!open())
             return false;
@@ -165,6 +167,15 @@ bool VirtualCamera::configure(int width, int height)
                  .arg(nodeText(node_)));
         return false;
     }
+    nodeWidth_ = static_cast<int>(pix.width) & ~1;
+    nodeHeight_ = static_cast<int>(pix.height);
+    stride_ = std::max(static_cast<int>(pix.bytesperline), nodeWidth_ * 2);
+    const std::size_t frameBytes = static_cast<std::size_t>(stride_) * nodeHeight_;
+    frame_.clear();
+    if (buffers_.map(system_, fd_.get(), frameBytes))
+        frame_.shrink_to_fit();
+    else
+        frame_.resize(frameBytes);
     // Streaming on marks this descriptor as the node's writer: without it
     // the module does not offer the node for output again once we close it.
     int type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
@@ -173,14 +184,16 @@ bool VirtualCamera::configure(int width, int height)
         fail(vanishedError(error) ? vanishedText(node_) : refusedText(node_, error));
         return false;
     }
-    nodeWidth_ = static_cast<int>(pix.width) & ~1;
-    nodeHeight_ = static_cast<int>(pix.height);
-    stride_ = std::max(static_cast<int>(pix.bytesperline), nodeWidth_ * 2);
-    // Black where the picture does not reach.
+    // Black where the picture does not reach; the picture itself always
+    // lands on the same bytes, so this lasts until the next size.
     static constexpr std::uint8_t black[4] = {16, 128, 16, 128};
-    frame_.resize(static_cast<std::size_t>(stride_) * nodeHeight_);
-    for (std::size_t i = 0; i < frame_.size(); ++i)
-        frame_[i] = black[i % 4];
+    auto paintBlack = [](std::uint8_t* frame, std::size_t bytes) {
+        for (std::size_t i = 0; i < bytes; ++i)
+            frame[i] = black[i % 4];
+    };
+    for (std::size_t i = 0; i < buffers_.count(); ++i)
+        paintBlack(buffers_.data(i), frameBytes);
+    paintBlack(frame_.data(), frame_.size());
     return true;
 }
 
@@ -194,14 +207,14 @@ void VirtualCamera::applyRate(int framesPerSecond)
     rate_ = framesPerSecond;
 }
 
-void VirtualCamera::fillFrame(const BgrPicture& picture, int width, int height)
+void VirtualCamera::fillFrame(const BgrPicture& picture, int width, int height, std::uint8_t* frame)
 {
     const int w = std::min(width, nodeWidth_), h = std::min(height, nodeHeight_);
     const int pictureX = ((width - w) / 2) & ~1, pictureY = (height - h) / 2;
     const int nodeX = ((nodeWidth_ - w) / 2) & ~1, nodeY = (nodeHeight_ - h) / 2;
     converter_.convert(picture.bits + static_cast<std::ptrdiff_t>(pictureX) * 3, picture.rowbytes,
                        picture.height - pictureY, w, h,
-                       frame_.data() + static_cast<std::ptrdiff_t>(nodeY) * stride_ + nodeX * 2, stride_);
+                       frame + static_cast<std::ptrdiff_t>(nodeY) * stride_ + nodeX * 2, stride_);
 }
 
 VirtualCamera::Result VirtualCamera::write(const BgrPicture& picture, Clock::time_point when)
@@ -225,14 +238,29 @@ VirtualCamera::Result VirtualCamera::write(const BgrPicture& picture, Clock::tim
     const int rate = measured > 0 ? measured : StartRate;
     if (rate_ == 0 || std::abs(rate - rate_) > std::max(1, rate_ / 10))
         applyRate(rate);
+    return handOver(picture, width, height);
+}
 
-    fillFrame(picture, width, height);
-    const ssize_t n = system_.write(fd_.get(), frame_.data(), frame_.size());
-    if (n >= 0) {
-        ++written_;
-        return Result::Written;
+VirtualCamera::Result VirtualCamera::handOver(const BgrPicture& picture, int width, int height)
+{
+    if (buffers_.empty()) {
+        fillFrame(picture, width, height, frame_.data());
+        if (system_.write(fd_.get(), frame_.data(), frame_.size()) < 0)
+            return refused(errno);
+    } else {
+        const int index = buffers_.acquire();
+        if (index < 0)
+            return refused(errno);
+        fillFrame(picture, width, height, buffers_.data(static_cast<std::size_t>(index)));
+        if (buffers_.queue(index) < 0)
+            return refused(errno);
     }
-    const int error = errno;
+    ++written_;
+    return Result::Written;
+}
+
+VirtualCamera::Result VirtualCamera::refused(int error)
+{
     if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {
         ++dropped_;
         return Result::Dropped;

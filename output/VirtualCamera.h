@@ -1,11 +1,13 @@
 #pragma once
 // The corrected picture as a webcam for other programs: each picture goes,
 // converted to YUYV, into a v4l2loopback node that any program can open as
-// a camera. Writes never wait; a picture no reader has room for is dropped.
+// a camera: straight into the node's buffers where it lends them, else
+// with write(). Nothing waits; a picture there is no room for is dropped.
 // The node's format follows the picture's size and the rate the pictures
 // arrive at.
 
 #include "output/FrameRateMeter.h"
+#include "output/NodeBuffers.h"
 #include "output/YuyvConversion.h"
 #include "platform/avicap/DeviceHandles.h"
 #include "platform/avicap/LoopbackNode.h"
@@ -57,6 +59,8 @@ public:
     int width() const { return nodeWidth_; }
     int height() const { return nodeHeight_; }
     int framesPerSecond() const { return rate_; }
+    // Whether the pictures go straight into buffers the node lent.
+    bool intoLentBuffers() const { return !buffers_.empty(); }
     std::uint64_t written() const { return written_; }
     std::uint64_t dropped() const { return dropped_; }
 
@@ -64,7 +68,9 @@ private:
     bool open();
     bool configure(int width, int height);
     void applyRate(int framesPerSecond);
-    void fillFrame(const BgrPicture& picture, int width, int height);
+    void fillFrame(const BgrPicture& picture, int width, int height, std::uint8_t* frame);
+    Result handOver(const BgrPicture& picture, int width, int height);
+    Result refused(int error);
     void fail(QString text);
 
     avicap::V4l2System& system_;
@@ -73,7 +79,8 @@ private:
     QString error_;
     YuyvConverter converter_;
     FrameRateMeter meter_;
-    std::vector<std::uint8_t> frame_; // one YUYV frame, reused
+    NodeBuffers buffers_;             // the node's own, where it lends them
+    std::vector<std::uint8_t> frame_; // else one YUYV frame for write()
     int wantWidth_ = 0, wantHeight_ = 0;
     int nodeWidth_ = 0, nodeHeight_ = 0, stride_ = 0;
     int rate_ = 0;

@@ -6,6 +6,7 @@
 #include "platform/avicap/V4l2System.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 
 namespace avicap {
@@ -58,6 +59,7 @@ public:
     }
 
     const std::uint8_t* data() const { return static_cast<const std::uint8_t*>(address_); }
+    std::uint8_t* data() { return static_cast<std::uint8_t*>(address_); }
     std::size_t size() const { return length_; }
 
 private:

@@ -4,8 +4,9 @@
 // until every opener has closed the node; with exclusive_caps a node that a
 // writer feeds shows capture only, the directions it offers are worked out
 // only when someone asks for its capabilities, and it offers output again
-// only after a descriptor that streamed on as writer closes. Readers are
-// counted, not simulated.
+// only after a descriptor that streamed on as writer closes; a mapped
+// buffer holds the node like an open descriptor. Readers are counted, not
+// simulated.
 
 #include "platform/avicap/V4l2System.h"
 
@@ -28,7 +29,9 @@ struct Node {
     std::string driver = "v4l2 loopback";
     bool exclusiveCaps = true;
     int openErrno = 0;
-    int writeErrno = 0; // each write fails with this while set
+    int writeErrno = 0;    // each write, or each buffer given back, fails with this while set
+    bool streaming = true; // lends its buffers for mapping
+    std::uint32_t maxBuffers = 2;
     bool gone = false;
 
     // The module's state.
@@ -39,10 +42,26 @@ struct Node {
     v4l2_pix_format format{};
     v4l2_fract timePerFrame{1, 30};
 
+    std::vector<std::vector<std::uint8_t>> buffers;
+    std::vector<std::uint32_t> queued; // oldest first
+    int mapped = 0;
+    int releaseWhenUnmapped = 0; // descriptors closed while mapped
+
     // What happened, for the tests.
-    std::vector<std::uint8_t> lastFrame;
+    std::vector<std::uint8_t> written; // the last write()
+    int lastQueued = -1;
+    std::uint32_t lastBytesUsed = 0;
     int frames = 0;
     int setFormats = 0;
+
+    // The picture the readers get now, whichever way it came.
+    std::vector<std::uint8_t> lastFrame() const
+    {
+        if (lastQueued < 0)
+            return written;
+        const auto& b = buffers[static_cast<std::size_t>(lastQueued)];
+        return {b.begin(), b.begin() + lastBytesUsed};
+    }
 };
 
 class System final : public avicap::V4l2System {
@@ -51,6 +70,7 @@ public:
 
     Node& node(std::size_t i) { return nodes_[i]; }
     int openFds() const { return static_cast<int>(open_.size()); }
+    int mappings() const { return static_cast<int>(maps_.size()); }
     // Another program reading the node keeps it open; like any program it
     // asks for the capabilities first.
     void attachReader(std::size_t i)
@@ -99,7 +119,11 @@ public:
             return fail(EBADF);
         if (writers_.erase(fd) != 0)
             nodes_[it->second].readyForOutput = true;
-        release(nodes_[it->second]);
+        // Mappings keep the node held until they go.
+        if (nodes_[it->second].mapped == 0)
+            release(nodes_[it->second]);
+        else
+            ++nodes_[it->second].releaseWhenUnmapped;
         open_.erase(it);
         return 0;
     }
@@ -163,6 +187,51 @@ public:
             n->ready = true;
             return 0;
         }
+        case VIDIOC_REQBUFS: {
+            auto* r = static_cast<v4l2_requestbuffers*>(arg);
+            if (!n->streaming || r->type != V4L2_BUF_TYPE_VIDEO_OUTPUT || r->memory != V4L2_MEMORY_MMAP ||
+                n->format.sizeimage == 0)
+                return fail(EINVAL);
+            if (n->mapped != 0)
+                return fail(EBUSY);
+            r->count = std::min(r->count, n->maxBuffers);
+            const std::size_t size = (n->format.sizeimage + 4095) & ~std::size_t{4095};
+            n->buffers.assign(r->count, std::vector<std::uint8_t>(size, 0xEE));
+            n->queued.clear();
+            n->lastQueued = -1;
+            return 0;
+        }
+        case VIDIOC_QUERYBUF: {
+            auto* b = static_cast<v4l2_buffer*>(arg);
+            if (b->index >= n->buffers.size())
+                return fail(EINVAL);
+            b->length = static_cast<std::uint32_t>(n->buffers[b->index].size());
+            b->m.offset = b->index * b->length;
+            return 0;
+        }
+        case VIDIOC_QBUF: {
+            auto* b = static_cast<v4l2_buffer*>(arg);
+            if (b->index >= n->buffers.size() || b->bytesused > n->buffers[b->index].size())
+                return fail(EINVAL);
+            if (n->writeErrno != 0 && n->writeErrno != EAGAIN)
+                return fail(n->writeErrno);
+            n->ready = true;
+            n->queued.push_back(b->index);
+            n->lastQueued = static_cast<int>(b->index);
+            n->lastBytesUsed = b->bytesused;
+            ++n->frames;
+            return 0;
+        }
+        case VIDIOC_DQBUF: {
+            auto* b = static_cast<v4l2_buffer*>(arg);
+            if (n->writeErrno != 0)
+                return fail(n->writeErrno);
+            if (n->queued.empty())
+                return fail(EAGAIN);
+            b->index = n->queued.front();
+            n->queued.erase(n->queued.begin());
+            return 0;
+        }
         default:
             return fail(ENOTTY);
         }
@@ -183,17 +252,37 @@ public:
         n->readyForOutput = false;
         const std::size_t count = std::min<std::size_t>(size, n->format.sizeimage);
         const auto* bytes = static_cast<const std::uint8_t*>(data);
-        n->lastFrame.assign(bytes, bytes + count);
+        n->written.assign(bytes, bytes + count);
         ++n->frames;
         return static_cast<ssize_t>(count);
     }
 
-    void* mmap(std::size_t, int, int, int, off_t) override
+    void* mmap(std::size_t length, int, int, int fd, off_t offset) override
     {
-        errno = EINVAL;
-        return MAP_FAILED;
+        auto it = open_.find(fd);
+        Node* n = it == open_.end() ? nullptr : &nodes_[it->second];
+        if (n == nullptr || n->buffers.empty() || length != n->buffers[0].size() ||
+            static_cast<std::size_t>(offset) % length != 0 || static_cast<std::size_t>(offset) / length >= n->buffers.size()) {
+            errno = EINVAL;
+            return MAP_FAILED;
+        }
+        void* address = n->buffers[static_cast<std::size_t>(offset) / length].data();
+        maps_[address] = it->second;
+        ++n->mapped;
+        return address;
     }
-    int munmap(void*, std::size_t) override { return fail(EINVAL); }
+    int munmap(void* address, std::size_t) override
+    {
+        auto it = maps_.find(address);
+        if (it == maps_.end())
+            return fail(EINVAL);
+        Node& n = nodes_[it->second];
+        maps_.erase(it);
+        if (--n.mapped == 0)
+            for (; n.releaseWhenUnmapped > 0; --n.releaseWhenUnmapped)
+                release(n);
+        return 0;
+    }
     int poll(pollfd*, nfds_t, int) override { return fail(EINVAL); }
 
 private:
@@ -225,6 +314,7 @@ private:
 
     std::vector<Node> nodes_;
     std::map<int, std::size_t> open_;
+    std::map<void*, std::size_t> maps_;
     std::set<int> writers_;
     int nextFd_ = 7000;
 };

@@ -46,8 +46,16 @@ simloop::Node Camera(const std::string& path)
     return n;
 }
 
-class VirtualCameraTest : public ::testing::Test {
+// Run both ways the pictures can reach a node: straight into the buffers it
+// lends (true), or with write() where it lends none (false).
+class VirtualCameraTest : public ::testing::TestWithParam<bool> {
 protected:
+    static simloop::Node Loop(const std::string& path, const std::string& card)
+    {
+        simloop::Node n = simloop::MakeNode(path, card);
+        n.streaming = GetParam();
+        return n;
+    }
     VirtualCamera::Clock::time_point t0 = VirtualCamera::Clock::now();
     // Frames 1/fps apart from `start`; returns the time after the last.
     VirtualCamera::Clock::time_point feed(VirtualCamera& camera, const TestPicture& p, int count, int fps,
@@ -125,9 +133,9 @@ TEST(LoopbackChoiceTest, DriverListHidesOnlyTheOutputNode)
     EXPECT_EQ(nodes, (std::vector<std::string>{"/dev/video2", ""}));
 }
 
-TEST_F(VirtualCameraTest, WritesYuyvFramesWithTheColourFormatSpelledOut)
+TEST_P(VirtualCameraTest, WritesYuyvFramesWithTheColourFormatSpelledOut)
 {
-    simloop::System system({Camera("/dev/video0"), simloop::MakeNode("/dev/video5", "Stillwise")});
+    simloop::System system({Camera("/dev/video0"), Loop("/dev/video5", "Stillwise")});
     VirtualCamera camera(system);
     ASSERT_TRUE(camera.start()) << camera.error().toStdString();
     EXPECT_EQ(camera.node(), "/dev/video5");
@@ -142,22 +150,28 @@ TEST_F(VirtualCameraTest, WritesYuyvFramesWithTheColourFormatSpelledOut)
     EXPECT_EQ(node.format.ycbcr_enc, static_cast<std::uint32_t>(V4L2_YCBCR_ENC_601));
     EXPECT_EQ(node.format.quantization, static_cast<std::uint32_t>(V4L2_QUANTIZATION_LIM_RANGE));
     EXPECT_EQ(node.frames, 3);
-    EXPECT_EQ(node.lastFrame, picture.yuyv(320, 240));
+    EXPECT_EQ(node.lastFrame(), picture.yuyv(320, 240));
+    // Lent buffers are filled in place; nothing is copied in with write().
+    EXPECT_EQ(node.written.empty(), GetParam());
+    EXPECT_EQ(system.mappings(), GetParam() ? 2 : 0);
+    EXPECT_EQ(camera.intoLentBuffers(), GetParam());
 
     // An odd width loses its last column: YUYV pixels come in pairs.
     const TestPicture odd(321, 10, 2);
     camera.write(odd.view(), t0 + 1s);
     EXPECT_EQ(system.node(1).format.width, 320u);
-    EXPECT_EQ(system.node(1).lastFrame, odd.yuyv(320, 10));
+    EXPECT_EQ(system.node(1).lastFrame(), odd.yuyv(320, 10));
 
     camera.stop();
     EXPECT_EQ(system.openFds(), 0);
+    EXPECT_EQ(system.mappings(), 0);
+    EXPECT_EQ(system.node(1).openers, 0);
     EXPECT_TRUE(avicap::OwnOutputNode().empty());
 }
 
-TEST_F(VirtualCameraTest, FollowsTheSizeOnceNoReaderHoldsTheOldOne)
+TEST_P(VirtualCameraTest, FollowsTheSizeOnceNoReaderHoldsTheOldOne)
 {
-    simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
+    simloop::System system({Loop("/dev/video5", "Stillwise")});
     VirtualCamera camera(system);
     ASSERT_TRUE(camera.start());
     auto t = feed(camera, TestPicture(64, 48, 1), 2, 30, t0);
@@ -166,7 +180,7 @@ TEST_F(VirtualCameraTest, FollowsTheSizeOnceNoReaderHoldsTheOldOne)
     const TestPicture larger(96, 64, 2);
     t = feed(camera, larger, 1, 30, t);
     EXPECT_EQ(system.node(0).format.width, 96u);
-    EXPECT_EQ(system.node(0).lastFrame, larger.yuyv(96, 64));
+    EXPECT_EQ(system.node(0).lastFrame(), larger.yuyv(96, 64));
 
     // A reader holds the node at 96 x 64: a smaller picture is centred in
     // black, and the node is asked again every few seconds.
@@ -174,7 +188,7 @@ TEST_F(VirtualCameraTest, FollowsTheSizeOnceNoReaderHoldsTheOldOne)
     const TestPicture smaller(32, 16, 3);
     t = feed(camera, smaller, 1, 30, t);
     EXPECT_EQ(camera.width(), 96);
-    const std::vector<std::uint8_t>& frame = system.node(0).lastFrame;
+    const std::vector<std::uint8_t> frame = system.node(0).lastFrame();
     ASSERT_EQ(frame.size(), 96u * 2 * 64);
     const std::vector<std::uint8_t> inner = smaller.yuyv(32, 16);
     for (int row = 0; row < 16; ++row)
@@ -189,14 +203,14 @@ TEST_F(VirtualCameraTest, FollowsTheSizeOnceNoReaderHoldsTheOldOne)
     t = feed(camera, smaller, 40, 30, t);
     EXPECT_EQ(camera.width(), 32);
     EXPECT_EQ(system.node(0).format.width, 32u);
-    EXPECT_EQ(system.node(0).lastFrame, inner);
+    EXPECT_EQ(system.node(0).lastFrame(), inner);
     // Reopening for each size leaves one descriptor.
     EXPECT_EQ(system.openFds(), 1);
 }
 
-TEST_F(VirtualCameraTest, CanBeSwitchedOffAndOnAgainWhileReadersComeAndGo)
+TEST_P(VirtualCameraTest, CanBeSwitchedOffAndOnAgainWhileReadersComeAndGo)
 {
-    simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
+    simloop::System system({Loop("/dev/video5", "Stillwise")});
     const TestPicture p(64, 32, 1);
     auto t = t0;
     for (int round = 0; round < 3; ++round) {
@@ -221,9 +235,9 @@ TEST_F(VirtualCameraTest, CanBeSwitchedOffAndOnAgainWhileReadersComeAndGo)
     EXPECT_EQ(system.node(0).format.width, 32u);
 }
 
-TEST_F(VirtualCameraTest, TellsReadersTheRateThePicturesArriveAt)
+TEST_P(VirtualCameraTest, TellsReadersTheRateThePicturesArriveAt)
 {
-    simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
+    simloop::System system({Loop("/dev/video5", "Stillwise")});
     VirtualCamera camera(system);
     ASSERT_TRUE(camera.start());
     const TestPicture p(16, 8, 1);
@@ -239,29 +253,30 @@ TEST_F(VirtualCameraTest, TellsReadersTheRateThePicturesArriveAt)
     EXPECT_EQ(system.node(0).timePerFrame.denominator, 30u);
 }
 
-TEST_F(VirtualCameraTest, DropsFramesTheNodeHasNoRoomForAndGoesOn)
+TEST_P(VirtualCameraTest, DropsFramesTheNodeHasNoRoomForAndGoesOn)
 {
-    simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
+    simloop::System system({Loop("/dev/video5", "Stillwise")});
     VirtualCamera camera(system);
     ASSERT_TRUE(camera.start());
     const TestPicture p(64, 32, 1);
-    auto t = feed(camera, p, 1, 30, t0);
+    // More pictures than the node has buffers, so that the next needs one back.
+    auto t = feed(camera, p, 3, 30, t0);
     system.node(0).writeErrno = EAGAIN;
     for (int i = 0; i < 50; ++i)
         EXPECT_EQ(camera.write(p.view(), t += 33ms), VirtualCamera::Result::Dropped);
     system.node(0).writeErrno = 0;
     const TestPicture later(64, 32, 9);
     EXPECT_EQ(camera.write(later.view(), t += 33ms), VirtualCamera::Result::Written);
-    EXPECT_EQ(system.node(0).lastFrame, later.yuyv(64, 32));
-    EXPECT_EQ(camera.written(), 2u);
+    EXPECT_EQ(system.node(0).lastFrame(), later.yuyv(64, 32));
+    EXPECT_EQ(camera.written(), 4u);
     EXPECT_EQ(camera.dropped(), 50u);
     EXPECT_TRUE(camera.running());
 }
 
-TEST_F(VirtualCameraTest, StopsWithAMessageWhenTheNodeVanishesOrFails)
+TEST_P(VirtualCameraTest, StopsWithAMessageWhenTheNodeVanishesOrFails)
 {
     {
-        simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
+        simloop::System system({Loop("/dev/video5", "Stillwise")});
         VirtualCamera camera(system);
         ASSERT_TRUE(camera.start());
         const TestPicture p(64, 32, 1);
@@ -276,7 +291,7 @@ TEST_F(VirtualCameraTest, StopsWithAMessageWhenTheNodeVanishesOrFails)
     }
     {
         // Vanished just as the format is set for a new size.
-        simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
+        simloop::System system({Loop("/dev/video5", "Stillwise")});
         VirtualCamera camera(system);
         ASSERT_TRUE(camera.start());
         feed(camera, TestPicture(64, 32, 1), 1, 30, t0);
@@ -288,7 +303,7 @@ TEST_F(VirtualCameraTest, StopsWithAMessageWhenTheNodeVanishesOrFails)
     }
     {
         // Another program writes into the node: no output format for us.
-        simloop::Node fed = simloop::MakeNode("/dev/video5", "Stillwise");
+        simloop::Node fed = Loop("/dev/video5", "Stillwise");
         fed.ready = true;
         fed.readyForOutput = false;
         simloop::System system({fed});
@@ -299,7 +314,7 @@ TEST_F(VirtualCameraTest, StopsWithAMessageWhenTheNodeVanishesOrFails)
         EXPECT_EQ(system.openFds(), 0);
     }
     {
-        simloop::System system({simloop::MakeNode("/dev/video5", "Stillwise")});
+        simloop::System system({Loop("/dev/video5", "Stillwise")});
         VirtualCamera camera(system);
         ASSERT_TRUE(camera.start());
         system.node(0).writeErrno = ENOSPC;
@@ -308,7 +323,7 @@ TEST_F(VirtualCameraTest, StopsWithAMessageWhenTheNodeVanishesOrFails)
     }
 }
 
-TEST_F(VirtualCameraTest, CannotStartWithoutANodeOrWithoutAccess)
+TEST_P(VirtualCameraTest, CannotStartWithoutANodeOrWithoutAccess)
 {
     simloop::System none({Camera("/dev/video0")});
     VirtualCamera camera(none);
@@ -318,7 +333,7 @@ TEST_F(VirtualCameraTest, CannotStartWithoutANodeOrWithoutAccess)
     EXPECT_TRUE(
         camera.error().contains(QStringLiteral("sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise")));
 
-    simloop::Node locked = simloop::MakeNode("/dev/video5", "Stillwise");
+    simloop::Node locked = Loop("/dev/video5", "Stillwise");
     locked.openErrno = EACCES;
     simloop::System denied({locked});
     VirtualCamera refused(denied);
@@ -326,3 +341,8 @@ TEST_F(VirtualCameraTest, CannotStartWithoutANodeOrWithoutAccess)
     EXPECT_TRUE(refused.error().contains(QStringLiteral("Gruppe „video“"))) << refused.error().toStdString();
     EXPECT_FALSE(refused.running());
 }
+
+INSTANTIATE_TEST_SUITE_P(Ways, VirtualCameraTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "IntoLentBuffers" : "WithWrite";
+                         });

@@ -90,7 +90,7 @@ TEST_F(WebcamBox, WhenOnEveryCorrectedPictureGoesToTheNode)
         ASSERT_TRUE(lib.deliverPattern(seed));
     EXPECT_EQ(system.node(0).frames, 3);
     EXPECT_EQ(system.node(0).format.width, 640u);
-    EXPECT_EQ(system.node(0).lastFrame, expectedFrame());
+    EXPECT_EQ(system.node(0).lastFrame(), expectedFrame());
 
     QTest::mouseClick(form->WebcamBox, Qt::LeftButton);
     EXPECT_FALSE(form->WebcamBox->isChecked());
