@@ -17,10 +17,12 @@ INLINE_AVX2 __m256i part(const std::array<std::uint8_t, 96>& mask, int k)
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(mask.data() + 32 * k));
 }
 
-INLINE_AVX2 __m256i byteMoved(__m256i f, __m256i h, __m256i above)
+// Non-zero exactly on the bytes that moved: |f - h| - threshold, saturated
+// at zero. Left unnormalised, as most blocks only need to know there is none.
+INLINE_AVX2 __m256i byteExcess(__m256i f, __m256i h, __m256i threshold)
 {
     const __m256i diff = _mm256_or_si256(_mm256_subs_epu8(f, h), _mm256_subs_epu8(h, f));
-    return _mm256_cmpeq_epi8(_mm256_max_epu8(diff, above), diff);
+    return _mm256_subs_epu8(diff, threshold);
 }
 
 // The bytes of cur moved n places toward the start, nxt's first bytes
@@ -49,8 +51,8 @@ INLINE_AVX2 void store(std::uint8_t* p, __m256i v)
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
 }
 
-// 0xFF on every byte of a pixel that has a flagged byte; cur is vector k of
-// the block, prv and nxt its neighbours in the block (zero past its ends).
+// Non-zero on every byte of a pixel that has a non-zero byte; cur is vector
+// k of the block, prv and nxt its neighbours in the block (zero past its ends).
 INLINE_AVX2 __m256i spread(__m256i prv, __m256i cur, __m256i nxt, int k)
 {
     __m256i moving = cur;
@@ -81,22 +83,23 @@ TARGET_AVX2 void MotionBlendAVX2(std::uint8_t* corrected, std::uint8_t* raw, con
         return;
     }
     const __m256i weights = _mm256_set1_epi16(static_cast<short>((d << 8) | o));
-    const __m256i above = _mm256_set1_epi8(static_cast<char>(threshold + 1));
+    const __m256i limit = _mm256_set1_epi8(static_cast<char>(threshold));
     const __m256i zero = _mm256_setzero_si256();
     const std::size_t blocks = pixels / 32;
     for (std::size_t b = 0; b < blocks; ++b) {
         const std::size_t at = b * 96;
         const __m256i f0 = load(frame + at), f1 = load(frame + at + 32), f2 = load(frame + at + 64);
         const __m256i h0 = load(history + at), h1 = load(history + at + 32), h2 = load(history + at + 64);
-        const __m256i m0 = byteMoved(f0, h0, above), m1 = byteMoved(f1, h1, above), m2 = byteMoved(f2, h2, above);
+        const __m256i m0 = byteExcess(f0, h0, limit), m1 = byteExcess(f1, h1, limit), m2 = byteExcess(f2, h2, limit);
         __m256i out0 = blend(f0, h0, weights), out1 = blend(f1, h1, weights), out2 = blend(f2, h2, weights);
         // Where nothing moves, which in a webcam picture is most of it,
         // the block stays blended as usual.
         const __m256i any = _mm256_or_si256(m0, _mm256_or_si256(m1, m2));
         if (!_mm256_testz_si256(any, any)) {
-            out0 = _mm256_blendv_epi8(out0, f0, spread(zero, m0, m1, 0));
-            out1 = _mm256_blendv_epi8(out1, f1, spread(m0, m1, m2, 1));
-            out2 = _mm256_blendv_epi8(out2, f2, spread(m1, m2, zero, 2));
+            // Still pixels (all bytes zero) keep the blend, the rest the frame.
+            out0 = _mm256_blendv_epi8(f0, out0, _mm256_cmpeq_epi8(spread(zero, m0, m1, 0), zero));
+            out1 = _mm256_blendv_epi8(f1, out1, _mm256_cmpeq_epi8(spread(m0, m1, m2, 1), zero));
+            out2 = _mm256_blendv_epi8(f2, out2, _mm256_cmpeq_epi8(spread(m1, m2, zero, 2), zero));
         }
         store(raw + at, f0);
         store(raw + at + 32, f1);
