@@ -6,37 +6,50 @@ namespace denoise {
 
 namespace {
 
-// How far ahead the loop asks for the frame and the sums. The work per byte
-// is tiny, so the loop runs at the speed memory delivers; asking early keeps
-// more lines on their way than the hardware prefetcher does for three
-// streams at once.
-constexpr std::size_t Ahead = 2048;
+// 1 on each byte whose low sum wrapped: see the SSE2 kernel.
+__attribute__((target("avx2"))) inline __m256i wrapped(__m256i low, __m256i bytes, __m256i one)
+{
+    return _mm256_add_epi8(_mm256_cmpeq_epi8(_mm256_max_epu8(low, bytes), low), one);
+}
 
 } // namespace
 
-// vpmovzxbw widens 16 bytes to 16 lanes in order, so the sums stay in the
-// bytes' order without the lane shuffle that unpacking would need. One
-// iteration takes a cache line of frame bytes and the two of their sums.
-__attribute__((target("avx2"))) void AddBytesAVX2(std::uint16_t* sums, const std::uint8_t* bytes, std::size_t len)
+// A group of 64 bytes per step: two vectors of low sums and the one vector
+// of carry nibbles that belongs to them.
+__attribute__((target("avx2"))) void AddBytesAVX2(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t len)
 {
+    const __m256i one = _mm256_set1_epi8(1);
     std::size_t i = 0;
     for (; i + 64 <= len; i += 64) {
-        if (i + Ahead + 64 <= len) {
-            _mm_prefetch(reinterpret_cast<const char*>(bytes + i + Ahead), _MM_HINT_T0);
-            _mm_prefetch(reinterpret_cast<const char*>(sums + i + Ahead), _MM_HINT_T0);
-            _mm_prefetch(reinterpret_cast<const char*>(sums + i + Ahead + 32), _MM_HINT_T0);
-        }
-        auto* s = reinterpret_cast<__m256i*>(sums + i);
-        const __m256i s0 = _mm256_loadu_si256(s), s1 = _mm256_loadu_si256(s + 1);
-        const __m256i s2 = _mm256_loadu_si256(s + 2), s3 = _mm256_loadu_si256(s + 3);
-        const auto* b = reinterpret_cast<const __m128i*>(bytes + i);
-        _mm256_storeu_si256(s, _mm256_add_epi16(s0, _mm256_cvtepu8_epi16(_mm_loadu_si128(b))));
-        _mm256_storeu_si256(s + 1, _mm256_add_epi16(s1, _mm256_cvtepu8_epi16(_mm_loadu_si128(b + 1))));
-        _mm256_storeu_si256(s + 2, _mm256_add_epi16(s2, _mm256_cvtepu8_epi16(_mm_loadu_si128(b + 2))));
-        _mm256_storeu_si256(s + 3, _mm256_add_epi16(s3, _mm256_cvtepu8_epi16(_mm_loadu_si128(b + 3))));
+        auto* low = reinterpret_cast<__m256i*>(sums.low + i);
+        auto* carries = reinterpret_cast<__m256i*>(sums.carries + i / 2);
+        const auto* b = reinterpret_cast<const __m256i*>(bytes + i);
+        const __m256i add0 = _mm256_loadu_si256(b), add1 = _mm256_loadu_si256(b + 1);
+        const __m256i sum0 = _mm256_add_epi8(_mm256_loadu_si256(low), add0);
+        const __m256i sum1 = _mm256_add_epi8(_mm256_loadu_si256(low + 1), add1);
+        _mm256_storeu_si256(low, sum0);
+        _mm256_storeu_si256(low + 1, sum1);
+        // Counts stay below 16, so a shifted 1 never leaves its nibble.
+        const __m256i w = _mm256_or_si256(wrapped(sum0, add0, one), _mm256_slli_epi16(wrapped(sum1, add1, one), 4));
+        _mm256_storeu_si256(carries, _mm256_add_epi8(_mm256_loadu_si256(carries), w));
     }
-    if (i < len)
-        AddBytesSSE2(sums + i, bytes + i, len - i);
+    AddBytesTail(sums, bytes, i, len);
+}
+
+__attribute__((target("avx2"))) void FlushCarriesAVX2(const SumPlanes& sums, std::size_t len)
+{
+    const __m256i nibble = _mm256_set1_epi8(15);
+    std::size_t i = 0;
+    for (; i + 64 <= len; i += 64) {
+        auto* high = reinterpret_cast<__m256i*>(sums.high + i);
+        auto* carries = reinterpret_cast<__m256i*>(sums.carries + i / 2);
+        const __m256i c = _mm256_loadu_si256(carries);
+        _mm256_storeu_si256(high, _mm256_add_epi8(_mm256_loadu_si256(high), _mm256_and_si256(c, nibble)));
+        _mm256_storeu_si256(high + 1, _mm256_add_epi8(_mm256_loadu_si256(high + 1),
+                                                      _mm256_and_si256(_mm256_srli_epi16(c, 4), nibble)));
+        _mm256_storeu_si256(carries, _mm256_setzero_si256());
+    }
+    FlushCarriesTail(sums, i, len);
 }
 
 } // namespace denoise

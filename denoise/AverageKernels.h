@@ -1,9 +1,24 @@
 #pragma once
-// Inner loops of the N-frame mean. The variants give identical results.
-//   AddBytes:  sums[i] += bytes[i] for i < len (16-bit sums; the caller keeps
-//              them below 65536, which 256 frames of 255 do: 65280)
-//   MeanBytes: out[i] = (sums[i] + (1 << shift >> 1)) >> shift, the rounded
-//              mean of 2^shift values with halves rounded up; shift in 0..8
+// Inner loops of the N-frame mean. The sums live in three byte planes, so
+// that adding a frame moves less memory than 16-bit sums would: per frame
+// byte its low byte is read and written, and half a byte of carry counts,
+// where a 16-bit sum would be two bytes each way.
+//
+//   low[i]     the sum's low 8 bits
+//   carries    per byte a 4-bit count of how often low[i] wrapped since the
+//              last flush: byte 64g + j (j < 32) in the low nibble of
+//              carries[32g + j], byte 64g + 32 + j in its high nibble
+//   high[i]    the sum's high 8 bits as of the last flush
+//
+//   sum[i] = 256 * (high[i] + carries(i)) + low[i]
+//
+// AddBytes adds one frame; a count can reach 15 only after 15 frames, so
+// FlushCarries moves the counts into `high` (and clears them) at least
+// every 15 frames. 256 frames of 255 sum to 65280: high stays below 256.
+// MeanBytes, after a flush: out[i] = (sum[i] + (1 << shift >> 1)) >> shift,
+// the rounded mean of 2^shift values with halves up; shift in 0..8.
+// All planes are worked on from their start; the variants give identical
+// bytes.
 
 #include "denoise/Cpu.h"
 
@@ -12,13 +27,42 @@
 
 namespace denoise {
 
-using AddBytesFn = void (*)(std::uint16_t* sums, const std::uint8_t* bytes, std::size_t len);
+struct SumPlanes {
+    std::uint8_t* low;
+    std::uint8_t* carries;
+    std::uint8_t* high;
 
-void AddBytesPlain(std::uint16_t* sums, const std::uint8_t* bytes, std::size_t len);
-void AddBytesSSE2(std::uint16_t* sums, const std::uint8_t* bytes, std::size_t len);
-void AddBytesAVX2(std::uint16_t* sums, const std::uint8_t* bytes, std::size_t len);
+    // Bytes of `carries` for `len` frame bytes: whole groups of 64.
+    static constexpr std::size_t CarryBytes(std::size_t len) { return (len + 63) / 64 * 32; }
+};
+
+// The carry count of byte i.
+inline unsigned CarryCount(const std::uint8_t* carries, std::size_t i)
+{
+    const std::uint8_t pair = carries[i / 64 * 32 + i % 32];
+    return i % 64 < 32 ? pair & 15u : pair >> 4;
+}
+
+inline constexpr int FramesPerFlush = 15;
+
+using AddBytesFn = void (*)(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t len);
+using FlushCarriesFn = void (*)(const SumPlanes& sums, std::size_t len);
+
+void AddBytesPlain(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t len);
+void AddBytesSSE2(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t len);
+void AddBytesAVX2(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t len);
 AddBytesFn AddBytesFor(Path p);
 
-void MeanBytes(std::uint8_t* out, const std::uint16_t* sums, std::size_t len, int shift);
+void FlushCarriesPlain(const SumPlanes& sums, std::size_t len);
+void FlushCarriesSSE2(const SumPlanes& sums, std::size_t len);
+void FlushCarriesAVX2(const SumPlanes& sums, std::size_t len);
+FlushCarriesFn FlushCarriesFor(Path p);
+
+void MeanBytes(std::uint8_t* out, const SumPlanes& sums, std::size_t len, int shift);
+
+// The plain loops from byte `from` on, for the vector kernels' tails;
+// `from` is a multiple of 64.
+void AddBytesTail(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t from, std::size_t len);
+void FlushCarriesTail(const SumPlanes& sums, std::size_t from, std::size_t len);
 
 } // namespace denoise

@@ -12,14 +12,18 @@ bool FrameAverager::IsValidCount(int frames)
 }
 
 FrameAverager::FrameAverager(int frames, const FrameShape& shape, Path path)
-    : frames_(frames), shape_(shape), add_(AddBytesFor(path))
+    : frames_(frames), shape_(shape), add_(AddBytesFor(path)), flush_(FlushCarriesFor(path))
 {
     if (!IsValidCount(frames) || shape.width <= 0 || shape.height <= 0 || shape.rowbytes == 0)
         return;
     shift_ = std::countr_zero(static_cast<unsigned>(frames));
     count_ = shape.bytes();
-    sums_.reset(static_cast<std::uint16_t*>(::operator new[](count_ * sizeof(std::uint16_t), std::align_val_t{64})));
-    std::memset(sums_.get(), 0, count_ * sizeof(std::uint16_t));
+    // Each plane starts on a cache line.
+    const std::size_t plane = (count_ + 63) & ~std::size_t{63};
+    const std::size_t bytes = 2 * plane + SumPlanes::CarryBytes(count_);
+    memory_.reset(static_cast<std::uint8_t*>(::operator new[](bytes, std::align_val_t{64})));
+    std::memset(memory_.get(), 0, bytes);
+    sums_ = SumPlanes{memory_.get(), memory_.get() + 2 * plane, memory_.get() + plane};
 }
 
 FrameAverager::AddResult FrameAverager::Add(const std::uint8_t* frame, const FrameShape& shape)
@@ -28,8 +32,10 @@ FrameAverager::AddResult FrameAverager::Add(const std::uint8_t* frame, const Fra
         return AddResult::WrongShape;
     if (counted_ == frames_)
         return AddResult::Full;
-    add_(sums_.get(), frame, count_);
+    add_(sums_, frame, count_);
     ++counted_;
+    if (counted_ % FramesPerFlush == 0 || counted_ == frames_)
+        flush_(sums_, count_);
     return counted_ == frames_ ? AddResult::Complete : AddResult::Added;
 }
 
@@ -37,7 +43,7 @@ bool FrameAverager::Mean(std::uint8_t* out) const
 {
     if (!Complete() || out == nullptr)
         return false;
-    MeanBytes(out, sums_.get(), count_, shift_);
+    MeanBytes(out, sums_, count_, shift_);
     return true;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // The exact mean of N frames, for a low-noise still in poor light. Frames are
-// added to one picture of 16-bit sums as they arrive (no frame is kept); once
-// N are in, each byte of the still is the rounded mean of its N values,
-// (sum + N/2) / N, halves rounded up. N is a power of two from 4 to 256, so
-// the division is a shift and 256 * 255 = 65280 still fits the sums.
+// added to one picture of 16-bit sums as they arrive (no frame is kept), held
+// in the byte planes that AverageKernels.h describes; once N are in, each
+// byte of the still is the rounded mean of its N values, (sum + N/2) / N,
+// halves rounded up. N is a power of two from 4 to 256, so the division is a
+// shift and 256 * 255 = 65280 still fits the sums.
 
 #include "denoise/AverageKernels.h"
 
@@ -43,7 +44,7 @@ public:
     // Adds one frame of shape.bytes() bytes.
     AddResult Add(const std::uint8_t* frame, const FrameShape& shape);
 
-    bool Failed() const { return !sums_; }
+    bool Failed() const { return !memory_; }
     bool Complete() const { return !Failed() && counted_ == frames_; }
     int Counted() const { return counted_; }
     int Frames() const { return frames_; }
@@ -59,11 +60,14 @@ private:
     int counted_ = 0;
     FrameShape shape_;
     AddBytesFn add_;
-    // Cache-line aligned, so that no vector of sums straddles two lines.
+    FlushCarriesFn flush_;
+    // One block for the three planes, cache-line aligned, so that no vector
+    // of sums straddles two lines.
     struct FreeAligned {
-        void operator()(std::uint16_t* p) const { ::operator delete[](p, std::align_val_t{64}); }
+        void operator()(std::uint8_t* p) const { ::operator delete[](p, std::align_val_t{64}); }
     };
-    std::unique_ptr<std::uint16_t[], FreeAligned> sums_;
+    std::unique_ptr<std::uint8_t[], FreeAligned> memory_;
+    SumPlanes sums_{};
     std::size_t count_ = 0; // number of sums: one per frame byte
 };
 

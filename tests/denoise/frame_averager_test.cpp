@@ -125,24 +125,43 @@ TEST(FrameAverager, InvalidCountsAndShapesTakeNothing)
     EXPECT_TRUE(FrameAverager(4, FrameShape{1, 1, 0}).Failed());
 }
 
-// The vector adders must give the plain sums for every length and start,
-// including odd tails and sums near the 16-bit top.
-TEST(AverageKernels, AllPathsAddAlike)
+// The vector kernels must give the plain planes for every length, including
+// tails that are no whole group of 64 bytes, and the planes must hold the
+// true sums through flushes, up to the 16-bit top.
+TEST(AverageKernels, AllPathsKeepTheTrueSums)
 {
     std::mt19937 rng(3);
-    for (std::size_t len : {0u, 1u, 15u, 16u, 17u, 31u, 32u, 33u, 63u, 64u, 65u, 97u, 1923u, 5763u}) {
-        for (std::size_t start : {0u, 1u, 3u}) {
-            const auto bytes = randomBytes(len + start, rng);
-            std::vector<std::uint16_t> base(len + start);
-            for (auto& s : base)
-                s = static_cast<std::uint16_t>(rng() % 65281);
-            std::vector<std::uint16_t> expected = base;
-            denoise::AddBytesPlain(expected.data() + start, bytes.data() + start, len);
-            for (denoise::Path path : denoise::SupportedPaths()) {
-                std::vector<std::uint16_t> sums = base;
-                denoise::AddBytesFor(path)(sums.data() + start, bytes.data() + start, len);
-                ASSERT_EQ(sums, expected) << denoise::PathName(path) << " len " << len << " start " << start;
+    for (std::size_t len : {0u, 1u, 31u, 32u, 33u, 63u, 64u, 65u, 97u, 128u, 1923u, 5763u}) {
+        // Frames that start high, so that the sums come near 65280.
+        std::vector<std::vector<std::uint8_t>> frames;
+        for (int f = 0; f < 256; ++f) {
+            auto bytes = randomBytes(len, rng);
+            for (auto& b : bytes)
+                b = static_cast<std::uint8_t>(f < 200 ? 255 - b % 8 : b);
+            frames.push_back(std::move(bytes));
+        }
+        std::vector<std::uint32_t> truth(len, 0);
+        std::vector<std::uint8_t> plainPlanes;
+        for (denoise::Path path : denoise::SupportedPaths()) {
+            std::vector<std::uint8_t> memory(2 * len + denoise::SumPlanes::CarryBytes(len), 0);
+            const denoise::SumPlanes sums{memory.data(), memory.data() + 2 * len, memory.data() + len};
+            std::fill(truth.begin(), truth.end(), 0u);
+            for (int f = 0; f < 256; ++f) {
+                denoise::AddBytesFor(path)(sums, frames[f].data(), len);
+                for (std::size_t i = 0; i < len; ++i)
+                    truth[i] += frames[f][i];
+                if ((f + 1) % denoise::FramesPerFlush == 0 || f == 255)
+                    denoise::FlushCarriesFor(path)(sums, len);
+                else if (f % 7 != 0)
+                    continue;
+                for (std::size_t i = 0; i < len; ++i)
+                    ASSERT_EQ(256u * (sums.high[i] + denoise::CarryCount(sums.carries, i)) + sums.low[i], truth[i])
+                        << denoise::PathName(path) << " len " << len << " frame " << f << " byte " << i;
             }
+            if (path == denoise::Path::Plain)
+                plainPlanes = memory;
+            else
+                ASSERT_EQ(memory, plainPlanes) << denoise::PathName(path) << " len " << len;
         }
     }
 }
