@@ -21,6 +21,10 @@ FormatNotice::FormatNotice(const std::vector<QWidget*>& panes, QObject* parent) 
         label->setAlignment(Qt::AlignCenter);
         label->setWordWrap(true);
         label->setAutoFillBackground(true);
+        // Said outright: the pane's dark role would otherwise be inherited,
+        // and with it light text on grey.
+        label->setBackgroundRole(QPalette::Window);
+        label->setForegroundRole(QPalette::WindowText);
         QPalette palette = label->palette();
         for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
             palette.setColor(group, QPalette::Window, QColor(255, 255, 225));

@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QPushButton>
 #include <QTest>
 
@@ -170,6 +171,14 @@ TEST(TestCamera, GreyFramesTheFrameStepIgnoresAreSaidSoOnBothPanes)
         EXPECT_TRUE(notice->isVisible());
         EXPECT_EQ(notice->text(), QStringLiteral("Dieses Bildformat kann nicht angezeigt werden"));
         EXPECT_GT(notice->width(), 100);
+        // Black text on light yellow, as a notice should look.
+        const QImage look = notice->grab().toImage();
+        EXPECT_EQ(look.pixelColor(2, 2), QColor(255, 255, 225));
+        int dark = 0;
+        for (int y = 0; y < look.height(); ++y)
+            for (int x = 0; x < look.width(); ++x)
+                dark += qGray(look.pixel(x, y)) < 64;
+        EXPECT_GT(dark, 100);
     }
     SaveScreenshot(&form, "main-window-grey-format.png");
 
