@@ -3,7 +3,7 @@
 // tests/device/run-in-vm.sh (which has no udev, so the library watches the
 // devices by itself).
 
-#include "tests/device/DeviceTestSupport.h"
+#include "tests/avicap/AvicapTestSupport.h"
 
 #include "platform/avicap/CameraMemory.h"
 #include "platform/avicap/SourceDialog.h"
@@ -30,9 +30,9 @@
 
 namespace {
 
-using device_test::app;
-using device_test::spinFor;
-using device_test::spinUntil;
+using avicap_test::App;
+using avicap_test::SpinFor;
+using avicap_test::SpinUntil;
 
 struct Seen {
     std::size_t frames = 0;
@@ -75,7 +75,7 @@ bool writeTo(const char* path, const char* text)
 // greys the gain at once, from the device's own change notices.
 TEST(VividControls, TheSourceDialogFollowsAutomaticGainSwitchedElsewhere)
 {
-    app();
+    App();
     ASSERT_EQ(slotName(0), "vivid");
     QWidget parent;
     std::unique_ptr<avicap::CaptureWindow> window(
@@ -103,16 +103,16 @@ TEST(VividControls, TheSourceDialogFollowsAutomaticGainSwitchedElsewhere)
 
     autogain.value = 1;
     ASSERT_EQ(::ioctl(other, VIDIOC_S_CTRL, &autogain), 0);
-    EXPECT_TRUE(spinUntil([&] { return !gain->buddy()->isEnabled(); }, 2000)) << "gain still enabled";
+    EXPECT_TRUE(SpinUntil([&] { return !gain->buddy()->isEnabled(); }, 2000)) << "gain still enabled";
     autogain.value = 0;
     ASSERT_EQ(::ioctl(other, VIDIOC_S_CTRL, &autogain), 0);
-    EXPECT_TRUE(spinUntil([&] { return gain->buddy()->isEnabled(); }, 2000)) << "gain still greyed";
+    EXPECT_TRUE(SpinUntil([&] { return gain->buddy()->isEnabled(); }, 2000)) << "gain still greyed";
     ::close(other);
 }
 
 TEST(VividHotplug, TheDriverListFollowsAndTheSameCameraResumesWithItsStoredFormat)
 {
-    app();
+    App();
     avicap::SetMessageSink([](const QString& text) { seen().messages.push_back(text); });
     ASSERT_EQ(slotName(0), "vivid") << "vivid must be loaded (run through run-in-vm.sh)";
 
@@ -135,17 +135,17 @@ TEST(VividHotplug, TheDriverListFollowsAndTheSameCameraResumesWithItsStoredForma
     send(WM_CAP_SET_CALLBACK_FRAME, 0, reinterpret_cast<LPARAM>(&countFrame));
     send(WM_CAP_SET_PREVIEWRATE, 1);
     ASSERT_EQ(send(WM_CAP_SET_PREVIEW, 1), 1);
-    ASSERT_TRUE(spinUntil([] { return seen().frames >= 3; }, 5000));
+    ASSERT_TRUE(SpinUntil([] { return seen().frames >= 3; }, 5000));
     EXPECT_EQ(seen().lastLength, frameBytes);
 
     // Unplugged: the preview ends with the usual message, the list loses it.
     ASSERT_TRUE(writeTo("/sys/bus/platform/drivers/vivid/unbind", "vivid.0"));
-    ASSERT_TRUE(spinUntil([] { return !seen().messages.empty(); }, 3000));
+    ASSERT_TRUE(SpinUntil([] { return !seen().messages.empty(); }, 3000));
     EXPECT_TRUE(seen().messages[0].contains(QStringLiteral("nicht mehr erreichbar")))
         << seen().messages[0].toStdString();
-    EXPECT_TRUE(spinUntil([] { return slotName(0) == "Stillwise Testkamera"; }, 3000)) << slotName(0);
+    EXPECT_TRUE(SpinUntil([] { return slotName(0) == "Stillwise Testkamera"; }, 3000)) << slotName(0);
     EXPECT_EQ(slotName(1), "");
-    spinFor(1000);
+    SpinFor(1000);
 
     // Plugged in again: listed again, and the picture comes back by itself
     // within two seconds, in the stored format.
@@ -153,7 +153,7 @@ TEST(VividHotplug, TheDriverListFollowsAndTheSameCameraResumesWithItsStoredForma
     QElapsedTimer back;
     back.start();
     ASSERT_TRUE(writeTo("/sys/bus/platform/drivers/vivid/bind", "vivid.0"));
-    ASSERT_TRUE(spinUntil([&] { return seen().frames >= before + 2; }, 4000)) << "no frames after the return";
+    ASSERT_TRUE(SpinUntil([&] { return seen().frames >= before + 2; }, 4000)) << "no frames after the return";
     const qint64 resumedMs = back.elapsed();
     std::printf("streaming resumed %lld ms after the camera's return\n", static_cast<long long>(resumedMs));
     EXPECT_LE(resumedMs, 2000);
@@ -164,7 +164,7 @@ TEST(VividHotplug, TheDriverListFollowsAndTheSameCameraResumesWithItsStoredForma
     EXPECT_EQ(status.uiImageWidth, 320u);
     EXPECT_EQ(status.uiImageHeight, 180u);
     EXPECT_EQ(seen().messages.size(), 1u) << "no new message, no dialog";
-    EXPECT_TRUE(spinUntil([] { return slotName(0) == "vivid"; }, 3000)) << slotName(0);
+    EXPECT_TRUE(SpinUntil([] { return slotName(0) == "vivid"; }, 3000)) << slotName(0);
     EXPECT_EQ(slotName(1), "Stillwise Testkamera");
 
     window.reset();

@@ -4,7 +4,7 @@
 // --loopback starts. The frames handed over must match libjpeg's decoding
 // of that JPEG within one step, and ffmpeg's own decoder's closely. Without the node every test is skipped.
 
-#include "tests/device/DeviceTestSupport.h"
+#include "tests/avicap/AvicapTestSupport.h"
 
 #include "platform/avicap/V4l2Driver.h"
 #include "platform/avicap/VideoWindow.h"
@@ -30,8 +30,8 @@
 
 namespace {
 
-using device_test::app;
-using device_test::spinUntil;
+using avicap_test::App;
+using avicap_test::SpinUntil;
 
 constexpr int width = 640, height = 480;
 const char* const node = "/dev/video6";
@@ -77,7 +77,7 @@ class Loopback : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        app();
+        App();
         if (!std::filesystem::exists(node))
             GTEST_SKIP() << "no loopback node " << node;
         // A JPEG without chroma subsampling, so that both decoders see the
@@ -144,7 +144,7 @@ TEST_F(Loopback, FindsTheMjpegSourceNegotiatesMjpegAndMatchesAnIndependentDecode
 {
     // The node offers capture only once ffmpeg writes into it.
     int slot = -1;
-    ASSERT_TRUE(spinUntil([&] { return (slot = slotNamed("Testquelle")) >= 0; }, 90000))
+    ASSERT_TRUE(SpinUntil([&] { return (slot = slotNamed("Testquelle")) >= 0; }, 90000))
         << "the fed loopback node never showed up as a driver; ffmpeg "
         << feeder_.readAllStandardError().toStdString();
     parent_ = std::make_unique<QWidget>();
@@ -162,7 +162,7 @@ TEST_F(Loopback, FindsTheMjpegSourceNegotiatesMjpegAndMatchesAnIndependentDecode
     send(WM_CAP_SET_CALLBACK_FRAME, 0, reinterpret_cast<LPARAM>(&keepFrame));
     send(WM_CAP_SET_PREVIEWRATE, 1);
     ASSERT_EQ(send(WM_CAP_SET_PREVIEW, 1), 1);
-    ASSERT_TRUE(spinUntil([] { return frames().size() >= 5; }, 60000)) << frames().size() << " frames";
+    ASSERT_TRUE(SpinUntil([] { return frames().size() >= 5; }, 60000)) << frames().size() << " frames";
     send(WM_CAP_SET_PREVIEW, 0);
 
     // Bottom-up rows with the standard stride against the top-down

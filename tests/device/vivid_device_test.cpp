@@ -2,7 +2,7 @@
 // which tests/device/run-in-vm.sh loads in a virtual machine. On a machine
 // without vivid every test is skipped.
 
-#include "tests/device/DeviceTestSupport.h"
+#include "tests/avicap/AvicapTestSupport.h"
 
 #include "platform/avicap/V4l2Driver.h"
 #include "platform/avicap/VideoWindow.h"
@@ -23,9 +23,9 @@
 
 namespace {
 
-using device_test::app;
-using device_test::spinFor;
-using device_test::spinUntil;
+using avicap_test::App;
+using avicap_test::SpinFor;
+using avicap_test::SpinUntil;
 
 struct Seen {
     std::vector<std::vector<std::uint8_t>> frames;
@@ -62,7 +62,7 @@ class Vivid : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        app();
+        App();
         avicap::SetMessageSink([](const QString& text) { seen().messages.push_back(text); });
     }
 
@@ -159,7 +159,7 @@ TEST_F(Vivid, PreviewDeliversFramesAtTheDevicesRate)
     ASSERT_TRUE(driver().formats()->apply({V4L2_PIX_FMT_YUYV, 640, 480, {1, 25}}));
     send(WM_CAP_SET_PREVIEWRATE, 33);
     ASSERT_EQ(send(WM_CAP_SET_PREVIEW, 1), 1);
-    spinFor(2000);
+    SpinFor(2000);
     send(WM_CAP_SET_PREVIEW, 0);
     std::printf("frames in 2 s: %zu\n", seen().frames.size());
     EXPECT_GE(seen().frames.size(), 10u);
@@ -205,19 +205,19 @@ TEST_F(Vivid, DisconnectEndsPreviewWithOneMessageAndTheCameraComesBack)
 {
     send(WM_CAP_SET_PREVIEWRATE, 33);
     ASSERT_EQ(send(WM_CAP_SET_PREVIEW, 1), 1);
-    ASSERT_TRUE(spinUntil([] { return seen().frames.size() >= 3; }, 5000));
+    ASSERT_TRUE(SpinUntil([] { return seen().frames.size() >= 3; }, 5000));
     const avicap::ControlInfo* disconnect = control(QStringLiteral("Disconnect"));
     ASSERT_NE(disconnect, nullptr);
     driver().controls()->set(disconnect->id, 0);
-    ASSERT_TRUE(spinUntil([] { return !seen().messages.empty(); }, 5000));
-    spinFor(500);
+    ASSERT_TRUE(SpinUntil([] { return !seen().messages.empty(); }, 5000));
+    SpinFor(500);
     ASSERT_EQ(seen().messages.size(), 1u);
     std::printf("message: %s\n", seen().messages[0].toUtf8().constData());
     CAPSTATUS status;
     send(WM_CAP_GET_STATUS, sizeof status, reinterpret_cast<LPARAM>(&status));
     EXPECT_EQ(status.fLiveWindow, 0);
     const std::size_t frames = seen().frames.size();
-    spinFor(300);
+    SpinFor(300);
     EXPECT_EQ(seen().frames.size(), frames);
     send(WM_CAP_DRIVER_DISCONNECT);
 
@@ -225,7 +225,7 @@ TEST_F(Vivid, DisconnectEndsPreviewWithOneMessageAndTheCameraComesBack)
     // camera in again.
     std::ofstream("/sys/bus/platform/drivers/vivid/unbind") << "vivid.0" << std::flush;
     std::ofstream("/sys/bus/platform/drivers/vivid/bind") << "vivid.0" << std::flush;
-    ASSERT_TRUE(spinUntil([] { return std::filesystem::exists("/dev/video0"); }, 5000));
+    ASSERT_TRUE(SpinUntil([] { return std::filesystem::exists("/dev/video0"); }, 5000));
     ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, 0), 1) << avicap::LastConnectError().toStdString();
     ASSERT_NE(dynamic_cast<avicap::V4l2Driver*>(&driver()), nullptr); // vivid, not the test camera
     EXPECT_EQ(grab().size() > 0, true);
