@@ -140,13 +140,19 @@ void CameraMemory::rememberFormat(const std::string& camera, const FormatSetting
 
 void CameraMemory::rememberControl(const std::string& camera, std::uint32_t id, int value)
 {
-    if (camera.empty())
+    rememberControls(camera, {{id, value}});
+}
+
+void CameraMemory::rememberControls(const std::string& camera, const std::map<std::uint32_t, int>& values)
+{
+    if (camera.empty() || values.empty())
         return;
     QSettings settings(file_, QSettings::IniFormat);
     if (!openSection(settings, section(camera), camera))
         return;
     settings.setValue(identityKey, QString::fromStdString(camera));
-    settings.setValue(controlsGroup + QLatin1Char('/') + controlKey(id), value);
+    for (const auto& [id, value] : values)
+        settings.setValue(controlsGroup + QLatin1Char('/') + controlKey(id), value);
     settings.endGroup();
     settings.sync();
     written(settings.status());
@@ -216,15 +222,26 @@ bool RememberingControls::set(std::uint32_t id, int value)
     // A button's press is stored too, but never pressed again on restoring:
     // restore() passes over buttons.
     const bool ok = inner_.set(id, value);
-    if (ok)
-        memory_.rememberControl(camera_, id, value);
+    if (ok) {
+        unwritten_[id] = value;
+        if (!sinceWrite_.isValid() || sinceWrite_.elapsed() >= WriteEveryMs)
+            write();
+    }
     return ok;
 }
 
 void RememberingControls::reset()
 {
+    unwritten_.clear();
     inner_.reset();
     memory_.forgetControls(camera_);
+}
+
+void RememberingControls::write()
+{
+    memory_.rememberControls(camera_, unwritten_);
+    unwritten_.clear();
+    sinceWrite_.start();
 }
 
 bool RememberingFormats::apply(const FormatSetting& setting)

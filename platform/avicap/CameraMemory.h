@@ -9,6 +9,7 @@
 
 #include "platform/avicap/DeviceSettings.h"
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <map>
@@ -30,6 +31,8 @@ public:
 
     void rememberFormat(const std::string& camera, const FormatSetting& format);
     void rememberControl(const std::string& camera, std::uint32_t id, int value);
+    // Several at once, in one write of the file.
+    void rememberControls(const std::string& camera, const std::map<std::uint32_t, int>& values);
     void forgetControls(const std::string& camera);
 
     // Puts the camera back as it was left: format, then controls (twice, as
@@ -45,12 +48,22 @@ private:
 };
 
 // Dialogs' views of a camera's settings that remember what the user does.
+// A slider dragged sets its control many times a second, and each write of
+// the settings file goes to the disk: values that come quicker than
+// WriteEvery are gathered and written together, the last ones at the latest
+// when the view goes with its dialog.
 class RememberingControls final : public ControlSet {
 public:
+    static constexpr int WriteEveryMs = 500;
+
     RememberingControls(ControlSet& inner, CameraMemory& memory, std::string camera)
         : inner_(inner), memory_(memory), camera_(std::move(camera))
     {
     }
+    RememberingControls(const RememberingControls&) = delete;
+    RememberingControls& operator=(const RememberingControls&) = delete;
+    ~RememberingControls() override { write(); }
+
     std::vector<ControlInfo> list() override { return inner_.list(); }
     bool set(std::uint32_t id, int value) override;
     void reset() override;
@@ -58,9 +71,13 @@ public:
     bool takeChanges() override { return inner_.takeChanges(); }
 
 private:
+    void write();
+
     ControlSet& inner_;
     CameraMemory& memory_;
     std::string camera_;
+    std::map<std::uint32_t, int> unwritten_;
+    QElapsedTimer sinceWrite_;
 };
 
 class RememberingFormats final : public FormatSet {

@@ -214,6 +214,38 @@ TEST(CameraMemory, DamagedForeignAndRefusedEntriesArePassedOver)
     EXPECT_EQ(file.value(section + QStringLiteral("/Kennung")).toString(), QStringLiteral("Eine andere Kamera"));
 }
 
+// A dragged slider: the first value is stored at once, the flood behind it
+// in one write, the last value at the latest when the dialog's view goes.
+TEST(CameraMemory, ADraggedSliderIsWrittenInBatchesEndingWithItsLastValue)
+{
+    struct Device final : avicap::ControlSet {
+        std::vector<avicap::ControlInfo> list() override { return {}; }
+        bool set(std::uint32_t, int) override { return true; }
+        void reset() override {}
+    } device;
+    OwnSettings settings;
+    const std::string camera = "Kamera A @usb-1";
+    avicap::CameraMemory memory(settings.file());
+    auto stored = [&] { return memory.controls(camera)[V4L2_CID_BRIGHTNESS]; };
+    {
+        avicap::RememberingControls view(device, memory, camera);
+        QElapsedTimer clock;
+        clock.start();
+        for (int value = 0; value <= 100; ++value)
+            view.set(V4L2_CID_BRIGHTNESS, value);
+        if (clock.elapsed() < avicap::RememberingControls::WriteEveryMs) {
+            EXPECT_EQ(stored(), 0) << "the flood was written value by value";
+        }
+        SpinFor(avicap::RememberingControls::WriteEveryMs + 50);
+        view.set(V4L2_CID_CONTRAST, 9);
+        EXPECT_EQ(stored(), 100);
+        view.set(V4L2_CID_BRIGHTNESS, 42);
+        EXPECT_EQ(stored(), 100);
+    }
+    EXPECT_EQ(stored(), 42);
+    EXPECT_EQ(memory.controls(camera)[V4L2_CID_CONTRAST], 9);
+}
+
 TEST(CameraMemory, AWriteThatFailsIsToldOnce)
 {
     QTemporaryDir dir;
