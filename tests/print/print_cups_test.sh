@@ -76,8 +76,23 @@ fi
 
 # The queue writes each job as job_<id>-<title>.pdf into our folder.
 sed -i -E "s|^#?Out .*|Out $out|; s|^#?AnonDirName .*|AnonDirName $out|" "$pdf_conf"
-lpadmin -p "$queue" -v cups-pdf:/ -m "$ppd" -o printer-is-shared=no -o pdftops-renderer-default=pdftocairo \
-  2>/dev/null || fail "could not add a cups-pdf queue"
+# A scheduler that has just started may still be gathering its drivers (on a
+# fresh system the first time takes seconds): try for a while, then tell why.
+added=
+for _ in $(seq 20); do
+  if lpadmin -p "$queue" -v cups-pdf:/ -m "$ppd" -o printer-is-shared=no -o pdftops-renderer-default=pdftocairo \
+    2>"$work/lpadmin.err"; then
+    added=1
+    break
+  fi
+  sleep 0.5
+done
+if [ -z "$added" ]; then
+  cat "$work/lpadmin.err" >&2
+  [ -f "$work/cupsd.log" ] && tail -20 "$work/cupsd.log" >&2
+  lpinfo -m 2>&1 | grep -i pdf >&2
+  fail "could not add a cups-pdf queue"
+fi
 queue_added=1
 lpadmin -p "$queue" -o PageSize=A4 -o printer-error-policy=abort-job -o Label=1 -o TitlePref=1 -o LogType=3 -E ||
   fail "could not set up the queue"
