@@ -51,6 +51,9 @@ if [ -z "$root" ]; then
   root=$(mktemp -d /var/tmp/stillwise-fresh-root.XXXXXX)
 fi
 mkdir -p "$root"
+# mktemp makes it private, but it becomes /: the services in it (CUPS's
+# helpers run as the user lp) must be able to pass through it.
+chmod 755 "$root"
 root=$(cd "$root" && pwd)
 clone=/root/stillwise
 log=$root.log
