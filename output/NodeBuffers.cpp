@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace output {
 
@@ -58,10 +59,13 @@ void NodeBuffers::clear()
 {
     maps_.clear();
     fresh_ = 0;
+    kept_ = -1;
 }
 
 int NodeBuffers::acquire()
 {
+    if (kept_ >= 0)
+        return std::exchange(kept_, -1);
     if (fresh_ < maps_.size())
         return static_cast<int>(fresh_);
     v4l2_buffer buffer = outputBuffer(0);
@@ -79,8 +83,10 @@ int NodeBuffers::queue(int index)
     v4l2_buffer buffer = outputBuffer(static_cast<std::uint32_t>(index));
     buffer.bytesused = static_cast<std::uint32_t>(frameBytes_);
     buffer.field = V4L2_FIELD_NONE;
-    if (system_->ioctl(fd_, VIDIOC_QBUF, &buffer) < 0)
+    if (system_->ioctl(fd_, VIDIOC_QBUF, &buffer) < 0) {
+        kept_ = index;
         return -1;
+    }
     if (static_cast<std::size_t>(index) == fresh_ && fresh_ < maps_.size())
         ++fresh_;
     return 0;

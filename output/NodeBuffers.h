@@ -38,7 +38,7 @@ public:
     // when it has none free just now) or fails.
     int acquire();
     // Hands buffer `index`, filled, to the readers. -1 with errno set on
-    // failure.
+    // failure; the buffer is then still ours, and the next acquire() gives it.
     int queue(int index);
 
 private:
@@ -47,6 +47,7 @@ private:
     std::vector<avicap::Mapping> maps_;
     std::size_t frameBytes_ = 0;
     std::size_t fresh_ = 0; // buffers 0..fresh_-1 have been handed over
+    int kept_ = -1;         // a buffer the node did not take back
 };
 
 } // namespace output

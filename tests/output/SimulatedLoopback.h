@@ -19,6 +19,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace simloop {
@@ -31,6 +32,7 @@ struct Node {
     int openErrno = 0;
     int writeErrno = 0;    // each write, or each buffer given back, fails with this while set
     bool streaming = true; // lends its buffers for mapping
+    int queueErrnoOnce = 0; // the next buffer handed over is refused with this
     std::uint32_t maxBuffers = 2;
     bool gone = false;
 
@@ -215,6 +217,8 @@ public:
                 return fail(EINVAL);
             if (n->writeErrno != 0 && n->writeErrno != EAGAIN)
                 return fail(n->writeErrno);
+            if (const int error = std::exchange(n->queueErrnoOnce, 0))
+                return fail(error);
             n->ready = true;
             n->queued.push_back(b->index);
             n->lastQueued = static_cast<int>(b->index);

@@ -271,6 +271,16 @@ TEST_P(VirtualCameraTest, DropsFramesTheNodeHasNoRoomForAndGoesOn)
     EXPECT_EQ(camera.written(), 4u);
     EXPECT_EQ(camera.dropped(), 50u);
     EXPECT_TRUE(camera.running());
+
+    if (GetParam()) {
+        // A buffer the node would not take back is used for the next
+        // picture, not lost: both stay in use.
+        system.node(0).queueErrnoOnce = EAGAIN;
+        EXPECT_EQ(camera.write(p.view(), t += 33ms), VirtualCamera::Result::Dropped);
+        t = feed(camera, later, 5, 30, t);
+        EXPECT_EQ(system.node(0).queued.size(), 2u);
+        EXPECT_EQ(system.node(0).lastFrame(), later.yuyv(64, 32));
+    }
 }
 
 TEST_P(VirtualCameraTest, StopsWithAMessageWhenTheNodeVanishesOrFails)
