@@ -1,11 +1,10 @@
 #include "app/FormatNotice.h"
 
-#include "capture/VideoFormat.h"
+#include "app/SmoothFrame.h"
 
 #include <QEvent>
 #include <QLabel>
 
-#include <memory>
 
 const QString& FormatNotice::Text()
 {
@@ -42,7 +41,7 @@ FormatNotice::FormatNotice(const std::vector<QWidget*>& panes, QObject* parent) 
 
 void FormatNotice::frameTaken(bool taken, VideoFormatSource& source)
 {
-    const bool show = !taken && !FrameStepTakesFormat(source);
+    const bool show = !taken && !FormatBlock(source).takenByFrameStep();
     if (show == shown_)
         return;
     shown_ = show;
@@ -72,13 +71,3 @@ void FormatNotice::place(QLabel* label)
     label->setGeometry(0, (pane->height() - height) / 2, pane->width(), height);
 }
 
-bool FrameStepTakesFormat(VideoFormatSource& source)
-{
-    const std::uint32_t size = source.GetVideoFormatSize();
-    if (size < sizeof(BITMAPINFOHEADER) || size > 0xFFFF)
-        return false;
-    auto buffer = std::make_unique<std::uint32_t[]>((size + 3) / 4);
-    auto* format = reinterpret_cast<BITMAPINFO*>(buffer.get());
-    source.GetVideoFormat(format, size);
-    return format->bmiHeader.biBitCount == 24;
-}

@@ -33,6 +33,3 @@ private:
     std::vector<QLabel*> labels_;
     bool shown_ = false;
 };
-
-// Whether the source's current format is one the frame step takes.
-bool FrameStepTakesFormat(VideoFormatSource& source);

@@ -361,11 +361,20 @@ void TMainForm::WebcamBoxClick(QObject* /*Sender*/)
         return;
     }
     Webcam = std::make_unique<output::VirtualCamera>(*WebcamSystem);
-    if (Webcam->start())
-        return;
+    if (!Webcam->start())
+        TellWebcamStopped(StopWebcam());
+}
+
+QString TMainForm::StopWebcam()
+{
     const QString why = Webcam->error();
     Webcam.reset();
     WebcamBox->setChecked(false);
+    return why;
+}
+
+void TMainForm::TellWebcamStopped(const QString& why)
+{
     desktop::CurrentShell().message(this, QMessageBox::Warning, QStringLiteral("Als Webcam ausgeben"), why);
 }
 
@@ -377,16 +386,8 @@ void TMainForm::SendToWebcam()
                                      DIBHeight(CorrectedPic)};
     if (Webcam->write(picture) != output::VirtualCamera::Result::Stopped)
         return;
-    const QString why = Webcam->error();
-    Webcam.reset();
-    WebcamBox->setChecked(false);
     // Told once the frame step is over; the pictures keep coming meanwhile.
-    QMetaObject::invokeMethod(
-        this,
-        [this, why] {
-            desktop::CurrentShell().message(this, QMessageBox::Warning, QStringLiteral("Als Webcam ausgeben"), why);
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, why = StopWebcam()] { TellWebcamStopped(why); }, Qt::QueuedConnection);
 }
 
 void TMainForm::ApplyVideoSettings()

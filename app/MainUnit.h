@@ -140,6 +140,9 @@ private:
     void BuildWebcamOutput();
     // Hands the corrected picture to the webcam output when it is on.
     void SendToWebcam();
+    // Ends the output after a failure; answers why, for the user.
+    QString StopWebcam();
+    void TellWebcamStopped(const QString& why);
     void ApplyVideoSettings();
     // Lays out or draws one pane's paint box with its picture. Outside the
     // box's paint event it only marks the box for drawing.

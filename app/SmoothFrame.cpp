@@ -200,20 +200,24 @@ bool SmoothFrame(DIB& correctedPic, DIB& rawPic, const BITMAPINFO* format, std::
     return true;
 }
 
+FormatBlock::FormatBlock(VideoFormatSource& source)
+{
+    const std::uint32_t size = source.GetVideoFormatSize();
+    // Format blocks are small; anything past 64 KiB cannot travel through
+    // the 16-bit size of the query anyway.
+    if (size < sizeof(BITMAPINFOHEADER) || size > 0xFFFF)
+        return;
+    storage_ = std::make_unique<std::uint32_t[]>((size + 3) / 4);
+    size_ = size;
+    source.GetVideoFormat(reinterpret_cast<BITMAPINFO*>(storage_.get()), size);
+}
+
 bool TakeFrame(VideoFormatSource& source, const VIDEOHDR& header, int strength, DIB& correctedPic, DIB& rawPic,
                const MotionSparing& motion)
 {
-    const std::uint32_t size = source.GetVideoFormatSize();
-    if (size < sizeof(BITMAPINFOHEADER))
+    const FormatBlock format(source);
+    if (!format.takenByFrameStep())
         return false;
-    // Format blocks are small; anything past 64 KiB cannot travel through
-    // the 16-bit size of the query anyway.
-    if (size > 0xFFFF)
-        return false;
-    auto buffer = std::make_unique<std::uint32_t[]>((size + 3) / 4); // zeroed, aligned for the header
-    auto* format = reinterpret_cast<BITMAPINFO*>(buffer.get());
-    source.GetVideoFormat(format, size);
-    if (format->bmiHeader.biBitCount != 24)
-        return false;
-    return SmoothFrame(correctedPic, rawPic, format, size, header.lpData, header.dwBufferLength, strength, motion);
+    return SmoothFrame(correctedPic, rawPic, format.info(), format.size(), header.lpData, header.dwBufferLength,
+                       strength, motion);
 }

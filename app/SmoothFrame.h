@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // Weights in units of 1/128: d for the history, o = 128 - d for the frame.
@@ -45,6 +46,22 @@ struct MotionSparing {
 bool SmoothFrame(DIB& correctedPic, DIB& rawPic, const BITMAPINFO* format, std::size_t formatSize,
                  const std::uint8_t* lpData, std::uint32_t dwBufferLength, int strength,
                  const MotionSparing& motion = MotionSparing{});
+
+// The source's current format block, as the frame step reads it. Empty
+// (info() null) when the block is shorter than its header or longer than
+// the 16-bit size of the query can carry.
+class FormatBlock {
+public:
+    explicit FormatBlock(VideoFormatSource& source);
+    const BITMAPINFO* info() const { return reinterpret_cast<const BITMAPINFO*>(storage_.get()); }
+    std::uint32_t size() const { return size_; }
+    // 24 bits per pixel: the only format the frame step takes.
+    bool takenByFrameStep() const { return info() != nullptr && info()->bmiHeader.biBitCount == 24; }
+
+private:
+    std::unique_ptr<std::uint32_t[]> storage_; // zeroed, aligned for the header
+    std::uint32_t size_ = 0;
+};
 
 // The whole step for one delivered frame: asks the source for its format,
 // ignores frames that are not 24 bits per pixel, then runs SmoothFrame.
