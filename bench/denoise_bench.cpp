@@ -24,14 +24,17 @@ std::vector<std::uint8_t> noise(std::size_t bytes, unsigned seed)
 
 } // namespace
 
-// One frame into the 16-bit sums. The averager is made anew (outside the
-// timing) before it is full, so every timed add is a real one.
+// One frame into the 16-bit sums. The frame is a raw picture's pixels, as
+// the main window adds them. The averager is made anew (outside the timing)
+// before it is full, so every timed add is a real one.
 static void AverageFramesAdd(benchmark::State& state)
 {
     const int w = static_cast<int>(state.range(0));
     const int h = static_cast<int>(state.range(1));
     const denoise::FrameShape shape{w, h, static_cast<std::size_t>(StandardRowBytes(w, 24))};
-    const auto frame = noise(shape.bytes(), 1);
+    const auto bytes = noise(shape.bytes(), 1);
+    DIB raw = newdib(w, h, 24, nullptr, 0);
+    std::copy(bytes.begin(), bytes.end(), raw.bits);
     auto averager = std::make_unique<denoise::FrameAverager>(256, shape);
     for (auto _ : state) {
         if (averager->Counted() == 255) {
@@ -39,9 +42,10 @@ static void AverageFramesAdd(benchmark::State& state)
             averager = std::make_unique<denoise::FrameAverager>(256, shape);
             state.ResumeTiming();
         }
-        benchmark::DoNotOptimize(averager->Add(frame.data(), shape));
+        benchmark::DoNotOptimize(averager->Add(raw.bits, shape));
         benchmark::ClobberMemory();
     }
+    deldib(raw);
     state.SetLabel(denoise::PathName(denoise::BestPath()));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * shape.bytes()));
 }

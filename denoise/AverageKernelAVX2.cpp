@@ -36,11 +36,11 @@ __attribute__((target("avx2"))) void AddBytesAVX2(const SumPlanes& sums, const s
     AddBytesTail(sums, bytes, i, len);
 }
 
-__attribute__((target("avx2"))) void FlushCarriesAVX2(const SumPlanes& sums, std::size_t len)
+__attribute__((target("avx2"))) void FlushCarriesAVX2(const SumPlanes& sums, std::size_t from, std::size_t to)
 {
     const __m256i nibble = _mm256_set1_epi8(15);
-    std::size_t i = 0;
-    for (; i + 64 <= len; i += 64) {
+    std::size_t i = from;
+    for (; i + 64 <= to; i += 64) {
         auto* high = reinterpret_cast<__m256i*>(sums.high + i);
         auto* carries = reinterpret_cast<__m256i*>(sums.carries + i / 2);
         const __m256i c = _mm256_loadu_si256(carries);
@@ -49,7 +49,7 @@ __attribute__((target("avx2"))) void FlushCarriesAVX2(const SumPlanes& sums, std
                                                       _mm256_and_si256(_mm256_srli_epi16(c, 4), nibble)));
         _mm256_storeu_si256(carries, _mm256_setzero_si256());
     }
-    FlushCarriesTail(sums, i, len);
+    FlushCarriesTail(sums, i, to);
 }
 
 } // namespace denoise

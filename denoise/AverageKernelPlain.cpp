@@ -1,5 +1,7 @@
 #include "denoise/AverageKernels.h"
 
+#include <algorithm>
+
 namespace denoise {
 
 void AddBytesTail(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t from, std::size_t len)
@@ -12,12 +14,20 @@ void AddBytesTail(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t 
     }
 }
 
-void FlushCarriesTail(const SumPlanes& sums, std::size_t from, std::size_t len)
+void FlushCarriesTail(const SumPlanes& sums, std::size_t from, std::size_t to)
 {
-    for (std::size_t i = from; i < len; ++i)
+    for (std::size_t i = from; i < to; ++i)
         sums.high[i] = static_cast<std::uint8_t>(sums.high[i] + CarryCount(sums.carries, i));
-    for (std::size_t c = from / 64 * 32; c < SumPlanes::CarryBytes(len); ++c)
+    for (std::size_t c = from / 64 * 32; c < SumPlanes::CarryBytes(to); ++c)
         sums.carries[c] = 0;
+}
+
+ByteRange FlushStripe(std::size_t len, int frame)
+{
+    const std::size_t groups = (len + 63) / 64;
+    const auto stripe = static_cast<std::size_t>(frame % FramesPerFlush);
+    return ByteRange{std::min(len, groups * stripe / FramesPerFlush * 64),
+                     std::min(len, groups * (stripe + 1) / FramesPerFlush * 64)};
 }
 
 void AddBytesPlain(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t len)
@@ -25,9 +35,9 @@ void AddBytesPlain(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t
     AddBytesTail(sums, bytes, 0, len);
 }
 
-void FlushCarriesPlain(const SumPlanes& sums, std::size_t len)
+void FlushCarriesPlain(const SumPlanes& sums, std::size_t from, std::size_t to)
 {
-    FlushCarriesTail(sums, 0, len);
+    FlushCarriesTail(sums, from, to);
 }
 
 AddBytesFn AddBytesFor(Path p)

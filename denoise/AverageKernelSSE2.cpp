@@ -40,11 +40,11 @@ void AddBytesSSE2(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t 
     AddBytesTail(sums, bytes, i, len);
 }
 
-void FlushCarriesSSE2(const SumPlanes& sums, std::size_t len)
+void FlushCarriesSSE2(const SumPlanes& sums, std::size_t from, std::size_t to)
 {
     const __m128i nibble = _mm_set1_epi8(15);
-    std::size_t i = 0;
-    for (; i + 64 <= len; i += 64) {
+    std::size_t i = from;
+    for (; i + 64 <= to; i += 64) {
         auto* high = reinterpret_cast<__m128i*>(sums.high + i);
         auto* carries = reinterpret_cast<__m128i*>(sums.carries + i / 2);
         for (int k = 0; k < 2; ++k) {
@@ -55,7 +55,7 @@ void FlushCarriesSSE2(const SumPlanes& sums, std::size_t len)
             _mm_storeu_si128(carries + k, _mm_setzero_si128());
         }
     }
-    FlushCarriesTail(sums, i, len);
+    FlushCarriesTail(sums, i, to);
 }
 
 } // namespace denoise

@@ -13,10 +13,13 @@
 //   sum[i] = 256 * (high[i] + carries(i)) + low[i]
 //
 // AddBytes adds one frame; a count can reach 15 only after 15 frames, so
-// FlushCarries moves the counts into `high` (and clears them) at least
-// every 15 frames. 256 frames of 255 sum to 65280: high stays below 256.
-// MeanBytes, after a flush: out[i] = (sum[i] + (1 << shift >> 1)) >> shift,
-// the rounded mean of 2^shift values with halves up; shift in 0..8.
+// FlushCarries moves the counts of a range into `high` (and clears them)
+// at least every 15 frames. FlushStripe spreads that work evenly: after
+// frame k (from 0) the stripe FlushStripe(len, k) is flushed, and every
+// byte's stripe comes round once in 15 frames. 256 frames of 255 sum to
+// 65280: high + carries stays below 256.
+// MeanBytes: out[i] = (sum[i] + (1 << shift >> 1)) >> shift, the rounded
+// mean of 2^shift values with halves up; shift in 0..8.
 // All planes are worked on from their start; the variants give identical
 // bytes.
 
@@ -46,16 +49,26 @@ inline unsigned CarryCount(const std::uint8_t* carries, std::size_t i)
 inline constexpr int FramesPerFlush = 15;
 
 using AddBytesFn = void (*)(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t len);
-using FlushCarriesFn = void (*)(const SumPlanes& sums, std::size_t len);
+// Flushes bytes [from, to): `from` a multiple of 64, `to` one too or the
+// end of the sums.
+using FlushCarriesFn = void (*)(const SumPlanes& sums, std::size_t from, std::size_t to);
+
+struct ByteRange {
+    std::size_t from;
+    std::size_t to;
+};
+// The fifteenth of `len` sums, in whole groups of 64, that is flushed after
+// frame `frame`.
+ByteRange FlushStripe(std::size_t len, int frame);
 
 void AddBytesPlain(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t len);
 void AddBytesSSE2(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t len);
 void AddBytesAVX2(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t len);
 AddBytesFn AddBytesFor(Path p);
 
-void FlushCarriesPlain(const SumPlanes& sums, std::size_t len);
-void FlushCarriesSSE2(const SumPlanes& sums, std::size_t len);
-void FlushCarriesAVX2(const SumPlanes& sums, std::size_t len);
+void FlushCarriesPlain(const SumPlanes& sums, std::size_t from, std::size_t to);
+void FlushCarriesSSE2(const SumPlanes& sums, std::size_t from, std::size_t to);
+void FlushCarriesAVX2(const SumPlanes& sums, std::size_t from, std::size_t to);
 FlushCarriesFn FlushCarriesFor(Path p);
 
 void MeanBytes(std::uint8_t* out, const SumPlanes& sums, std::size_t len, int shift);
@@ -63,6 +76,6 @@ void MeanBytes(std::uint8_t* out, const SumPlanes& sums, std::size_t len, int sh
 // The plain loops from byte `from` on, for the vector kernels' tails;
 // `from` is a multiple of 64.
 void AddBytesTail(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t from, std::size_t len);
-void FlushCarriesTail(const SumPlanes& sums, std::size_t from, std::size_t len);
+void FlushCarriesTail(const SumPlanes& sums, std::size_t from, std::size_t to);
 
 } // namespace denoise

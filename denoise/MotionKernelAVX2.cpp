@@ -1,5 +1,4 @@
 #include "denoise/MotionKernels.h"
-#include "denoise/MotionPhases.h"
 
 #include <immintrin.h>
 
@@ -9,37 +8,6 @@
 namespace denoise {
 
 namespace {
-
-constexpr phases::Masks<96> kMasks = phases::MakeMasks<96>();
-
-INLINE_AVX2 __m256i part(const std::array<std::uint8_t, 96>& mask, int k)
-{
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(mask.data() + 32 * k));
-}
-
-// Non-zero exactly on the bytes that moved: |f - h| - threshold, saturated
-// at zero. Left unnormalised, as most blocks only need to know there is none.
-INLINE_AVX2 __m256i byteExcess(__m256i f, __m256i h, __m256i threshold)
-{
-    const __m256i diff = _mm256_or_si256(_mm256_subs_epu8(f, h), _mm256_subs_epu8(h, f));
-    return _mm256_subs_epu8(diff, threshold);
-}
-
-// The bytes of cur moved n places toward the start, nxt's first bytes
-// following; vpalignr works per 128-bit lane, so the lane pair that straddles
-// the middle is put together first.
-template <int N>
-INLINE_AVX2 __m256i next(__m256i cur, __m256i nxt)
-{
-    return _mm256_alignr_epi8(_mm256_permute2x128_si256(cur, nxt, 0x21), cur, N);
-}
-
-// The bytes of cur moved n places toward the end, prv's last bytes before.
-template <int N>
-INLINE_AVX2 __m256i prev(__m256i prv, __m256i cur)
-{
-    return _mm256_alignr_epi8(cur, _mm256_permute2x128_si256(prv, cur, 0x21), 16 - N);
-}
 
 INLINE_AVX2 __m256i load(const std::uint8_t* p)
 {
@@ -51,16 +19,9 @@ INLINE_AVX2 void store(std::uint8_t* p, __m256i v)
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
 }
 
-// Non-zero on every byte of a pixel that has a non-zero byte; cur is vector
-// k of the block, prv and nxt its neighbours in the block (zero past its ends).
-INLINE_AVX2 __m256i spread(__m256i prv, __m256i cur, __m256i nxt, int k)
+INLINE_AVX2 __m256i absDiff(__m256i f, __m256i h)
 {
-    __m256i moving = cur;
-    moving = _mm256_or_si256(moving, _mm256_and_si256(next<1>(cur, nxt), part(kMasks.next1, k)));
-    moving = _mm256_or_si256(moving, _mm256_and_si256(next<2>(cur, nxt), part(kMasks.next2, k)));
-    moving = _mm256_or_si256(moving, _mm256_and_si256(prev<1>(prv, cur), part(kMasks.prev1, k)));
-    moving = _mm256_or_si256(moving, _mm256_and_si256(prev<2>(prv, cur), part(kMasks.prev2, k)));
-    return moving;
+    return _mm256_or_si256(_mm256_subs_epu8(f, h), _mm256_subs_epu8(h, f));
 }
 
 INLINE_AVX2 __m256i blend(__m256i f, __m256i h, __m256i weights)
@@ -70,13 +31,48 @@ INLINE_AVX2 __m256i blend(__m256i f, __m256i h, __m256i weights)
     return _mm256_packus_epi16(lo, hi);
 }
 
+// Bit j set where byte j of the vector moved (|f - h| > threshold).
+INLINE_AVX2 std::uint32_t movedBits(__m256i diff, __m256i threshold)
+{
+    const __m256i still = _mm256_cmpeq_epi8(_mm256_subs_epu8(diff, threshold), _mm256_setzero_si256());
+    return ~static_cast<std::uint32_t>(_mm256_movemask_epi8(still));
+}
+
+// 16 pixels as 48 bits, one per byte: every bit of a pixel that has a set
+// bit is set. The pixel's three flags are ORed into its first bit, and the
+// product with 7 copies that bit to the other two; pixels lie three bits
+// apart, so the product has no carries.
+constexpr std::uint64_t kAllPixels = 0xFFFFFFFFFFFF;
+
+inline std::uint64_t wholePixels(std::uint64_t bits)
+{
+    constexpr std::uint64_t firstBits = 0x249249249249; // bits 0, 3, ..., 45
+    return ((bits | bits >> 1 | bits >> 2) & firstBits) * 7;
+}
+
+// 0xFF on byte j where bit j of `bits` is set.
+INLINE_AVX2 __m256i byteMask(std::uint32_t bits)
+{
+    // Each byte takes the byte of `bits` that holds its bit, then tests it.
+    const __m256i which = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, //
+                                           2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3);
+    const __m256i bit = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ULL));
+    const __m256i spread = _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(bits)), which);
+    return _mm256_cmpeq_epi8(_mm256_and_si256(spread, bit), bit);
+}
+
 } // namespace
 
 // 32 pixels (three vectors) per step, as in the SSE2 kernel; the blend is
 // vpmaddubsw on (frame, history) byte pairs with (o, d) weights, which needs
 // both weights in 1..127. At d = 0 or 128 the SSE2 kernel does the work.
+//
+// A block where no byte differs by more than the threshold (the largest
+// difference of the block tells) stays blended as usual; in a webcam picture
+// that is most blocks. Otherwise the bytes that moved become a 96-bit mask,
+// which is widened to whole pixels in two 48-bit halves of 16 pixels each.
 TARGET_AVX2 void MotionBlendAVX2(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* frame,
-                          const std::uint8_t* history, std::size_t pixels, int o, int d, int threshold)
+                                 const std::uint8_t* history, std::size_t pixels, int o, int d, int threshold)
 {
     if (d <= 0 || d >= 128) {
         MotionBlendSSE2(corrected, raw, frame, history, pixels, o, d, threshold);
@@ -84,22 +80,30 @@ TARGET_AVX2 void MotionBlendAVX2(std::uint8_t* corrected, std::uint8_t* raw, con
     }
     const __m256i weights = _mm256_set1_epi16(static_cast<short>((d << 8) | o));
     const __m256i limit = _mm256_set1_epi8(static_cast<char>(threshold));
-    const __m256i zero = _mm256_setzero_si256();
     const std::size_t blocks = pixels / 32;
     for (std::size_t b = 0; b < blocks; ++b) {
         const std::size_t at = b * 96;
         const __m256i f0 = load(frame + at), f1 = load(frame + at + 32), f2 = load(frame + at + 64);
         const __m256i h0 = load(history + at), h1 = load(history + at + 32), h2 = load(history + at + 64);
-        const __m256i m0 = byteExcess(f0, h0, limit), m1 = byteExcess(f1, h1, limit), m2 = byteExcess(f2, h2, limit);
-        __m256i out0 = blend(f0, h0, weights), out1 = blend(f1, h1, weights), out2 = blend(f2, h2, weights);
-        // Where nothing moves, which in a webcam picture is most of it,
-        // the block stays blended as usual.
-        const __m256i any = _mm256_or_si256(m0, _mm256_or_si256(m1, m2));
-        if (!_mm256_testz_si256(any, any)) {
-            // Still pixels (all bytes zero) keep the blend, the rest the frame.
-            out0 = _mm256_blendv_epi8(f0, out0, _mm256_cmpeq_epi8(spread(zero, m0, m1, 0), zero));
-            out1 = _mm256_blendv_epi8(f1, out1, _mm256_cmpeq_epi8(spread(m0, m1, m2, 1), zero));
-            out2 = _mm256_blendv_epi8(f2, out2, _mm256_cmpeq_epi8(spread(m1, m2, zero, 2), zero));
+        const __m256i d0 = absDiff(f0, h0), d1 = absDiff(f1, h1), d2 = absDiff(f2, h2);
+        const __m256i over = _mm256_subs_epu8(_mm256_max_epu8(d0, _mm256_max_epu8(d1, d2)), limit);
+        __m256i out0 = f0, out1 = f1, out2 = f2;
+        if (_mm256_testz_si256(over, over)) {
+            out0 = blend(f0, h0, weights);
+            out1 = blend(f1, h1, weights);
+            out2 = blend(f2, h2, weights);
+        } else {
+            const std::uint64_t m0 = movedBits(d0, limit), m1 = movedBits(d1, limit), m2 = movedBits(d2, limit);
+            const std::uint64_t first = wholePixels(m0 | (m1 & 0xFFFF) << 32);
+            const std::uint64_t second = wholePixels(m1 >> 16 | m2 << 16);
+            // Inside something that moves every pixel does: the frame as it is.
+            if ((first & second) != kAllPixels) {
+                out0 = _mm256_blendv_epi8(blend(f0, h0, weights), f0, byteMask(static_cast<std::uint32_t>(first)));
+                out1 = _mm256_blendv_epi8(blend(f1, h1, weights), f1,
+                                          byteMask(static_cast<std::uint32_t>(first >> 32 | second << 16)));
+                out2 = _mm256_blendv_epi8(blend(f2, h2, weights), f2,
+                                          byteMask(static_cast<std::uint32_t>(second >> 16)));
+            }
         }
         store(raw + at, f0);
         store(raw + at + 32, f1);
