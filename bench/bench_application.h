@@ -1,17 +1,9 @@
 #pragma once
 // The one Qt application of stillwise-bench. Benchmarks that need windows or
 // pixmaps ask for it; whichever runs first makes it, on the offscreen
-// platform unless another is set.
+// platform unless another is set. The program's main ends it before Qt's own
+// globals end.
 
 #include <QApplication>
 
-inline QApplication& BenchApplication()
-{
-    static int argc = 1;
-    static char name[] = "stillwise-bench";
-    static char* argv[] = {name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication app(argc, argv);
-    return app;
-}
+QApplication& BenchApplication();
