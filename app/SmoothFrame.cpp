@@ -3,6 +3,8 @@
 #include "app/SmoothKernels.h"
 #include "denoise/MotionKernels.h"
 
+#include <xmmintrin.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -190,6 +192,10 @@ bool SmoothFrame(DIB& correctedPic, DIB& rawPic, const BITMAPINFO* format, std::
             r[i] = v;
         }
     }
+
+    // The vector kernels may have written the raw rows past the cache;
+    // once fenced, the picture reads the same from any thread.
+    _mm_sfence();
 
     if (corrected.picture != correctedPic.picture)
         deldib(correctedPic);

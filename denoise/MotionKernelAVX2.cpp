@@ -2,6 +2,8 @@
 
 #include <immintrin.h>
 
+#include <cstdint>
+
 #define TARGET_AVX2 __attribute__((target("avx2")))
 #define INLINE_AVX2 __attribute__((target("avx2"), always_inline)) inline
 
@@ -61,23 +63,30 @@ INLINE_AVX2 __m256i byteMask(std::uint32_t bits)
     return _mm256_cmpeq_epi8(_mm256_and_si256(spread, bit), bit);
 }
 
-} // namespace
+template <bool Stream>
+INLINE_AVX2 void storeRaw(std::uint8_t* p, __m256i v)
+{
+    if constexpr (Stream)
+        _mm256_stream_si256(reinterpret_cast<__m256i*>(p), v);
+    else
+        store(p, v);
+}
 
 // 32 pixels (three vectors) per step, as in the SSE2 kernel; the blend is
 // vpmaddubsw on (frame, history) byte pairs with (o, d) weights, which needs
-// both weights in 1..127. At d = 0 or 128 the SSE2 kernel does the work.
+// both weights in 1..127.
 //
 // A block where no byte differs by more than the threshold (the largest
 // difference of the block tells) stays blended as usual; in a webcam picture
 // that is most blocks. Otherwise the bytes that moved become a 96-bit mask,
 // which is widened to whole pixels in two 48-bit halves of 16 pixels each.
-TARGET_AVX2 void MotionBlendAVX2(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* frame,
-                                 const std::uint8_t* history, std::size_t pixels, int o, int d, int threshold)
+//
+// The raw copy goes past the cache where the row allows, as in the frame
+// step's own blend: it is read again only when painted.
+template <bool StreamRaw>
+INLINE_AVX2 std::size_t blendBlocks(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* frame,
+                                    const std::uint8_t* history, std::size_t pixels, int o, int d, int threshold)
 {
-    if (d <= 0 || d >= 128) {
-        MotionBlendSSE2(corrected, raw, frame, history, pixels, o, d, threshold);
-        return;
-    }
     const __m256i weights = _mm256_set1_epi16(static_cast<short>((d << 8) | o));
     const __m256i limit = _mm256_set1_epi8(static_cast<char>(threshold));
     const std::size_t blocks = pixels / 32;
@@ -105,14 +114,30 @@ TARGET_AVX2 void MotionBlendAVX2(std::uint8_t* corrected, std::uint8_t* raw, con
                                           byteMask(static_cast<std::uint32_t>(second >> 16)));
             }
         }
-        store(raw + at, f0);
-        store(raw + at + 32, f1);
-        store(raw + at + 64, f2);
+        storeRaw<StreamRaw>(raw + at, f0);
+        storeRaw<StreamRaw>(raw + at + 32, f1);
+        storeRaw<StreamRaw>(raw + at + 64, f2);
         store(corrected + at, out0);
         store(corrected + at + 32, out1);
         store(corrected + at + 64, out2);
     }
-    const std::size_t done = blocks * 32;
+    return blocks * 32;
+}
+
+} // namespace
+
+// At d = 0 or 128 the SSE2 kernel does the work.
+TARGET_AVX2 void MotionBlendAVX2(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* frame,
+                                 const std::uint8_t* history, std::size_t pixels, int o, int d, int threshold)
+{
+    if (d <= 0 || d >= 128) {
+        MotionBlendSSE2(corrected, raw, frame, history, pixels, o, d, threshold);
+        return;
+    }
+    const std::size_t done =
+        reinterpret_cast<std::uintptr_t>(raw) % 32 == 0
+            ? blendBlocks<true>(corrected, raw, frame, history, pixels, o, d, threshold)
+            : blendBlocks<false>(corrected, raw, frame, history, pixels, o, d, threshold);
     if (done < pixels)
         MotionBlendSSE2(corrected + done * 3, raw + done * 3, frame + done * 3, history + done * 3, pixels - done, o,
                         d, threshold);
