@@ -1,27 +1,30 @@
 #pragma once
-// Inner loops of the N-frame mean. The sums live in three byte planes, so
-// that adding a frame moves less memory than 16-bit sums would: per frame
-// byte its low byte is read and written, and half a byte of carry counts,
-// where a 16-bit sum would be two bytes each way.
+// Inner loops of the N-frame mean. The sums are laid out so that adding a
+// frame moves little more memory than copying it would:
 //
-//   low[i]     the sum's low 8 bits
-//   carries    per byte a 4-bit count of how often low[i] wrapped since the
-//              last flush: byte 64g + j (j < 32) in the low nibble of
-//              carries[32g + j], byte 64g + 32 + j in its high nibble
-//   high[i]    the sum's high 8 bits as of the last flush
+//   low[i]   the sum's low 8 bits, one byte per frame byte
+//   wraps    a ring of WrapPlanes bit planes, one 64-bit word per group of
+//            64 frame bytes: frame k writes plane k % WrapPlanes whole, bit j
+//            of word g set where low[64g + j] wrapped as that frame went in.
+//            The add only writes them.
+//   high     the sum's high 8 bits as of the last flush, bit-sliced: per
+//            block of 4 groups (256 frame bytes) 8 slices of 4 words; bit j
+//            of word 32 * block + 4 * b + g % 4 is bit b of the high byte of
+//            frame byte 64g + j.
 //
-//   sum[i] = 256 * (high[i] + carries(i)) + low[i]
+// After frame k the stripe FlushStripe(len, k) (one WrapPlanes-th of the
+// blocks) adds the wrap bits of all planes into its high slices. A stripe
+// comes round once per WrapPlanes frames, just before its oldest plane is
+// written again, so each wrap is added exactly once:
 //
-// AddBytes adds one frame; a count can reach 15 only after 15 frames, so
-// FlushCarries moves the counts of a range into `high` (and clears them)
-// at least every 15 frames. FlushStripe spreads that work evenly: after
-// frame k (from 0) the stripe FlushStripe(len, k) is flushed, and every
-// byte's stripe comes round once in 15 frames. 256 frames of 255 sum to
-// 65280: high + carries stays below 256.
-// MeanBytes: out[i] = (sum[i] + (1 << shift >> 1)) >> shift, the rounded
-// mean of 2^shift values with halves up; shift in 0..8.
-// All planes are worked on from their start; the variants give identical
-// bytes.
+//   sum[i] = 256 * (high[i] + the wraps of i since its stripe's last flush) + low[i]
+//
+// 256 frames of 255 sum to 65280: the high byte never overflows. Per frame
+// byte an add reads and writes one byte of low sums and writes an eighth of
+// a byte of wraps; its flush reads another eighth and reads and writes a
+// quarter of a byte of high slices. Counting carries in place (4-bit counts
+// beside the low bytes) would read and write half a byte more per frame
+// byte. The variants give identical words.
 
 #include "denoise/Cpu.h"
 
@@ -30,52 +33,57 @@
 
 namespace denoise {
 
+inline constexpr int WrapPlanes = 8;
+
 struct SumPlanes {
     std::uint8_t* low;
-    std::uint8_t* carries;
-    std::uint8_t* high;
+    std::uint64_t* wraps; // WrapPlanes planes of PlaneWords(len) words
+    std::uint64_t* high;  // HighWords(len) words
 
-    // Bytes of `carries` for `len` frame bytes: whole groups of 64.
-    static constexpr std::size_t CarryBytes(std::size_t len) { return (len + 63) / 64 * 32; }
+    static constexpr std::size_t Groups(std::size_t len) { return (len + 63) / 64; }
+    static constexpr std::size_t Blocks(std::size_t len) { return (len + 255) / 256; }
+    // Whole blocks, so that a flush may read four words at a time.
+    static constexpr std::size_t PlaneWords(std::size_t len) { return Blocks(len) * 4; }
+    static constexpr std::size_t HighWords(std::size_t len) { return Blocks(len) * 32; }
+
+    std::uint64_t* plane(int frame) const { return wraps + static_cast<std::size_t>(frame % WrapPlanes) * planeWords; }
+
+    std::size_t planeWords;
 };
 
-// The carry count of byte i.
-inline unsigned CarryCount(const std::uint8_t* carries, std::size_t i)
-{
-    const std::uint8_t pair = carries[i / 64 * 32 + i % 32];
-    return i % 64 < 32 ? pair & 15u : pair >> 4;
-}
+// Adds `len` frame bytes into `low` and writes their wrap bits into `plane`
+// (words beyond the last group are left alone).
+using AddBytesFn = void (*)(std::uint8_t* low, std::uint64_t* plane, const std::uint8_t* bytes, std::size_t len);
+// Adds the wrap bits of all planes of blocks [from, to) into their high
+// slices.
+using FlushWrapsFn = void (*)(const SumPlanes& sums, std::size_t from, std::size_t to);
 
-inline constexpr int FramesPerFlush = 15;
-
-using AddBytesFn = void (*)(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t len);
-// Flushes bytes [from, to): `from` a multiple of 64, `to` one too or the
-// end of the sums.
-using FlushCarriesFn = void (*)(const SumPlanes& sums, std::size_t from, std::size_t to);
-
-struct ByteRange {
+struct BlockRange {
     std::size_t from;
     std::size_t to;
 };
-// The fifteenth of `len` sums, in whole groups of 64, that is flushed after
-// frame `frame`.
-ByteRange FlushStripe(std::size_t len, int frame);
+// The blocks of `len` sums that are flushed after frame `frame`.
+BlockRange FlushStripe(std::size_t len, int frame);
 
-void AddBytesPlain(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t len);
-void AddBytesSSE2(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t len);
-void AddBytesAVX2(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t len);
+void AddBytesPlain(std::uint8_t* low, std::uint64_t* plane, const std::uint8_t* bytes, std::size_t len);
+void AddBytesSSE2(std::uint8_t* low, std::uint64_t* plane, const std::uint8_t* bytes, std::size_t len);
+void AddBytesAVX2(std::uint8_t* low, std::uint64_t* plane, const std::uint8_t* bytes, std::size_t len);
 AddBytesFn AddBytesFor(Path p);
 
-void FlushCarriesPlain(const SumPlanes& sums, std::size_t from, std::size_t to);
-void FlushCarriesSSE2(const SumPlanes& sums, std::size_t from, std::size_t to);
-void FlushCarriesAVX2(const SumPlanes& sums, std::size_t from, std::size_t to);
-FlushCarriesFn FlushCarriesFor(Path p);
+void FlushWrapsPlain(const SumPlanes& sums, std::size_t from, std::size_t to);
+void FlushWrapsAVX2(const SumPlanes& sums, std::size_t from, std::size_t to);
+FlushWrapsFn FlushWrapsFor(Path p);
 
-void MeanBytes(std::uint8_t* out, const SumPlanes& sums, std::size_t len, int shift);
+// The sum of frame byte i once `frames` frames are in.
+unsigned SumAt(const SumPlanes& sums, std::size_t len, std::size_t i, int frames);
 
-// The plain loops from byte `from` on, for the vector kernels' tails;
-// `from` is a multiple of 64.
-void AddBytesTail(const SumPlanes& sums, const std::uint8_t* bytes, std::size_t from, std::size_t len);
-void FlushCarriesTail(const SumPlanes& sums, std::size_t from, std::size_t to);
+// out[i] = (sum[i] + (1 << shift >> 1)) >> shift once `frames` frames are
+// in: the rounded mean of 2^shift values with halves up; shift in 0..8.
+void MeanBytes(std::uint8_t* out, const SumPlanes& sums, std::size_t len, int shift, int frames);
+
+// The plain add from byte `from` on, for the vector kernels' tails; `from`
+// is a multiple of 64.
+void AddBytesTail(std::uint8_t* low, std::uint64_t* plane, const std::uint8_t* bytes, std::size_t from,
+                  std::size_t len);
 
 } // namespace denoise

@@ -12,18 +12,21 @@ bool FrameAverager::IsValidCount(int frames)
 }
 
 FrameAverager::FrameAverager(int frames, const FrameShape& shape, Path path)
-    : frames_(frames), shape_(shape), add_(AddBytesFor(path)), flush_(FlushCarriesFor(path))
+    : frames_(frames), shape_(shape), add_(AddBytesFor(path)), flush_(FlushWrapsFor(path))
 {
     if (!IsValidCount(frames) || shape.width <= 0 || shape.height <= 0 || shape.rowbytes == 0)
         return;
     shift_ = std::countr_zero(static_cast<unsigned>(frames));
     count_ = shape.bytes();
-    // Each plane starts on a cache line.
-    const std::size_t plane = (count_ + 63) & ~std::size_t{63};
-    const std::size_t bytes = 2 * plane + SumPlanes::CarryBytes(count_);
+    // The low bytes first, each plane of words after them on a cache line.
+    const std::size_t lowBytes = (count_ + 63) & ~std::size_t{63};
+    const std::size_t planeWords = SumPlanes::PlaneWords(count_);
+    const std::size_t bytes =
+        lowBytes + 8 * (WrapPlanes * planeWords + SumPlanes::HighWords(count_));
     memory_.reset(static_cast<std::uint8_t*>(::operator new[](bytes, std::align_val_t{64})));
     std::memset(memory_.get(), 0, bytes);
-    sums_ = SumPlanes{memory_.get(), memory_.get() + 2 * plane, memory_.get() + plane};
+    auto* words = reinterpret_cast<std::uint64_t*>(memory_.get() + lowBytes);
+    sums_ = SumPlanes{memory_.get(), words, words + WrapPlanes * planeWords, planeWords};
 }
 
 FrameAverager::AddResult FrameAverager::Add(const std::uint8_t* frame, const FrameShape& shape)
@@ -32,12 +35,12 @@ FrameAverager::AddResult FrameAverager::Add(const std::uint8_t* frame, const Fra
         return AddResult::WrongShape;
     if (counted_ == frames_)
         return AddResult::Full;
-    add_(sums_, frame, count_);
-    // A fifteenth of the counts after every frame rather than all of them
-    // after every fifteenth: the same work, but no frame pays for a pass
-    // over the whole high plane, which would push the other planes out of
-    // the cache.
-    const ByteRange stripe = FlushStripe(count_, counted_);
+    add_(sums_.low, sums_.plane(counted_), frame, count_);
+    // An eighth of the wrap bits after every frame rather than all of them
+    // after every eighth: the same work, but no frame pays for a pass over
+    // the whole high plane, which would push the other planes out of the
+    // cache.
+    const BlockRange stripe = FlushStripe(count_, counted_);
     flush_(sums_, stripe.from, stripe.to);
     ++counted_;
     return counted_ == frames_ ? AddResult::Complete : AddResult::Added;
@@ -47,7 +50,7 @@ bool FrameAverager::Mean(std::uint8_t* out) const
 {
     if (!Complete() || out == nullptr)
         return false;
-    MeanBytes(out, sums_, count_, shift_);
+    MeanBytes(out, sums_, count_, shift_, counted_);
     return true;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The exact mean of N frames, for a low-noise still in poor light. Frames are
 // added to one picture of 16-bit sums as they arrive (no frame is kept), held
-// in the byte planes that AverageKernels.h describes; once N are in, each
+// in the planes that AverageKernels.h describes; once N are in, each
 // byte of the still is the rounded mean of its N values, (sum + N/2) / N,
 // halves rounded up. N is a power of two from 4 to 256, so the division is a
 // shift and 256 * 255 = 65280 still fits the sums.
@@ -60,9 +60,9 @@ private:
     int counted_ = 0;
     FrameShape shape_;
     AddBytesFn add_;
-    FlushCarriesFn flush_;
-    // One block for the three planes, cache-line aligned, so that no vector
-    // of sums straddles two lines.
+    FlushWrapsFn flush_;
+    // One block for the planes, cache-line aligned, so that no vector of
+    // sums straddles two lines.
     struct FreeAligned {
         void operator()(std::uint8_t* p) const { ::operator delete[](p, std::align_val_t{64}); }
     };

@@ -126,14 +126,14 @@ TEST(FrameAverager, InvalidCountsAndShapesTakeNothing)
 }
 
 // The vector kernels must give the plain planes for every length, including
-// tails that are no whole group of 64 bytes, and the planes must hold the
-// true sums through the flushes of one stripe per frame, up to the 16-bit
-// top: frames of nearly 255 wrap almost every low byte, so a count left
-// unflushed for 16 frames would spill into its neighbour.
+// tails that are no whole group of 64 bytes or block of 256, and the planes
+// must hold the true sums through the flushes of one stripe per frame, up
+// to the 16-bit top: frames of nearly 255 wrap almost every low byte, so a
+// plane flushed twice, or overwritten before its flush, shows at once.
 TEST(AverageKernels, AllPathsKeepTheTrueSums)
 {
     std::mt19937 rng(3);
-    for (std::size_t len : {0u, 1u, 31u, 32u, 33u, 63u, 64u, 65u, 97u, 128u, 1923u, 5763u}) {
+    for (std::size_t len : {0u, 1u, 31u, 32u, 33u, 63u, 64u, 65u, 97u, 128u, 255u, 257u, 1923u, 5763u}) {
         // Frames that start high, so that the sums come near 65280.
         std::vector<std::vector<std::uint8_t>> frames;
         for (int f = 0; f < 256; ++f) {
@@ -143,27 +143,35 @@ TEST(AverageKernels, AllPathsKeepTheTrueSums)
             frames.push_back(std::move(bytes));
         }
         std::vector<std::uint32_t> truth(len, 0);
-        std::vector<std::uint8_t> plainPlanes;
+        const std::size_t planeWords = denoise::SumPlanes::PlaneWords(len);
+        const std::size_t words = denoise::WrapPlanes * planeWords + denoise::SumPlanes::HighWords(len);
+        std::vector<std::uint8_t> plainLow;
+        std::vector<std::uint64_t> plainWords;
         for (denoise::Path path : denoise::SupportedPaths()) {
-            std::vector<std::uint8_t> memory(2 * len + denoise::SumPlanes::CarryBytes(len), 0);
-            const denoise::SumPlanes sums{memory.data(), memory.data() + 2 * len, memory.data() + len};
+            std::vector<std::uint8_t> low(len, 0);
+            std::vector<std::uint64_t> planes(words, 0);
+            const denoise::SumPlanes sums{low.data(), planes.data(), planes.data() + denoise::WrapPlanes * planeWords,
+                                          planeWords};
             std::fill(truth.begin(), truth.end(), 0u);
             for (int f = 0; f < 256; ++f) {
-                denoise::AddBytesFor(path)(sums, frames[f].data(), len);
+                denoise::AddBytesFor(path)(sums.low, sums.plane(f), frames[f].data(), len);
                 for (std::size_t i = 0; i < len; ++i)
                     truth[i] += frames[f][i];
-                const denoise::ByteRange stripe = denoise::FlushStripe(len, f);
-                denoise::FlushCarriesFor(path)(sums, stripe.from, stripe.to);
+                const denoise::BlockRange stripe = denoise::FlushStripe(len, f);
+                denoise::FlushWrapsFor(path)(sums, stripe.from, stripe.to);
                 if (f % 7 != 0 && f != 255)
                     continue;
                 for (std::size_t i = 0; i < len; ++i)
-                    ASSERT_EQ(256u * (sums.high[i] + denoise::CarryCount(sums.carries, i)) + sums.low[i], truth[i])
+                    ASSERT_EQ(denoise::SumAt(sums, len, i, f + 1), truth[i])
                         << denoise::PathName(path) << " len " << len << " frame " << f << " byte " << i;
             }
-            if (path == denoise::Path::Plain)
-                plainPlanes = memory;
-            else
-                ASSERT_EQ(memory, plainPlanes) << denoise::PathName(path) << " len " << len;
+            if (path == denoise::Path::Plain) {
+                plainLow = low;
+                plainWords = planes;
+            } else {
+                ASSERT_EQ(low, plainLow) << denoise::PathName(path) << " len " << len;
+                ASSERT_EQ(planes, plainWords) << denoise::PathName(path) << " len " << len;
+            }
         }
     }
 }
