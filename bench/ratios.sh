@@ -36,6 +36,13 @@ for ((round = 0; round < rounds; ++round)); do
                 time[name] = value
                 order[++n] = name
             }
+            # The unit follows the time; all are turned into nanoseconds.
+            $2 == "time_unit" && (name in time) {
+                scale["us"] = 1e3; scale["ms"] = 1e6; scale["s"] = 1e9
+                if ($4 in scale)
+                    time[name] *= scale[$4]
+                delete scale
+            }
             END {
                 for (i = 1; i <= n; ++i) {
                     name = order[i]
