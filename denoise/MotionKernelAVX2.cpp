@@ -40,12 +40,13 @@ INLINE_AVX2 std::uint32_t movedBits(__m256i diff, __m256i threshold)
     return ~static_cast<std::uint32_t>(_mm256_movemask_epi8(still));
 }
 
+// 16 pixels as 48 bits, one per byte, all of them set.
+constexpr std::uint64_t kAllPixels = 0xFFFFFFFFFFFF;
+
 // 16 pixels as 48 bits, one per byte: every bit of a pixel that has a set
 // bit is set. The pixel's three flags are ORed into its first bit, and the
 // product with 7 copies that bit to the other two; pixels lie three bits
 // apart, so the product has no carries.
-constexpr std::uint64_t kAllPixels = 0xFFFFFFFFFFFF;
-
 inline std::uint64_t wholePixels(std::uint64_t bits)
 {
     constexpr std::uint64_t firstBits = 0x249249249249; // bits 0, 3, ..., 45
