@@ -5,7 +5,7 @@
 
 namespace denoise {
 
-void AddBytesTail(std::uint8_t* low, std::uint64_t* plane, const std::uint8_t* bytes, std::size_t from,
+void AddBytesTail(std::uint8_t* low, std::uint64_t* wraps, const std::uint8_t* bytes, std::size_t from,
                   std::size_t len)
 {
     for (std::size_t g = from / 64; g * 64 < len; ++g) {
@@ -16,13 +16,13 @@ void AddBytesTail(std::uint8_t* low, std::uint64_t* plane, const std::uint8_t* b
             if (low[i] < bytes[i]) // wrapped
                 word |= std::uint64_t{1} << j;
         }
-        plane[g] = word;
+        wraps[g] = word;
     }
 }
 
-void AddBytesPlain(std::uint8_t* low, std::uint64_t* plane, const std::uint8_t* bytes, std::size_t len)
+void AddBytesPlain(std::uint8_t* low, std::uint64_t* wraps, const std::uint8_t* bytes, std::size_t len)
 {
-    AddBytesTail(low, plane, bytes, 0, len);
+    AddBytesTail(low, wraps, bytes, 0, len);
 }
 
 namespace {
@@ -39,43 +39,54 @@ inline BitSum fullAdd(std::uint64_t a, std::uint64_t b, std::uint64_t c)
     return BitSum{half ^ c, (a & b) | (c & half)};
 }
 
+// Eight bits of each position counted into a 4-bit number held in four
+// words: pairs to 2 bits, pairs of those to 3 bits, the two to 4 bits.
+void countEight(const std::uint64_t* w, std::uint64_t (&count)[4])
+{
+    const BitSum a{w[0] ^ w[1], w[0] & w[1]}, b{w[2] ^ w[3], w[2] & w[3]};
+    const BitSum c{w[4] ^ w[5], w[4] & w[5]}, d{w[6] ^ w[7], w[6] & w[7]};
+    const BitSum ab1 = fullAdd(a.carry, b.carry, a.sum & b.sum);
+    const BitSum cd1 = fullAdd(c.carry, d.carry, c.sum & d.sum);
+    const std::uint64_t ab0 = a.sum ^ b.sum, cd0 = c.sum ^ d.sum;
+    const BitSum s1 = fullAdd(ab1.sum, cd1.sum, ab0 & cd0);
+    const BitSum s2 = fullAdd(ab1.carry, cd1.carry, s1.carry);
+    count[0] = ab0 ^ cd0;
+    count[1] = s1.sum;
+    count[2] = s2.sum;
+    count[3] = s2.carry;
+}
+
 } // namespace
 
-// Per group: the eight wrap bits of each position are counted into a 4-bit
-// number held in four words (a tree of bitwise adders), which is then added
-// into the eight high slices with a ripple of carries.
-void FlushWrapsPlain(const SumPlanes& sums, std::size_t from, std::size_t to)
+// Per group: the sixteen wrap bits of each position are counted into a 5-bit
+// number held in five words (two trees of bitwise adders and a 4-bit add),
+// which is then added into the eight high slices with a ripple of carries.
+void FlushWrapsPlain(const std::uint64_t* const* wraps, std::uint64_t* high, std::size_t blocks)
 {
-    static_assert(WrapPlanes == 8, "the adder tree counts eight planes");
-    for (std::size_t g = from * 4; g < to * 4; ++g) {
-        std::uint64_t w[WrapPlanes];
-        for (int p = 0; p < WrapPlanes; ++p)
-            w[p] = sums.wraps[static_cast<std::size_t>(p) * sums.planeWords + g];
-        // Pairs to 2 bits, pairs of those to 3 bits, the two to 4 bits.
-        const BitSum a{w[0] ^ w[1], w[0] & w[1]}, b{w[2] ^ w[3], w[2] & w[3]};
-        const BitSum c{w[4] ^ w[5], w[4] & w[5]}, d{w[6] ^ w[7], w[6] & w[7]};
-        const BitSum ab1 = fullAdd(a.carry, b.carry, a.sum & b.sum);
-        const BitSum cd1 = fullAdd(c.carry, d.carry, c.sum & d.sum);
-        const std::uint64_t ab0 = a.sum ^ b.sum, cd0 = c.sum ^ d.sum;
-        const BitSum s1 = fullAdd(ab1.sum, cd1.sum, ab0 & cd0);
-        const BitSum s2 = fullAdd(ab1.carry, cd1.carry, s1.carry);
-        const std::uint64_t count[4] = {ab0 ^ cd0, s1.sum, s2.sum, s2.carry};
-
-        std::uint64_t* high = sums.high + g / 4 * 32 + g % 4;
+    static_assert(FlushPeriod == 16, "two trees count sixteen frames");
+    for (std::size_t g = 0; g < blocks * 4; ++g) {
+        std::uint64_t w[FlushPeriod];
+        for (int p = 0; p < FlushPeriod; ++p)
+            w[p] = wraps[p][g];
+        std::uint64_t x[4], y[4], count[5];
+        countEight(w, x);
+        countEight(w + 8, y);
         std::uint64_t carry = 0;
+        for (int bit = 0; bit < 4; ++bit) {
+            const BitSum r = fullAdd(x[bit], y[bit], carry);
+            count[bit] = r.sum;
+            carry = r.carry;
+        }
+        count[4] = carry;
+
+        std::uint64_t* slices = high + g / 4 * 32 + g % 4;
+        carry = 0;
         for (int bit = 0; bit < 8; ++bit) {
-            const BitSum r = fullAdd(high[4 * bit], bit < 4 ? count[bit] : 0, carry);
-            high[4 * bit] = r.sum;
+            const BitSum r = fullAdd(slices[4 * bit], bit < 5 ? count[bit] : 0, carry);
+            slices[4 * bit] = r.sum;
             carry = r.carry;
         }
     }
-}
-
-BlockRange FlushStripe(std::size_t len, int frame)
-{
-    const std::size_t blocks = SumPlanes::Blocks(len);
-    const auto stripe = static_cast<std::size_t>(frame % WrapPlanes);
-    return BlockRange{blocks * stripe / WrapPlanes, blocks * (stripe + 1) / WrapPlanes};
 }
 
 namespace {
@@ -92,38 +103,27 @@ constexpr std::array<std::uint64_t, 256> MakeByteSpread()
 }
 constexpr std::array<std::uint64_t, 256> kByteSpread = MakeByteSpread();
 
-// The sums of the 64 bytes of group g once `frames` frames are in. The high
-// bytes are gathered eight at a time, one byte per byte of a 64-bit word;
-// none exceeds 255, so nothing carries from one into the next.
-void groupSums(const SumPlanes& sums, std::size_t len, std::size_t g, int frames, unsigned (&sum)[64])
+// The high bytes of the 64 sums of group g, gathered eight at a time, one
+// byte per byte of a 64-bit word.
+void groupHighs(const std::uint64_t* high, std::size_t g, std::uint64_t (&out)[8])
 {
-    std::uint64_t high[8] = {};
-    const std::uint64_t* slices = sums.high + g / 4 * 32 + g % 4;
+    const std::uint64_t* slices = high + g / 4 * 32 + g % 4;
+    for (int q = 0; q < 8; ++q)
+        out[q] = 0;
     for (int bit = 0; bit < 8; ++bit)
         for (int q = 0; q < 8; ++q)
-            high[q] |= kByteSpread[slices[4 * bit] >> (8 * q) & 0xFF] << bit;
-    // The wraps since the last flush of the group's stripe: that was after
-    // the last frame k with k % WrapPlanes == stripe, if there was one.
-    int stripe = 0;
-    while (stripe + 1 < WrapPlanes && FlushStripe(len, stripe).to <= g / 4)
-        ++stripe;
-    const int since = frames > stripe ? stripe + (frames - 1 - stripe) / WrapPlanes * WrapPlanes + 1 : 0;
-    for (int k = since; k < frames; ++k) {
-        const std::uint64_t word = sums.plane(k)[g];
-        for (int q = 0; q < 8; ++q)
-            high[q] += kByteSpread[word >> (8 * q) & 0xFF];
-    }
-    for (std::size_t j = 0; j < 64 && g * 64 + j < len; ++j)
-        sum[j] = 256 * static_cast<unsigned>(high[j / 8] >> (8 * (j % 8)) & 0xFF) + sums.low[g * 64 + j];
+            out[q] |= kByteSpread[slices[4 * bit] >> (8 * q) & 0xFF] << bit;
 }
 
 } // namespace
 
-unsigned SumAt(const SumPlanes& sums, std::size_t len, std::size_t i, int frames)
+unsigned HighAt(const std::uint64_t* high, std::size_t i)
 {
-    unsigned sum[64];
-    groupSums(sums, len, i / 64, frames, sum);
-    return sum[i % 64];
+    const std::uint64_t* slices = high + i / 256 * 32 + i / 64 % 4;
+    unsigned value = 0;
+    for (int bit = 0; bit < 8; ++bit)
+        value |= static_cast<unsigned>(slices[4 * bit] >> (i % 64) & 1) << bit;
+    return value;
 }
 
 AddBytesFn AddBytesFor(Path p)
@@ -145,14 +145,16 @@ FlushWrapsFn FlushWrapsFor(Path p)
 }
 
 // Runs once per still, not per frame: the plain loop is fast enough.
-void MeanBytes(std::uint8_t* out, const SumPlanes& sums, std::size_t len, int shift, int frames)
+void MeanBytes(std::uint8_t* out, const std::uint8_t* low, const std::uint64_t* high, std::size_t len, int shift)
 {
     const std::uint32_t half = (1u << shift) >> 1;
-    unsigned sum[64];
+    std::uint64_t highs[8];
     for (std::size_t g = 0; g * 64 < len; ++g) {
-        groupSums(sums, len, g, frames, sum);
-        for (std::size_t j = 0; j < 64 && g * 64 + j < len; ++j)
-            out[g * 64 + j] = static_cast<std::uint8_t>((sum[j] + half) >> shift);
+        groupHighs(high, g, highs);
+        for (std::size_t j = 0; j < 64 && g * 64 + j < len; ++j) {
+            const std::uint32_t sum = 256 * static_cast<std::uint32_t>(highs[j / 8] >> (8 * (j % 8)) & 0xFF) + low[g * 64 + j];
+            out[g * 64 + j] = static_cast<std::uint8_t>((sum + half) >> shift);
+        }
     }
 }
 

@@ -17,7 +17,7 @@ inline std::uint64_t keptBits(__m128i low, __m128i bytes)
 } // namespace
 
 // A group of 64 bytes (four vectors) per step.
-void AddBytesSSE2(std::uint8_t* low, std::uint64_t* plane, const std::uint8_t* bytes, std::size_t len)
+void AddBytesSSE2(std::uint8_t* low, std::uint64_t* wraps, const std::uint8_t* bytes, std::size_t len)
 {
     std::size_t i = 0;
     for (; i + 64 <= len; i += 64) {
@@ -29,9 +29,9 @@ void AddBytesSSE2(std::uint8_t* low, std::uint64_t* plane, const std::uint8_t* b
             _mm_storeu_si128(l, sum);
             kept |= keptBits(sum, add) << (16 * k);
         }
-        plane[i / 64] = ~kept;
+        wraps[i / 64] = ~kept;
     }
-    AddBytesTail(low, plane, bytes, i, len);
+    AddBytesTail(low, wraps, bytes, i, len);
 }
 
 } // namespace denoise

@@ -18,15 +18,12 @@ FrameAverager::FrameAverager(int frames, const FrameShape& shape, Path path)
         return;
     shift_ = std::countr_zero(static_cast<unsigned>(frames));
     count_ = shape.bytes();
-    // The low bytes first, each plane of words after them on a cache line.
+    // The high slices start on a cache line after the low bytes.
     const std::size_t lowBytes = (count_ + 63) & ~std::size_t{63};
-    const std::size_t planeWords = SumPlanes::PlaneWords(count_);
-    const std::size_t bytes =
-        lowBytes + 8 * (WrapPlanes * planeWords + SumPlanes::HighWords(count_));
-    memory_.reset(static_cast<std::uint8_t*>(::operator new[](bytes, std::align_val_t{64})));
-    std::memset(memory_.get(), 0, bytes);
-    auto* words = reinterpret_cast<std::uint64_t*>(memory_.get() + lowBytes);
-    sums_ = SumPlanes{memory_.get(), words, words + WrapPlanes * planeWords, planeWords};
+    memory_ = NewZeroedBytes(lowBytes + HighWordsOf(count_) * sizeof(std::uint64_t));
+    low_ = memory_.get();
+    high_ = reinterpret_cast<std::uint64_t*>(memory_.get() + lowBytes);
+    wraps_ = WrapPool(BlocksOf(count_));
 }
 
 FrameAverager::AddResult FrameAverager::Add(const std::uint8_t* frame, const FrameShape& shape)
@@ -35,23 +32,54 @@ FrameAverager::AddResult FrameAverager::Add(const std::uint8_t* frame, const Fra
         return AddResult::WrongShape;
     if (counted_ == frames_)
         return AddResult::Full;
-    add_(sums_.low, sums_.plane(counted_), frame, count_);
-    // An eighth of the wrap bits after every frame rather than all of them
-    // after every eighth: the same work, but no frame pays for a pass over
-    // the whole high plane, which would push the other planes out of the
-    // cache.
-    const BlockRange stripe = FlushStripe(count_, counted_);
-    flush_(sums_, stripe.from, stripe.to);
+    for (int stripe = 0; stripe < FlushPeriod; ++stripe) {
+        const std::size_t from = std::min(count_, wraps_.From(stripe) * 256);
+        const std::size_t to = std::min(count_, wraps_.To(stripe) * 256);
+        add_(low_ + from, wraps_.Take(stripe), frame + from, to - from);
+    }
+    // One stripe after every frame rather than everything after every
+    // FlushPeriod-th: the same work, but no frame pays for a pass over the
+    // whole high plane. The last frame flushes all, so the mean needs only
+    // the low bytes and the high slices.
     ++counted_;
-    return counted_ == frames_ ? AddResult::Complete : AddResult::Added;
+    if (counted_ < frames_) {
+        flush((counted_ - 1) % FlushPeriod);
+        return AddResult::Added;
+    }
+    for (int stripe = 0; stripe < FlushPeriod; ++stripe)
+        flush(stripe);
+    return AddResult::Complete;
+}
+
+void FrameAverager::flush(int stripe)
+{
+    if (wraps_.Pending(stripe) == 0)
+        return;
+    const auto slots = wraps_.ForFlush(stripe);
+    flush_(slots.data(), high_ + wraps_.From(stripe) * 32, wraps_.To(stripe) - wraps_.From(stripe));
+    wraps_.Release(stripe);
 }
 
 bool FrameAverager::Mean(std::uint8_t* out) const
 {
     if (!Complete() || out == nullptr)
         return false;
-    MeanBytes(out, sums_, count_, shift_, counted_);
+    MeanBytes(out, low_, high_, count_, shift_);
     return true;
+}
+
+unsigned FrameAverager::SumAt(std::size_t i) const
+{
+    if (Failed() || i >= count_)
+        return 0;
+    int stripe = 0;
+    while (wraps_.To(stripe) <= i / 256)
+        ++stripe;
+    const std::size_t word = i / 64 - wraps_.From(stripe) * 4;
+    unsigned high = HighAt(high_, i);
+    for (int k = 0; k < wraps_.Pending(stripe); ++k)
+        high += static_cast<unsigned>(wraps_.Slot(stripe, k)[word] >> (i % 64) & 1);
+    return 256 * high + low_[i];
 }
 
 } // namespace denoise

@@ -1,17 +1,17 @@
 #pragma once
 // The exact mean of N frames, for a low-noise still in poor light. Frames are
 // added to one picture of 16-bit sums as they arrive (no frame is kept), held
-// in the planes that AverageKernels.h describes; once N are in, each
+// as AverageKernels.h describes; once N are in, each
 // byte of the still is the rounded mean of its N values, (sum + N/2) / N,
 // halves rounded up. N is a power of two from 4 to 256, so the division is a
 // shift and 256 * 255 = 65280 still fits the sums.
 
+#include "denoise/AlignedBytes.h"
 #include "denoise/AverageKernels.h"
+#include "denoise/WrapPool.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <new>
 
 namespace denoise {
 
@@ -53,21 +53,22 @@ public:
     // Writes the mean, shape.bytes() bytes. Answers false (writing nothing)
     // before all frames are in.
     bool Mean(std::uint8_t* out) const;
+    // The sum of frame byte i over the frames counted so far.
+    unsigned SumAt(std::size_t i) const;
 
 private:
     int frames_;
     int shift_ = 0;
     int counted_ = 0;
     FrameShape shape_;
+    void flush(int stripe);
+
     AddBytesFn add_;
     FlushWrapsFn flush_;
-    // One block for the planes, cache-line aligned, so that no vector of
-    // sums straddles two lines.
-    struct FreeAligned {
-        void operator()(std::uint8_t* p) const { ::operator delete[](p, std::align_val_t{64}); }
-    };
-    std::unique_ptr<std::uint8_t[], FreeAligned> memory_;
-    SumPlanes sums_{};
+    AlignedBytes memory_; // the low bytes, then the high slices
+    std::uint8_t* low_ = nullptr;
+    std::uint64_t* high_ = nullptr;
+    WrapPool wraps_;
     std::size_t count_ = 0; // number of sums: one per frame byte
 };
 
