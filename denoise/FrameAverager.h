@@ -1,9 +1,8 @@
 #pragma once
 // The exact mean of N frames, for a low-noise still in poor light. Frames are
 // added to one picture of 16-bit sums as they arrive (no frame is kept), held
-// as AverageKernels.h describes; once N are in, each
-// byte of the still is the rounded mean of its N values, (sum + N/2) / N,
-// halves rounded up. N is a power of two from 4 to 256, so the division is a
+// as AverageKernels.h describes; once N are in, each byte of the still is the
+// rounded mean of its N values, (sum + N/2) / N, halves rounded up. N is a power of two from 4 to 256, so the division is a
 // shift and 256 * 255 = 65280 still fits the sums.
 
 #include "denoise/AlignedBytes.h"
@@ -57,12 +56,13 @@ public:
     unsigned SumAt(std::size_t i) const;
 
 private:
+    // Adds the stripe's pending wraps into the high slices.
+    void flush(int stripe);
+
     int frames_;
     int shift_ = 0;
     int counted_ = 0;
     FrameShape shape_;
-    void flush(int stripe);
-
     AddBytesFn add_;
     FlushWrapsFn flush_;
     AlignedBytes memory_; // the low bytes, then the high slices
