@@ -34,12 +34,11 @@ namespace denoise {
 // take turns.
 inline constexpr int FlushPeriod = 16;
 
-inline constexpr std::size_t GroupsOf(std::size_t len) { return (len + 63) / 64; }
 inline constexpr std::size_t BlocksOf(std::size_t len) { return (len + 255) / 256; }
 inline constexpr std::size_t HighWordsOf(std::size_t len) { return BlocksOf(len) * 32; }
 
 // Adds `len` frame bytes into `low` and writes their wrap bits into
-// `wraps[0, GroupsOf(len))`.
+// `wraps`, one word per group of 64 bytes begun.
 using AddBytesFn = void (*)(std::uint8_t* low, std::uint64_t* wraps, const std::uint8_t* bytes, std::size_t len);
 // Adds the wrap bits of FlushPeriod frames, wraps[p][0, 4 * blocks) for
 // each, into `blocks` blocks of high slices.
