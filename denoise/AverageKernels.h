@@ -20,8 +20,8 @@
 //
 // 256 frames of 255 sum to 65280: the high byte never overflows. Per frame
 // byte an add reads and writes one byte of low sums and writes an eighth of
-// a byte of wraps; its flush reads another eighth and reads and writes an
-// eighth of a byte of high slices. The variants give identical words.
+// a byte of wraps; its flush reads another eighth, and reads and writes a
+// sixteenth of a byte of high slices. The variants give identical words.
 
 #include "denoise/Cpu.h"
 
