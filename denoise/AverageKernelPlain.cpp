@@ -1,6 +1,5 @@
 #include "denoise/AverageKernels.h"
 
-#include <algorithm>
 #include <array>
 
 namespace denoise {
@@ -119,11 +118,9 @@ void groupHighs(const std::uint64_t* high, std::size_t g, std::uint64_t (&out)[8
 
 unsigned HighAt(const std::uint64_t* high, std::size_t i)
 {
-    const std::uint64_t* slices = high + i / 256 * 32 + i / 64 % 4;
-    unsigned value = 0;
-    for (int bit = 0; bit < 8; ++bit)
-        value |= static_cast<unsigned>(slices[4 * bit] >> (i % 64) & 1) << bit;
-    return value;
+    std::uint64_t highs[8];
+    groupHighs(high, i / 64, highs);
+    return static_cast<unsigned>(highs[i % 64 / 8] >> (8 * (i % 8)) & 0xFF);
 }
 
 AddBytesFn AddBytesFor(Path p)
