@@ -1,6 +1,6 @@
 #include "app/DlgTreiber.h"
 #include "capture/Video.h"
-#include "platform/avicap/DeviceMonitor.h"
+#include "platform/avicap/CaptureApi.h"
 #include "widgets/CentreOnScreen.h"
 
 #include <QListView>
@@ -73,8 +73,7 @@ TDlgEinstell::TDlgEinstell(QWidget* owner) : QDialog(owner)
     ComboBox1->setGeometry(8, 24, 321, 21);
     ComboBox1->setItemDelegate(new DriverItemDelegate(ComboBox1));
     Label1->setBuddy(ComboBox1);
-    connect(&avicap::DeviceMonitor::Instance(), &avicap::DeviceMonitor::devicesChanged, this,
-            &TDlgEinstell::RefreshDriverList);
+    avicap::OnDriversChanged(this, [this] { RefreshDriverList(); });
 
     Panel1 = new QWidget(this);
     Panel1->setGeometry(0, 120 - 43, 335, 43);

@@ -9,10 +9,7 @@
 #include "app/SmoothFrame.h"
 #include "capture/Video.h"
 #include "dib/RenderDIB.h"
-#include "output/VirtualCamera.h"
-#include "platform/avicap/LoopbackNode.h"
-#include "platform/avicap/V4l2Driver.h"
-#include "platform/avicap/V4l2System.h"
+#include "output/WebcamSwitch.h"
 #include "viewer/PaintBox.h"
 #include "viewer/DesktopShell.h"
 #include "viewer/SavePictureDialog.h"
@@ -333,61 +330,22 @@ void TMainForm::BuildWebcamOutput()
     WebcamBox = new QCheckBox(QStringLiteral("Als Webcam ausgeben"), Panel7);
     const int left = std::max(170, wwwBtn->geometry().right() + 12);
     WebcamBox->setGeometry(left, (Panel7->height() - 21) / 2, std::max(150, WebcamBox->sizeHint().width()), 21);
-    connect(WebcamBox, &QCheckBox::clicked, this, [this] { WebcamBoxClick(WebcamBox); });
-    SetWebcamSystem(avicap::LinuxV4l2System());
+    Webcam = std::make_unique<output::WebcamSwitch>(WebcamBox, [this](const QString& why) {
+        desktop::CurrentShell().message(this, QMessageBox::Warning, QStringLiteral("Als Webcam ausgeben"), why);
+    });
 }
 
-void TMainForm::SetWebcamSystem(avicap::V4l2System& system)
+void TMainForm::SetWebcamSystem(camera::V4l2System& system)
 {
-    Webcam.reset();
-    WebcamSystem = &system;
-    WebcamBox->setChecked(false);
-    const avicap::LoopbackNode found = avicap::FindLoopbackNode(system);
-    WebcamBox->setEnabled(!found.node.empty());
-    if (found.node.empty())
-        WebcamBox->setToolTip(output::NoLoopbackHint());
-    else if (found.openError != 0)
-        WebcamBox->setToolTip(avicap::ConnectErrorText(found.openError, found.node));
-    else
-        WebcamBox->setToolTip(QStringLiteral("Gibt das beruhigte Bild als Kamera „%1“ (%2) aus, die Browser und "
-                                             "Videotelefonie-Programme auswählen können.")
-                                  .arg(QString::fromUtf8(avicap::LoopbackCardLabel), QString::fromStdString(found.node)));
-}
-
-void TMainForm::WebcamBoxClick(QObject* /*Sender*/)
-{
-    if (!WebcamBox->isChecked()) {
-        Webcam.reset();
-        return;
-    }
-    Webcam = std::make_unique<output::VirtualCamera>(*WebcamSystem);
-    if (!Webcam->start())
-        TellWebcamStopped(StopWebcam());
-}
-
-QString TMainForm::StopWebcam()
-{
-    const QString why = Webcam->error();
-    Webcam.reset();
-    WebcamBox->setChecked(false);
-    return why;
-}
-
-void TMainForm::TellWebcamStopped(const QString& why)
-{
-    desktop::CurrentShell().message(this, QMessageBox::Warning, QStringLiteral("Als Webcam ausgeben"), why);
+    Webcam->setSystem(system);
 }
 
 void TMainForm::SendToWebcam()
 {
-    if (!Webcam || !DIBHoldsPicture(CorrectedPic) || DIBBitCount(CorrectedPic) != 24)
+    if (!DIBHoldsPicture(CorrectedPic) || DIBBitCount(CorrectedPic) != 24)
         return;
-    const output::BgrPicture picture{CorrectedPic.bits, CorrectedPic.rowbytes, DIBWidth(CorrectedPic),
-                                     DIBHeight(CorrectedPic)};
-    if (Webcam->write(picture) != output::VirtualCamera::Result::Stopped)
-        return;
-    // Told once the frame step is over; the pictures keep coming meanwhile.
-    QMetaObject::invokeMethod(this, [this, why = StopWebcam()] { TellWebcamStopped(why); }, Qt::QueuedConnection);
+    Webcam->send(output::BgrPicture{CorrectedPic.bits, CorrectedPic.rowbytes, DIBWidth(CorrectedPic),
+                                    DIBHeight(CorrectedPic)});
 }
 
 void TMainForm::ApplyVideoSettings()
@@ -422,7 +380,7 @@ void TMainForm::FormCreate(QObject* /*Sender*/)
 
 void TMainForm::FormDestroy(QObject* /*Sender*/)
 {
-    Webcam.reset();
+    Webcam->stop();
     Video1->SetVideoPreview(false);
     deldib(CorrectedPic);
     deldib(RawPic);

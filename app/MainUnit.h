@@ -15,11 +15,11 @@
 #include <memory>
 
 class AverageGather;
-namespace avicap {
+namespace camera {
 class V4l2System;
 }
 namespace output {
-class VirtualCamera;
+class WebcamSwitch;
 }
 
 class QCheckBox;
@@ -59,11 +59,10 @@ public:
     void PaintBox1Paint(QObject* Sender);
     void PaintBox2Paint(QObject* Sender);
     void ZoomEdChange(QObject* Sender);
-    void WebcamBoxClick(QObject* Sender);
 
     // Where the webcam output finds its node; the real devices unless a
     // test installs simulated ones. Looks for the node afresh.
-    void SetWebcamSystem(avicap::V4l2System& system);
+    void SetWebcamSystem(camera::V4l2System& system);
 
     // The size both panes' paint boxes take: the corrected picture's size
     // times the zoom in percent, cut toward zero; 0 for a zoom of 0 or less.
@@ -140,9 +139,6 @@ private:
     void BuildWebcamOutput();
     // Hands the corrected picture to the webcam output when it is on.
     void SendToWebcam();
-    // Ends the output after a failure; answers why, for the user.
-    QString StopWebcam();
-    void TellWebcamStopped(const QString& why);
     void ApplyVideoSettings();
     // Lays out or draws one pane's paint box with its picture. Outside the
     // box's paint event it only marks the box for drawing.
@@ -151,8 +147,7 @@ private:
     void DrawMarkedPanes();
 
     VideoFormatSource* FormatSource = nullptr;
-    avicap::V4l2System* WebcamSystem = nullptr;
-    std::unique_ptr<output::VirtualCamera> Webcam;
+    std::unique_ptr<output::WebcamSwitch> Webcam;
     // The paint boxes marked by PaintPane since the last DrawMarkedPanes.
     TPaintBox* MarkedPane = nullptr;
 };

@@ -6,7 +6,7 @@
 #include "capture/Video.h"
 #include "platform/avicap/VideoWindow.h"
 #include "viewer/PaintBox.h"
-#include "widgets/JpegDecoder.h"
+#include "pixels/JpegDecoder.h"
 
 #include <linux/videodev2.h>
 
@@ -54,7 +54,7 @@ QSize requestedSize()
 bool applySize(TMainForm& form, QSize size)
 {
     auto* window = dynamic_cast<avicap::VideoWindow*>(form.Video1->CaptureWindowHandle());
-    avicap::FormatSet* formats = window != nullptr && window->driver() != nullptr ? window->driver()->formats()
+    camera::FormatSet* formats = window != nullptr && window->driver() != nullptr ? window->driver()->formats()
                                                                                   : nullptr;
     if (formats == nullptr)
         return false;
@@ -138,7 +138,7 @@ void InstallSelfCheck(TMainForm& form, const QElapsedTimer& sinceStart)
                 return;
             }
             QFile about(QStringLiteral(":/pictures/about.jpg"));
-            if (!about.open(QIODevice::ReadOnly) || DecodeJpeg(about.readAll()).isNull()) {
+            if (!about.open(QIODevice::ReadOnly) || pixels::DecodeJpeg(about.readAll()).isNull()) {
                 finish(1, QStringLiteral("Stillwise: das Bild des Info-Fensters lässt sich nicht lesen"));
                 return;
             }

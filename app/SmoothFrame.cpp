@@ -1,6 +1,6 @@
 #include "app/SmoothFrame.h"
 
-#include "app/SmoothKernels.h"
+#include "denoise/SmoothKernels.h"
 #include "denoise/MotionKernels.h"
 
 #include <xmmintrin.h>

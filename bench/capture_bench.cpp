@@ -7,12 +7,12 @@
 // pixels as the program holds it. Compare with Memcpy/W/H, the cost of
 // copying the finished frame once.
 
-#include "platform/avicap/TestCamera.h"
-#include "platform/avicap/TestScene.h"
-#include "platform/avicap/V4l2Driver.h"
-#include "platform/avicap/YuvConverter.h"
+#include "camera/testcam/TestCamera.h"
+#include "camera/testcam/TestScene.h"
+#include "camera/v4l2/V4l2Driver.h"
+#include "pixels/YuvConverter.h"
 #include "platform/avicap/VideoWindow.h"
-#include "tests/avicap/SimulatedV4l2.h"
+#include "tests/camera/SimulatedV4l2.h"
 
 #include "bench_application.h"
 
@@ -84,12 +84,12 @@ void captureFrames(benchmark::State& state, std::uint32_t fourcc)
     simv4l2::System system({camera});
 
     QString error;
-    std::unique_ptr<avicap::Driver> driver = avicap::V4l2Driver::open(system, camera.node, error);
+    std::unique_ptr<camera::Driver> driver = camera::V4l2Driver::open(system, camera.node, error);
     if (!driver || !driver->formats()->apply({fourcc, width, height, {}}) || !driver->start(nullptr)) {
         state.SkipWithError("the simulated camera does not stream");
         return;
     }
-    avicap::Frame frame;
+    camera::Frame frame;
     driver->grab(frame); // the first frame also makes the device's picture
     const int sentBefore = system.framesSent(0);
     for (auto _ : state) {
@@ -122,7 +122,7 @@ void ConvertYUYV(benchmark::State& state)
     pix.height = static_cast<std::uint32_t>(height);
     pix.pixelformat = V4L2_PIX_FMT_YUYV;
     pix.colorspace = V4L2_COLORSPACE_SRGB;
-    avicap::YuvConverter converter;
+    pixels::YuvConverter converter;
     converter.setSource(pix);
     const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
     std::vector<std::uint8_t> out(stride * height);
@@ -163,9 +163,9 @@ void CaptureMJPEG(benchmark::State& state)
 
 void TestCameraFrame(benchmark::State& state)
 {
-    avicap::TestScene scene(1);
+    camera::TestScene scene(1);
     scene.setFormat(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
-                    avicap::TestScene::Pixels::Bgr24);
+                    camera::TestScene::Pixels::Bgr24);
     std::vector<std::uint8_t> frame;
     for (auto _ : state) {
         scene.render(frame);
@@ -191,7 +191,7 @@ void CaptureWindowPaint(benchmark::State& state)
     top.resize(320, 240);
     QWidget control(&top);
     control.setGeometry(0, 0, 1, 1);
-    avicap::VideoWindow window([](int) { return std::make_unique<avicap::TestCamera>(1); }, &control);
+    avicap::VideoWindow window([](int) { return std::make_unique<camera::TestCamera>(1); }, &control);
     window.setGeometry(0, 0, width, height);
     top.show();
     QCoreApplication::processEvents();

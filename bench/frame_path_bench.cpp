@@ -11,7 +11,7 @@
 #include "app/MainUnit.h"
 #include "app/PaneArea.h"
 #include "capture/Video.h"
-#include "platform/avicap/TestScene.h"
+#include "camera/testcam/TestScene.h"
 #include "viewer/PaintBox.h"
 
 #include "bench_application.h"
@@ -53,8 +53,8 @@ void FramePathAt(benchmark::State& state, bool whole)
     const int h = static_cast<int>(state.range(1));
 
     // Frames as the test camera sends them: noise and flicker on every one.
-    avicap::TestScene scene(7);
-    scene.setFormat(w, h, avicap::TestScene::Pixels::Bgr24);
+    camera::TestScene scene(7);
+    scene.setFormat(w, h, camera::TestScene::Pixels::Bgr24);
     std::vector<std::vector<std::uint8_t>> frames(8);
     for (auto& f : frames)
         scene.render(f);

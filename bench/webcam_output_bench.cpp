@@ -2,7 +2,7 @@
 // it into a loopback node's lent buffer, as the program does with the module.
 
 #include "output/VirtualCamera.h"
-#include "output/YuyvConversion.h"
+#include "pixels/YuyvConversion.h"
 #include "tests/output/SimulatedLoopback.h"
 
 #include <benchmark/benchmark.h>
@@ -44,7 +44,7 @@ static void YuyvConversion(benchmark::State& state)
     for (std::size_t i = 0; i < bits.size(); ++i)
         bits[i] = static_cast<std::uint8_t>(i * 7 + i / 4096);
     std::vector<std::uint8_t> yuyv(static_cast<std::size_t>(width) * 2 * height);
-    const output::YuyvConverter converter;
+    const pixels::YuyvConverter converter;
     for (auto _ : state) {
         converter.convert(bits.data(), rowbytes, height, width, height, yuyv.data(), width * 2);
         benchmark::DoNotOptimize(yuyv.data());

@@ -5,7 +5,7 @@
 // flags as 0 or 1, pointers and handles in lParam. Yes/no answers take the
 // low byte of the window's answer.
 
-#include "platform/avicap/avicap.h"
+#include "platform/avicap/CaptureApi.h"
 
 LRESULT capSetCallbackOnStatus(HWND hwnd, CAPSTATUSCALLBACK fpProc);
 LRESULT capSetCallbackOnFrame(HWND hwnd, CAPVIDEOCALLBACK fpProc);

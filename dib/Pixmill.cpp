@@ -1,6 +1,6 @@
 #include "dib/Pixmill.h"
 
-#include "platform/gdi/gdi.h"
+#include "platform/gdi/Gdi.h"
 
 std::int32_t DIBWidth(const DIB& r)
 {

@@ -2,7 +2,7 @@
 // The program's view of pictures: the DIB record of the picture library and
 // the small accessors every picture user needs.
 
-#include "platform/pixmill/pixmill.h"
+#include "platform/pixmill/PixmillLibrary.h"
 
 #include <cstdint>
 

@@ -3,7 +3,7 @@
 // pane, the viewer, the print preview or a printer page.
 
 #include "dib/Pixmill.h"
-#include "platform/gdi/gdi.h"
+#include "platform/gdi/Gdi.h"
 
 // Draws the source rectangle of Dib (SrcY counts rows up from the bottom row)
 // scaled into the target rectangle of DC.

@@ -1,6 +1,6 @@
 #include "output/NodeBuffers.h"
 
-#include "platform/avicap/V4l2System.h"
+#include "camera/v4l2/V4l2System.h"
 
 #include <linux/videodev2.h>
 #include <sys/mman.h>
@@ -27,7 +27,7 @@ v4l2_buffer outputBuffer(std::uint32_t index)
 
 } // namespace
 
-bool NodeBuffers::map(avicap::V4l2System& system, int fd, std::size_t frameBytes)
+bool NodeBuffers::map(camera::V4l2System& system, int fd, std::size_t frameBytes)
 {
     clear();
     system_ = &system;

@@ -4,7 +4,7 @@
 // no copy per frame, as a write() would make. A node that lends no buffers
 // is written to instead; the caller decides that by map()'s answer.
 
-#include "platform/avicap/DeviceHandles.h"
+#include "camera/v4l2/DeviceHandles.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,7 +24,7 @@ public:
 
     // Asks the output node on `fd` for its buffers and maps them. False
     // (nothing kept) when it lends none, or none that hold `frameBytes`.
-    bool map(avicap::V4l2System& system, int fd, std::size_t frameBytes);
+    bool map(camera::V4l2System& system, int fd, std::size_t frameBytes);
     // Unmaps them. A mapping holds the node like an open descriptor does
     // (it keeps its format, and the module loaded), so they go together.
     void clear();
@@ -42,9 +42,9 @@ public:
     int queue(int index);
 
 private:
-    avicap::V4l2System* system_ = nullptr;
+    camera::V4l2System* system_ = nullptr;
     int fd_ = -1;
-    std::vector<avicap::Mapping> maps_;
+    std::vector<camera::Mapping> maps_;
     std::size_t frameBytes_ = 0;
     std::size_t fresh_ = 0; // buffers 0..fresh_-1 have been handed over
     int kept_ = -1;         // a buffer the node did not take back

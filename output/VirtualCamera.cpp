@@ -1,9 +1,10 @@
 #include "output/VirtualCamera.h"
 
-#include "platform/avicap/V4l2Driver.h"
-#include "platform/avicap/V4l2System.h"
+#include "camera/v4l2/DeviceGone.h"
+#include "camera/v4l2/NodeCatalog.h"
+#include "camera/v4l2/V4l2Driver.h"
+#include "camera/v4l2/V4l2System.h"
 
-#include <fcntl.h>
 #include <linux/videodev2.h>
 
 #include <algorithm>
@@ -23,11 +24,6 @@ constexpr auto RetryEvery = std::chrono::seconds(2);
 QString nodeText(const std::string& node)
 {
     return QString::fromStdString(node);
-}
-
-bool vanishedError(int error)
-{
-    return error == ENODEV || error == ENXIO || error == ENOENT || error == EIO;
 }
 
 QString vanishedText(const std::string& node)
@@ -52,7 +48,7 @@ QString NoLoopbackHint()
                           "sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise");
 }
 
-VirtualCamera::VirtualCamera(avicap::V4l2System& system) : system_(system) {}
+VirtualCamera::VirtualCamera(camera::V4l2System& system) : system_(system) {}
 
 VirtualCamera::~VirtualCamera()
 {
@@ -63,7 +59,7 @@ bool VirtualCamera::start()
 {
     stop();
     error_.clear();
-    const avicap::LoopbackNode found = avicap::FindLoopbackNode(system_);
+    const camera::LoopbackNode found = camera::FindLoopbackNode(system_);
     if (found.node.empty()) {
         error_ = NoLoopbackHint();
         return false;
@@ -71,14 +67,14 @@ bool VirtualCamera::start()
     node_ = found.node;
     if (!open())
         return false;
-    avicap::SetOwnOutputNode(node_);
+    camera::SetOwnOutputNode(node_);
     return true;
 }
 
 void VirtualCamera::stop()
 {
-    if (!node_.empty() && avicap::OwnOutputNode() == node_)
-        avicap::SetOwnOutputNode({});
+    if (!node_.empty() && camera::OwnOutputNode() == node_)
+        camera::SetOwnOutputNode({});
     buffers_.clear();
     fd_.reset();
     wantWidth_ = wantHeight_ = 0;
@@ -91,22 +87,20 @@ void VirtualCamera::stop()
 
 bool VirtualCamera::open()
 {
-    const int fd = system_.open(node_, O_RDWR | O_NONBLOCK);
-    if (fd < 0) {
-        const int error = errno;
-        // The same words and the same advice as for a camera.
-        fail(avicap::ConnectErrorText(error, node_));
-        return false;
-    }
-    fd_ = avicap::DeviceFd(system_, fd);
     // v4l2loopback decides which directions a node offers when it is asked
-    // for its capabilities, and refuses an output format until then.
-    v4l2_capability cap{};
-    if (system_.ioctl(fd_.get(), VIDIOC_QUERYCAP, &cap) < 0) {
-        const int error = errno;
-        fail(vanishedError(error) ? vanishedText(node_) : refusedText(node_, error));
+    // for its capabilities, and refuses an output format until then: the
+    // node catalogue's open asks at once.
+    camera::OpenedNode opened = camera::OpenNode(system_, node_);
+    if (opened.openError != 0) {
+        // The same words and the same advice as for a camera.
+        fail(camera::ConnectErrorText(opened.openError, node_));
         return false;
     }
+    if (!opened.fd) {
+        fail(camera::DeviceGone(opened.queryError) ? vanishedText(node_) : refusedText(node_, opened.queryError));
+        return false;
+    }
+    fd_ = std::move(opened.fd);
     return true;
 }
 
@@ -156,7 +150,7 @@ bool VirtualCamera::configure(int width, int height)
                                 "sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise).")
                      .arg(nodeText(node_)));
         else
-            fail(vanishedError(error) ? vanishedText(node_) : refusedText(node_, error));
+            fail(camera::DeviceGone(error) ? vanishedText(node_) : refusedText(node_, error));
         return false;
     }
     // A node that another program still reads keeps its size; the picture
@@ -181,7 +175,7 @@ bool VirtualCamera::configure(int width, int height)
     int type = V4L2_BUF_TYPE_VIDEO_OUTPUT;
     if (system_.ioctl(fd_.get(), VIDIOC_STREAMON, &type) < 0) {
         const int error = errno;
-        fail(vanishedError(error) ? vanishedText(node_) : refusedText(node_, error));
+        fail(camera::DeviceGone(error) ? vanishedText(node_) : refusedText(node_, error));
         return false;
     }
     // Black where the picture does not reach; the picture itself always
@@ -265,7 +259,7 @@ VirtualCamera::Result VirtualCamera::refused(int error)
         ++dropped_;
         return Result::Dropped;
     }
-    fail(vanishedError(error) ? vanishedText(node_) : refusedText(node_, error));
+    fail(camera::DeviceGone(error) ? vanishedText(node_) : refusedText(node_, error));
     return Result::Stopped;
 }
 

@@ -8,9 +8,9 @@
 
 #include "output/FrameRateMeter.h"
 #include "output/NodeBuffers.h"
-#include "output/YuyvConversion.h"
-#include "platform/avicap/DeviceHandles.h"
-#include "platform/avicap/LoopbackNode.h"
+#include "pixels/YuyvConversion.h"
+#include "camera/v4l2/DeviceHandles.h"
+#include "camera/v4l2/LoopbackNode.h"
 
 #include <QString>
 
@@ -37,7 +37,7 @@ public:
     using Clock = FrameRateMeter::Clock;
     enum class Result { Written, Dropped, Stopped };
 
-    explicit VirtualCamera(avicap::V4l2System& system);
+    explicit VirtualCamera(camera::V4l2System& system);
     VirtualCamera(const VirtualCamera&) = delete;
     VirtualCamera& operator=(const VirtualCamera&) = delete;
     ~VirtualCamera();
@@ -73,11 +73,11 @@ private:
     Result refused(int error);
     void fail(QString text);
 
-    avicap::V4l2System& system_;
-    avicap::DeviceFd fd_;
+    camera::V4l2System& system_;
+    camera::DeviceFd fd_;
     std::string node_;
     QString error_;
-    YuyvConverter converter_;
+    pixels::YuyvConverter converter_;
     FrameRateMeter meter_;
     NodeBuffers buffers_;             // the node's own, where it lends them
     std::vector<std::uint8_t> frame_; // else one YUYV frame for write()

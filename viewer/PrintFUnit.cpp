@@ -1,7 +1,7 @@
 #include "viewer/PrintFUnit.h"
 
 #include "dib/RenderDIB.h"
-#include "platform/gdi/gdi.h"
+#include "platform/gdi/Gdi.h"
 #include "platform/print/PrintJob.h"
 #include "platform/print/Printer.h"
 #include "viewer/DesktopShell.h"

@@ -3,7 +3,7 @@
 #include "resources/Resources.h"
 #include "widgets/BevelPanel.h"
 #include "widgets/ButtonsXP.h"
-#include "widgets/JpegDecoder.h"
+#include "pixels/JpegDecoder.h"
 #include "widgets/MakerSite.h"
 #include "widgets/CentreOnScreen.h"
 #include "widgets/UrlOpener.h"
@@ -77,7 +77,7 @@ TAboutBox::TAboutBox(QWidget* owner, const QByteArray& pictureJpeg) : QDialog(ow
     ProgramIcon = new QLabel(Panel1);
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
     ProgramIcon->setGeometry(16, 40, 306, 322);
-    const QImage picture = DecodeJpeg(pictureJpeg);
+    const QImage picture = pixels::DecodeJpeg(pictureJpeg);
     if (!picture.isNull()) {
         ProgramIcon->setPixmap(QPixmap::fromImage(picture));
         ProgramIcon->resize(picture.size());

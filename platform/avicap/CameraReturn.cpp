@@ -1,6 +1,6 @@
 #include "platform/avicap/CameraReturn.h"
 
-#include "platform/avicap/DeviceMonitor.h"
+#include "camera/v4l2/DeviceMonitor.h"
 
 namespace avicap {
 
@@ -11,12 +11,12 @@ constexpr int retries = 8;
 
 } // namespace
 
-CameraReturn::CameraReturn(DeviceMonitor& monitor, std::function<bool()> resume) : resume_(std::move(resume))
+CameraReturn::CameraReturn(camera::DeviceMonitor& monitor, std::function<bool()> resume) : resume_(std::move(resume))
 {
     retry_.setSingleShot(true);
     retry_.setInterval(retryMs);
     connect(&retry_, &QTimer::timeout, this, &CameraReturn::attempt);
-    connect(&monitor, &DeviceMonitor::devicesChanged, this, [this] {
+    connect(&monitor, &camera::DeviceMonitor::devicesChanged, this, [this] {
         retriesLeft_ = retries;
         attempt();
     });

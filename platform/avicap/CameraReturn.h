@@ -10,14 +10,16 @@
 
 #include <functional>
 
-namespace avicap {
-
+namespace camera {
 class DeviceMonitor;
+}
+
+namespace avicap {
 
 class CameraReturn final : public QObject {
 public:
     // `resume` answers true once the camera streams again.
-    CameraReturn(DeviceMonitor& monitor, std::function<bool()> resume);
+    CameraReturn(camera::DeviceMonitor& monitor, std::function<bool()> resume);
 
     bool done() const { return done_; }
 

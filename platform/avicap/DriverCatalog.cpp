@@ -1,17 +1,17 @@
 #include "platform/avicap/DriverCatalog.h"
 
-#include "platform/avicap/CameraIdentity.h"
-#include "platform/avicap/DeviceMonitor.h"
-#include "platform/avicap/LoopbackNode.h"
-#include "platform/avicap/TestCamera.h"
-#include "platform/avicap/V4l2Driver.h"
-#include "platform/avicap/V4l2System.h"
+#include "camera/testcam/TestCamera.h"
+#include "camera/v4l2/CameraIdentity.h"
+#include "camera/v4l2/DeviceGone.h"
+#include "camera/v4l2/DeviceMonitor.h"
+#include "camera/v4l2/LoopbackNode.h"
+#include "camera/v4l2/NodeCatalog.h"
+#include "camera/v4l2/V4l2Driver.h"
+#include "camera/v4l2/V4l2System.h"
+#include "camera/v4l2/V4l2Text.h"
 #include "platform/avicap/VideoWindow.h"
 
-#include <fcntl.h>
-
 #include <QCoreApplication>
-#include <linux/videodev2.h>
 
 #include <cerrno>
 #include <cstring>
@@ -20,18 +20,13 @@ namespace avicap {
 
 namespace {
 
-std::string fieldText(const __u8* field, std::size_t size)
-{
-    return std::string(reinterpret_cast<const char*>(field), strnlen(reinterpret_cast<const char*>(field), size));
-}
-
 // A node that cannot be opened now (no permission, held by another program)
 // still gets its slot when sysfs says it is the first node of its device
 // (where cameras have their picture), so that connecting explains the
 // reason instead of hiding the camera.
-bool describeClosedNode(V4l2System& system, const std::string& node, int error, DriverSlot& slot)
+bool describeClosedNode(camera::V4l2System& system, const std::string& node, int error, DriverSlot& slot)
 {
-    if (error == ENOENT || error == ENODEV || error == ENXIO)
+    if (camera::DeviceGone(error))
         return false;
     if (system.nodeAttribute(node, "index") != "0")
         return false;
@@ -45,7 +40,7 @@ bool describeClosedNode(V4l2System& system, const std::string& node, int error, 
 
 } // namespace
 
-DriverCatalog::DriverCatalog(V4l2System& system, std::uint64_t testCameraSeed)
+DriverCatalog::DriverCatalog(camera::V4l2System& system, std::uint64_t testCameraSeed)
     : system_(system), seed_(testCameraSeed)
 {
 }
@@ -55,31 +50,26 @@ std::vector<DriverSlot> DriverCatalog::drivers() const
     std::vector<DriverSlot> found;
     // The virtual webcam's own node is never offered: the program would
     // read what it writes.
-    LoopbackChoice output;
-    for (const std::string& node : system_.videoNodes()) {
+    camera::LoopbackChoice output;
+    for (const camera::NodeLook& look : camera::LookAtNodes(system_)) {
         DriverSlot slot;
         slot.kind = DriverSlot::Kind::V4l2;
-        slot.node = node;
-        const int fd = system_.open(node, O_RDWR | O_NONBLOCK);
-        if (fd < 0) {
-            const int error = errno;
-            output.considerClosed(node, system_.nodeAttribute(node, "name"), error);
-            if (describeClosedNode(system_, node, error, slot))
+        slot.node = look.node;
+        if (look.openError != 0) {
+            output.considerClosed(look.node, system_.nodeAttribute(look.node, "name"), look.openError);
+            if (describeClosedNode(system_, look.node, look.openError, slot))
                 found.push_back(std::move(slot));
             continue;
         }
-        v4l2_capability cap{};
-        const bool known = system_.ioctl(fd, VIDIOC_QUERYCAP, &cap) == 0;
-        system_.close(fd);
-        if (!known)
+        if (!look.answered)
             continue;
-        output.consider(node, cap);
-        if (!StreamsVideo(cap))
+        output.consider(look.node, look.cap);
+        if (!camera::StreamsVideo(look.cap))
             continue;
-        slot.name = fieldText(cap.card, sizeof cap.card);
+        slot.name = camera::FieldText(look.cap.card, sizeof look.cap.card);
         // The list reads "card (node)": which camera, then quietly where.
-        slot.version = "(" + node + ")";
-        slot.identity = CameraIdentity(cap, system_.nodeAttribute(node, "serial"));
+        slot.version = "(" + look.node + ")";
+        slot.identity = camera::CameraIdentity(look.cap, system_.nodeAttribute(look.node, "serial"));
         found.push_back(std::move(slot));
     }
     std::erase_if(found, [&](const DriverSlot& s) { return s.node == output.chosen().node; });
@@ -93,7 +83,7 @@ std::vector<DriverSlot> DriverCatalog::drivers() const
     return found;
 }
 
-std::unique_ptr<Driver> DriverCatalog::open(int slot) const
+std::unique_ptr<camera::Driver> DriverCatalog::open(int slot) const
 {
     const std::vector<DriverSlot> all = drivers();
     if (slot < 0 || slot >= static_cast<int>(all.size())) {
@@ -102,15 +92,15 @@ std::unique_ptr<Driver> DriverCatalog::open(int slot) const
     }
     const DriverSlot& chosen = all[static_cast<std::size_t>(slot)];
     if (chosen.kind == DriverSlot::Kind::TestCamera)
-        return std::make_unique<TestCamera>(seed_);
+        return std::make_unique<camera::TestCamera>(seed_);
     QString error;
-    std::unique_ptr<Driver> driver = V4l2Driver::open(system_, chosen.node, error);
+    std::unique_ptr<camera::Driver> driver = camera::V4l2Driver::open(system_, chosen.node, error);
     if (!driver)
         SetLastConnectError(error);
     return driver;
 }
 
-std::pair<int, std::unique_ptr<Driver>> DriverCatalog::openCamera(const std::string& identity) const
+std::pair<int, std::unique_ptr<camera::Driver>> DriverCatalog::openCamera(const std::string& identity) const
 {
     if (identity.empty())
         return {-1, nullptr};
@@ -119,7 +109,7 @@ std::pair<int, std::unique_ptr<Driver>> DriverCatalog::openCamera(const std::str
         if (all[i].identity != identity)
             continue;
         QString error;
-        std::unique_ptr<Driver> driver = V4l2Driver::open(system_, all[i].node, error);
+        std::unique_ptr<camera::Driver> driver = camera::V4l2Driver::open(system_, all[i].node, error);
         if (driver && driver->identity() == identity)
             return {static_cast<int>(i), std::move(driver)};
     }
@@ -143,7 +133,7 @@ bool CatalogLibrary::driverDescription(WORD index, char* name, int nameSize, cha
 {
     constexpr qint64 freshForMs = 1000;
     // A camera plugged in or out makes the last look out of date at once.
-    const unsigned changes = QCoreApplication::instance() != nullptr ? DeviceMonitor::Instance().changes() : 0;
+    const unsigned changes = QCoreApplication::instance() != nullptr ? camera::DeviceMonitor::Instance().changes() : 0;
     if (!describedAt_.isValid() || describedAt_.elapsed() > freshForMs || changes != describedChanges_) {
         describedChanges_ = changes;
         described_ = catalog_.drivers();

@@ -4,8 +4,8 @@
 // the devices afresh each time it is asked, so a camera plugged in later
 // shows up.
 
-#include "platform/avicap/Driver.h"
-#include "platform/avicap/avicap.h"
+#include "camera/Driver.h"
+#include "platform/avicap/CaptureApi.h"
 
 #include <QElapsedTimer>
 
@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
-namespace avicap {
-
+namespace camera {
 class V4l2System;
+}
+
+namespace avicap {
 
 struct DriverSlot {
     enum class Kind { V4l2, TestCamera };
@@ -31,17 +33,17 @@ public:
     static constexpr int SlotCount = 10;
 
     // `system` carries every V4L2 call; the test camera starts from `seed`.
-    DriverCatalog(V4l2System& system, std::uint64_t testCameraSeed);
+    DriverCatalog(camera::V4l2System& system, std::uint64_t testCameraSeed);
 
     std::vector<DriverSlot> drivers() const;
     // The connected driver of a slot, or null with LastConnectError() set.
-    std::unique_ptr<Driver> open(int slot) const;
+    std::unique_ptr<camera::Driver> open(int slot) const;
     // The driver of the camera with this identity wherever it is now, and
     // its slot; null (and -1) when that camera is not there.
-    std::pair<int, std::unique_ptr<Driver>> openCamera(const std::string& identity) const;
+    std::pair<int, std::unique_ptr<camera::Driver>> openCamera(const std::string& identity) const;
 
 private:
-    V4l2System& system_;
+    camera::V4l2System& system_;
     std::uint64_t seed_;
 };
 

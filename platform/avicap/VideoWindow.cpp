@@ -1,10 +1,11 @@
 #include "platform/avicap/VideoWindow.h"
 
-#include "platform/avicap/CameraMemory.h"
+#include "camera/CameraMemory.h"
+#include "camera/Notices.h"
 #include "platform/avicap/CameraReturn.h"
-#include "platform/avicap/DeviceMonitor.h"
-#include "platform/avicap/FormatDialog.h"
-#include "platform/avicap/SourceDialog.h"
+#include "camera/v4l2/DeviceMonitor.h"
+#include "camera/dialogs/FormatDialog.h"
+#include "camera/dialogs/SourceDialog.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -124,12 +125,12 @@ LRESULT VideoWindow::message(UINT msg, WPARAM wParam, LPARAM lParam)
 LRESULT VideoWindow::connectDriver(int slot)
 {
     disconnectDriver();
-    std::unique_ptr<Driver> driver = opener_(slot);
+    std::unique_ptr<camera::Driver> driver = opener_(slot);
     if (!driver)
         return 0;
     driver_ = std::move(driver);
     slot_ = slot;
-    CameraMemory::User().restore(driver_->identity(), driver_->controls(), driver_->formats());
+    camera::CameraMemory::User().restore(driver_->identity(), driver_->controls(), driver_->formats());
     SetLastConnectError(QString());
     update();
     return 1;
@@ -254,8 +255,8 @@ LRESULT VideoWindow::sourceDialog()
 {
     if (!driver_ || driver_->controls() == nullptr)
         return 0;
-    RememberingControls remembering(*driver_->controls(), CameraMemory::User(), driver_->identity());
-    SourceDialog dialog(remembering, this);
+    camera::RememberingControls remembering(*driver_->controls(), camera::CameraMemory::User(), driver_->identity());
+    camera::SourceDialog dialog(remembering, this);
     dialog.exec();
     return 1;
 }
@@ -264,8 +265,8 @@ LRESULT VideoWindow::formatDialog()
 {
     if (!driver_ || driver_->formats() == nullptr)
         return 0;
-    RememberingFormats remembering(*driver_->formats(), CameraMemory::User(), driver_->identity());
-    FormatDialog dialog(remembering, this);
+    camera::RememberingFormats remembering(*driver_->formats(), camera::CameraMemory::User(), driver_->identity());
+    camera::FormatDialog dialog(remembering, this);
     const int result = dialog.exec();
     // Frames of the old format may still wait here; they no longer fit.
     if (result == QDialog::Accepted && hasPending_ && !frameFitsFormat(pending_))
@@ -279,7 +280,7 @@ LRESULT VideoWindow::formatDialog()
     return 1;
 }
 
-bool VideoWindow::frameFitsFormat(const Frame& frame) const
+bool VideoWindow::frameFitsFormat(const camera::Frame& frame) const
 {
     const BITMAPINFOHEADER* h = driver_ ? header(driver_->format()) : nullptr;
     return h != nullptr && frame.bytes.size() == imageBytes(*h);
@@ -367,7 +368,7 @@ void VideoWindow::streamFailed(const QString& message)
         if (!alive)
             return;
     }
-    ReportToUser(message);
+    camera::ReportToUser(message);
 }
 
 void VideoWindow::awaitReturn(bool preview)
@@ -375,7 +376,7 @@ void VideoWindow::awaitReturn(bool preview)
     if (!finder_ || !driver_ || driver_->identity().empty() || QCoreApplication::instance() == nullptr)
         return;
     const std::string identity = driver_->identity();
-    return_ = std::make_unique<CameraReturn>(DeviceMonitor::Instance(),
+    return_ = std::make_unique<CameraReturn>(camera::DeviceMonitor::Instance(),
                                              [this, identity, preview] { return resume(identity, preview); });
 }
 
@@ -393,7 +394,7 @@ bool VideoWindow::resume(const std::string& identity, bool preview)
         driver_->stop();
     driver_ = std::move(driver);
     slot_ = slot;
-    CameraMemory::User().restore(identity, driver_->controls(), driver_->formats());
+    camera::CameraMemory::User().restore(identity, driver_->controls(), driver_->formats());
     if (preview)
         setPreview(true);
     else

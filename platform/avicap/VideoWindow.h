@@ -3,8 +3,8 @@
 // time, answers the capture messages, hands frames to the frame callback
 // at most once per preview interval and shows the latest frame.
 
-#include "platform/avicap/Driver.h"
-#include "platform/avicap/avicap.h"
+#include "camera/Driver.h"
+#include "platform/avicap/CaptureApi.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -16,20 +16,20 @@
 
 namespace avicap {
 
-class VideoWindow final : public CaptureWindow, private FrameSink {
+class VideoWindow final : public CaptureWindow, private camera::FrameSink {
 public:
     // Makes the driver of a slot, or null (with LastConnectError() set).
-    using DriverOpener = std::function<std::unique_ptr<Driver>(int slot)>;
+    using DriverOpener = std::function<std::unique_ptr<camera::Driver>(int slot)>;
     // Finds a camera by its identity wherever it is now: its slot and
     // driver, or -1 and null.
-    using CameraFinder = std::function<std::pair<int, std::unique_ptr<Driver>>(const std::string& identity)>;
+    using CameraFinder = std::function<std::pair<int, std::unique_ptr<camera::Driver>>(const std::string& identity)>;
 
     VideoWindow(DriverOpener opener, QWidget* parent);
     ~VideoWindow() override;
 
     LRESULT message(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
-    Driver* driver() const { return driver_.get(); }
+    camera::Driver* driver() const { return driver_.get(); }
     int slot() const { return slot_; }
     // Lets a camera lost mid-stream come back by itself when it returns.
     void setCameraFinder(CameraFinder finder) { finder_ = std::move(finder); }
@@ -53,7 +53,7 @@ private:
     void frameReady() override;
     void streamFailed(const QString& message) override;
     void offerPending();
-    bool frameFitsFormat(const Frame& frame) const;
+    bool frameFitsFormat(const camera::Frame& frame) const;
     void deliver();
     void awaitReturn(bool preview);
     bool resume(const std::string& identity, bool preview);
@@ -61,7 +61,7 @@ private:
     DriverOpener opener_;
     CameraFinder finder_;
     std::unique_ptr<class CameraReturn> return_; // while a lost camera is awaited
-    std::unique_ptr<Driver> driver_;
+    std::unique_ptr<camera::Driver> driver_;
     int slot_ = -1;
     LPARAM userData_ = 0;
     CAPSTATUSCALLBACK statusCallback_ = nullptr;
@@ -75,8 +75,8 @@ private:
     DWORD framesDelivered_ = 0;
     bool inCallback_ = false;
 
-    Frame frame_;   // what the window shows and the callback gets
-    Frame pending_; // the latest frame not yet handed out
+    camera::Frame frame_;   // what the window shows and the callback gets
+    camera::Frame pending_; // the latest frame not yet handed out
     bool hasPending_ = false;
     QElapsedTimer clock_;
     qint64 creditFromNs_ = 0; // the preview's allowance of frames builds up from here

@@ -1,4 +1,4 @@
-#include "platform/gdi/gdi.h"
+#include "platform/gdi/Gdi.h"
 
 #include "platform/gdi/Drawing.h"
 

@@ -1,6 +1,6 @@
 #include "platform/gdi/PixelSource.h"
 
-#include "platform/pixmill/pixmill.h"
+#include "platform/pixmill/PixmillLibrary.h"
 
 #include <QImage>
 

@@ -8,7 +8,7 @@
 // same journal under the name "mem" (the first one is "dc"). Bitmaps it makes
 // write "DeleteObject" to the journal when they are freed.
 
-#include "platform/gdi/gdi.h"
+#include "platform/gdi/Gdi.h"
 
 #include <cstdint>
 #include <memory>

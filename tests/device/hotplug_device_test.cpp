@@ -3,12 +3,13 @@
 // tests/device/run-in-vm.sh (which has no udev, so the library watches the
 // devices by itself).
 
-#include "tests/avicap/AvicapTestSupport.h"
+#include "tests/camera/AvicapTestSupport.h"
 
-#include "platform/avicap/CameraMemory.h"
-#include "platform/avicap/SourceDialog.h"
+#include "camera/CameraMemory.h"
+#include "camera/dialogs/SourceDialog.h"
 #include "platform/avicap/VideoWindow.h"
-#include "platform/avicap/avicap.h"
+#include "camera/Notices.h"
+#include "platform/avicap/CaptureApi.h"
 
 #include <linux/videodev2.h>
 
@@ -88,7 +89,7 @@ TEST(VividControls, TheSourceDialogFollowsAutomaticGainSwitchedElsewhere)
     v4l2_control autogain{V4L2_CID_AUTOGAIN, 0};
     ASSERT_EQ(::ioctl(other, VIDIOC_S_CTRL, &autogain), 0);
 
-    avicap::SourceDialog dialog(*video->driver()->controls(), nullptr);
+    camera::SourceDialog dialog(*video->driver()->controls(), nullptr);
     dialog.show();
     QLabel* gain = nullptr;
     for (QLabel* l : dialog.findChildren<QLabel*>())
@@ -113,7 +114,7 @@ TEST(VividControls, TheSourceDialogFollowsAutomaticGainSwitchedElsewhere)
 TEST(VividHotplug, TheDriverListFollowsAndTheSameCameraResumesWithItsStoredFormat)
 {
     App();
-    avicap::SetMessageSink([](const QString& text) { seen().messages.push_back(text); });
+    camera::SetMessageSink([](const QString& text) { seen().messages.push_back(text); });
     ASSERT_EQ(slotName(0), "vivid") << "vivid must be loaded (run through run-in-vm.sh)";
 
     QWidget parent;
@@ -125,9 +126,9 @@ TEST(VividHotplug, TheDriverListFollowsAndTheSameCameraResumesWithItsStoredForma
     auto* video = static_cast<avicap::VideoWindow*>(window.get());
 
     // The user picks a format, as the format dialog does: remembered for vivid.
-    const avicap::FormatSetting chosen{V4L2_PIX_FMT_YUYV, 320, 180, {1, 30}};
+    const camera::FormatSetting chosen{V4L2_PIX_FMT_YUYV, 320, 180, {1, 30}};
     {
-        avicap::RememberingFormats formats(*video->driver()->formats(), avicap::CameraMemory::User(),
+        camera::RememberingFormats formats(*video->driver()->formats(), camera::CameraMemory::User(),
                                            video->driver()->identity());
         ASSERT_TRUE(formats.apply(chosen));
     }
@@ -168,5 +169,5 @@ TEST(VividHotplug, TheDriverListFollowsAndTheSameCameraResumesWithItsStoredForma
     EXPECT_EQ(slotName(1), "Stillwise Testkamera");
 
     window.reset();
-    avicap::SetMessageSink({});
+    camera::SetMessageSink({});
 }

@@ -4,8 +4,8 @@
 
 #include "output/VirtualCamera.h"
 #include "platform/avicap/DriverCatalog.h"
-#include "platform/avicap/LoopbackNode.h"
-#include "platform/avicap/V4l2System.h"
+#include "camera/v4l2/LoopbackNode.h"
+#include "camera/v4l2/V4l2System.h"
 
 #include <gtest/gtest.h>
 
@@ -58,7 +58,7 @@ std::vector<std::uint8_t> Expected(const Picture& p, int w, int h)
     const int cw = std::min(p.width, w), ch = std::min(p.height, h);
     const int px = ((p.width - cw) / 2) & ~1, py = (p.height - ch) / 2;
     const int nx = ((w - cw) / 2) & ~1, ny = (h - ch) / 2;
-    output::YuyvConverter().convert(p.bits.data() + px * 3, p.rowbytes, p.height - py, cw, ch,
+    pixels::YuyvConverter().convert(p.bits.data() + px * 3, p.rowbytes, p.height - py, cw, ch,
                                     frame.data() + (static_cast<std::size_t>(ny) * w + nx) * 2, w * 2);
     return frame;
 }
@@ -180,8 +180,8 @@ protected:
 
 TEST_F(LoopbackDevice, ReadersGetTheFramesTheSizeAndTheCurrentPicture)
 {
-    avicap::V4l2System& system = avicap::LinuxV4l2System();
-    EXPECT_EQ(avicap::FindLoopbackNode(system).node, Node);
+    camera::V4l2System& system = camera::LinuxV4l2System();
+    EXPECT_EQ(camera::FindLoopbackNode(system).node, Node);
     output::VirtualCamera camera(system);
     ASSERT_TRUE(camera.start()) << camera.error().toStdString();
     ASSERT_EQ(camera.node(), Node);
@@ -247,7 +247,7 @@ TEST_F(LoopbackDevice, ReadersGetTheFramesTheSizeAndTheCurrentPicture)
 
 TEST_F(LoopbackDevice, TheNodeCannotBeRemovedWhileWrittenAndIsGoneAfterwards)
 {
-    avicap::V4l2System& system = avicap::LinuxV4l2System();
+    camera::V4l2System& system = camera::LinuxV4l2System();
     auto camera = std::make_unique<output::VirtualCamera>(system);
     ASSERT_TRUE(camera->start()) << camera->error().toStdString();
     {
@@ -269,7 +269,7 @@ TEST_F(LoopbackDevice, TheNodeCannotBeRemovedWhileWrittenAndIsGoneAfterwards)
     ASSERT_EQ(syscall(SYS_delete_module, "v4l2loopback", O_NONBLOCK), 0) << std::strerror(errno);
     for (int i = 0; i < 100 && std::filesystem::exists(Node); ++i)
         std::this_thread::sleep_for(20ms);
-    EXPECT_TRUE(avicap::FindLoopbackNode(system).node.empty());
+    EXPECT_TRUE(camera::FindLoopbackNode(system).node.empty());
     output::VirtualCamera again(system);
     EXPECT_FALSE(again.start());
     EXPECT_EQ(again.error(), output::NoLoopbackHint());

@@ -4,11 +4,11 @@
 // --loopback starts. The frames handed over must match libjpeg's decoding
 // of that JPEG within one step, and ffmpeg's own decoder's closely. Without the node every test is skipped.
 
-#include "tests/avicap/AvicapTestSupport.h"
+#include "tests/camera/AvicapTestSupport.h"
 
-#include "platform/avicap/V4l2Driver.h"
+#include "camera/v4l2/V4l2Driver.h"
 #include "platform/avicap/VideoWindow.h"
-#include "platform/avicap/avicap.h"
+#include "platform/avicap/CaptureApi.h"
 
 #include <linux/videodev2.h>
 
@@ -151,7 +151,7 @@ TEST_F(Loopback, FindsTheMjpegSourceNegotiatesMjpegAndMatchesAnIndependentDecode
     window_ = capCreateCaptureWindowA("Video1", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, parent_.get(), 5001);
     ASSERT_NE(window_, nullptr);
     ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, static_cast<WPARAM>(slot)), 1) << avicap::LastConnectError().toStdString();
-    auto& driver = *static_cast<avicap::V4l2Driver*>(static_cast<avicap::VideoWindow*>(window_)->driver());
+    auto& driver = *static_cast<camera::V4l2Driver*>(static_cast<avicap::VideoWindow*>(window_)->driver());
     EXPECT_EQ(driver.deviceFormat().fmt.pix.pixelformat, static_cast<std::uint32_t>(V4L2_PIX_FMT_MJPEG));
     BITMAPINFOHEADER h;
     send(WM_CAP_GET_VIDEOFORMAT, sizeof h, reinterpret_cast<LPARAM>(&h));

@@ -2,11 +2,12 @@
 // which tests/device/run-in-vm.sh loads in a virtual machine. On a machine
 // without vivid every test is skipped.
 
-#include "tests/avicap/AvicapTestSupport.h"
+#include "tests/camera/AvicapTestSupport.h"
 
-#include "platform/avicap/V4l2Driver.h"
+#include "camera/v4l2/V4l2Driver.h"
 #include "platform/avicap/VideoWindow.h"
-#include "platform/avicap/avicap.h"
+#include "camera/Notices.h"
+#include "platform/avicap/CaptureApi.h"
 
 #include <linux/videodev2.h>
 
@@ -63,7 +64,7 @@ protected:
     static void SetUpTestSuite()
     {
         App();
-        avicap::SetMessageSink([](const QString& text) { seen().messages.push_back(text); });
+        camera::SetMessageSink([](const QString& text) { seen().messages.push_back(text); });
     }
 
     void SetUp() override
@@ -85,9 +86,9 @@ protected:
     }
 
     LRESULT send(UINT msg, WPARAM w = 0, LPARAM l = 0) { return SendMessageA(window_, msg, w, l); }
-    avicap::Driver& driver() { return *static_cast<avicap::VideoWindow*>(window_)->driver(); }
+    camera::Driver& driver() { return *static_cast<avicap::VideoWindow*>(window_)->driver(); }
 
-    const avicap::ControlInfo* control(const QString& name)
+    const camera::ControlInfo* control(const QString& name)
     {
         controls_ = driver().controls()->list();
         for (const auto& c : controls_)
@@ -105,7 +106,7 @@ protected:
 
     std::unique_ptr<QWidget> parent_;
     HWND window_ = nullptr;
-    std::vector<avicap::ControlInfo> controls_;
+    std::vector<camera::ControlInfo> controls_;
 };
 
 } // namespace
@@ -123,16 +124,16 @@ TEST_F(Vivid, SlotZeroDescribesTheDriverAndItsNode)
 TEST_F(Vivid, FramesInBgrAndConvertedFromYuyvShowTheSamePicture)
 {
     // Frames without the changing text, so two formats can be compared.
-    const avicap::ControlInfo* osd = control(QStringLiteral("OSD Text Mode"));
+    const camera::ControlInfo* osd = control(QStringLiteral("OSD Text Mode"));
     ASSERT_NE(osd, nullptr);
     ASSERT_TRUE(driver().controls()->set(osd->id, 2));
     // YUYV in full range like the RGB formats: libv4lconvert does not
     // stretch limited-range YUV, which would brighten blacks by 16 levels.
-    const avicap::ControlInfo* quantization = control(QStringLiteral("Quantization"));
+    const camera::ControlInfo* quantization = control(QStringLiteral("Quantization"));
     ASSERT_NE(quantization, nullptr);
     ASSERT_TRUE(driver().controls()->set(quantization->id, 1));
 
-    avicap::FormatSet& formats = *driver().formats();
+    camera::FormatSet& formats = *driver().formats();
     ASSERT_TRUE(formats.apply({V4L2_PIX_FMT_BGR24, 640, 480, {}}));
     BITMAPINFOHEADER h;
     send(WM_CAP_GET_VIDEOFORMAT, sizeof h, reinterpret_cast<LPARAM>(&h));
@@ -170,8 +171,8 @@ TEST_F(Vivid, PreviewDeliversFramesAtTheDevicesRate)
 
 TEST_F(Vivid, SourceSettingsWorkWithoutTheDialog)
 {
-    avicap::ControlSet& controls = *driver().controls();
-    const avicap::ControlInfo* brightness = control(QStringLiteral("Helligkeit"));
+    camera::ControlSet& controls = *driver().controls();
+    const camera::ControlInfo* brightness = control(QStringLiteral("Helligkeit"));
     ASSERT_NE(brightness, nullptr);
     const int original = brightness->defaultValue;
     const std::uint32_t id = brightness->id;
@@ -206,7 +207,7 @@ TEST_F(Vivid, DisconnectEndsPreviewWithOneMessageAndTheCameraComesBack)
     send(WM_CAP_SET_PREVIEWRATE, 33);
     ASSERT_EQ(send(WM_CAP_SET_PREVIEW, 1), 1);
     ASSERT_TRUE(SpinUntil([] { return seen().frames.size() >= 3; }, 5000));
-    const avicap::ControlInfo* disconnect = control(QStringLiteral("Disconnect"));
+    const camera::ControlInfo* disconnect = control(QStringLiteral("Disconnect"));
     ASSERT_NE(disconnect, nullptr);
     driver().controls()->set(disconnect->id, 0);
     ASSERT_TRUE(SpinUntil([] { return !seen().messages.empty(); }, 5000));
@@ -227,7 +228,7 @@ TEST_F(Vivid, DisconnectEndsPreviewWithOneMessageAndTheCameraComesBack)
     std::ofstream("/sys/bus/platform/drivers/vivid/bind") << "vivid.0" << std::flush;
     ASSERT_TRUE(SpinUntil([] { return std::filesystem::exists("/dev/video0"); }, 5000));
     ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, 0), 1) << avicap::LastConnectError().toStdString();
-    ASSERT_NE(dynamic_cast<avicap::V4l2Driver*>(&driver()), nullptr); // vivid, not the test camera
+    ASSERT_NE(dynamic_cast<camera::V4l2Driver*>(&driver()), nullptr); // vivid, not the test camera
     EXPECT_EQ(grab().size() > 0, true);
     EXPECT_EQ(seen().messages.size(), 1u);
 }

@@ -2,7 +2,7 @@
 // and freed as the classic interface does it.
 
 #include "gdi/picture_support.h"
-#include "platform/gdi/gdi.h"
+#include "platform/gdi/Gdi.h"
 
 #include <gtest/gtest.h>
 

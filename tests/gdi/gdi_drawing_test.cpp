@@ -3,7 +3,7 @@
 
 #include "gdi/picture_support.h"
 #include "platform/gdi/RowKernels.h"
-#include "platform/gdi/gdi.h"
+#include "platform/gdi/Gdi.h"
 
 #include <gtest/gtest.h>
 

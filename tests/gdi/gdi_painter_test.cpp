@@ -2,7 +2,7 @@
 // formats, scaled painters, widgets being painted (also scrolled), printers.
 
 #include "gdi/picture_support.h"
-#include "platform/gdi/gdi.h"
+#include "platform/gdi/Gdi.h"
 
 #include <gtest/gtest.h>
 

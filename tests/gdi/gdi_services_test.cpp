@@ -3,7 +3,7 @@
 #include "dib/Pixmill.h"
 #include "gdi/picture_support.h"
 #include "platform/gdi/RecordingDC.h"
-#include "platform/gdi/gdi.h"
+#include "platform/gdi/Gdi.h"
 
 #include <gtest/gtest.h>
 

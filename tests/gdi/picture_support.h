@@ -3,7 +3,7 @@
 // their pixels should look like on a 32-bit device.
 
 #include "dib/Pixmill.h"
-#include "platform/gdi/gdi.h"
+#include "platform/gdi/Gdi.h"
 
 #include <QImage>
 

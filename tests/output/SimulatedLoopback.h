@@ -8,7 +8,7 @@
 // buffer holds the node like an open descriptor. Readers are counted, not
 // simulated.
 
-#include "platform/avicap/V4l2System.h"
+#include "camera/v4l2/V4l2System.h"
 
 #include <linux/videodev2.h>
 #include <sys/mman.h>
@@ -66,7 +66,7 @@ struct Node {
     }
 };
 
-class System final : public avicap::V4l2System {
+class System final : public camera::V4l2System {
 public:
     explicit System(std::vector<Node> nodes = {}) : nodes_(std::move(nodes)) {}
 

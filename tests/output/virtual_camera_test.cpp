@@ -3,9 +3,9 @@
 
 #include "output/VirtualCamera.h"
 #include "platform/avicap/DriverCatalog.h"
-#include "platform/avicap/LoopbackNode.h"
+#include "camera/v4l2/LoopbackNode.h"
 
-#include "tests/avicap/SimulatedV4l2.h"
+#include "tests/camera/SimulatedV4l2.h"
 #include "tests/output/SimulatedLoopback.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +34,7 @@ struct TestPicture {
     std::vector<std::uint8_t> yuyv(int w, int h) const
     {
         std::vector<std::uint8_t> out(static_cast<std::size_t>(w) * 2 * h);
-        output::YuyvConverter().convert(bits.data(), rowbytes, height, w, h, out.data(), w * 2);
+        pixels::YuyvConverter().convert(bits.data(), rowbytes, height, w, h, out.data(), w * 2);
         return out;
     }
 };
@@ -76,7 +76,7 @@ TEST(LoopbackChoiceTest, PrefersTheStillwiseLabelThenTheFirstOutputNode)
     {
         simloop::System system({Camera("/dev/video0"), simloop::MakeNode("/dev/video2", "Andere"),
                                 simloop::MakeNode("/dev/video5", "Stillwise")});
-        EXPECT_EQ(avicap::FindLoopbackNode(system).node, "/dev/video5");
+        EXPECT_EQ(camera::FindLoopbackNode(system).node, "/dev/video5");
     }
     {
         // A loopback node that another writer feeds shows capture only and
@@ -85,11 +85,11 @@ TEST(LoopbackChoiceTest, PrefersTheStillwiseLabelThenTheFirstOutputNode)
         fed.ready = true;
         fed.readyForOutput = false;
         simloop::System system({Camera("/dev/video0"), fed, simloop::MakeNode("/dev/video4", "Zweite")});
-        EXPECT_EQ(avicap::FindLoopbackNode(system).node, "/dev/video4");
+        EXPECT_EQ(camera::FindLoopbackNode(system).node, "/dev/video4");
     }
     {
         simloop::System system({Camera("/dev/video0"), Camera("/dev/video1")});
-        EXPECT_TRUE(avicap::FindLoopbackNode(system).node.empty());
+        EXPECT_TRUE(camera::FindLoopbackNode(system).node.empty());
     }
     {
         // A labelled node the user may not open is still the one, with the
@@ -97,7 +97,7 @@ TEST(LoopbackChoiceTest, PrefersTheStillwiseLabelThenTheFirstOutputNode)
         simloop::Node locked = simloop::MakeNode("/dev/video5", "Stillwise");
         locked.openErrno = EACCES;
         simloop::System system({simloop::MakeNode("/dev/video2", "Andere"), locked});
-        const avicap::LoopbackNode found = avicap::FindLoopbackNode(system);
+        const camera::LoopbackNode found = camera::FindLoopbackNode(system);
         EXPECT_EQ(found.node, "/dev/video5");
         EXPECT_EQ(found.openError, EACCES);
     }
@@ -139,7 +139,7 @@ TEST_P(VirtualCameraTest, WritesYuyvFramesWithTheColourFormatSpelledOut)
     VirtualCamera camera(system);
     ASSERT_TRUE(camera.start()) << camera.error().toStdString();
     EXPECT_EQ(camera.node(), "/dev/video5");
-    EXPECT_EQ(avicap::OwnOutputNode(), "/dev/video5");
+    EXPECT_EQ(camera::OwnOutputNode(), "/dev/video5");
 
     const TestPicture picture(320, 240, 1);
     feed(camera, picture, 3, 25, t0);
@@ -166,7 +166,7 @@ TEST_P(VirtualCameraTest, WritesYuyvFramesWithTheColourFormatSpelledOut)
     EXPECT_EQ(system.openFds(), 0);
     EXPECT_EQ(system.mappings(), 0);
     EXPECT_EQ(system.node(1).openers, 0);
-    EXPECT_TRUE(avicap::OwnOutputNode().empty());
+    EXPECT_TRUE(camera::OwnOutputNode().empty());
 }
 
 TEST_P(VirtualCameraTest, FollowsTheSizeOnceNoReaderHoldsTheOldOne)
@@ -296,7 +296,7 @@ TEST_P(VirtualCameraTest, StopsWithAMessageWhenTheNodeVanishesOrFails)
         EXPECT_FALSE(camera.running());
         EXPECT_TRUE(camera.error().contains(QStringLiteral("verschwunden"))) << camera.error().toStdString();
         EXPECT_EQ(system.openFds(), 0);
-        EXPECT_TRUE(avicap::OwnOutputNode().empty());
+        EXPECT_TRUE(camera::OwnOutputNode().empty());
         EXPECT_EQ(camera.write(p.view(), t0 + 2s), VirtualCamera::Result::Stopped);
     }
     {
@@ -309,7 +309,7 @@ TEST_P(VirtualCameraTest, StopsWithAMessageWhenTheNodeVanishesOrFails)
         EXPECT_EQ(camera.write(TestPicture(32, 32, 1).view(), t0 + 1s), VirtualCamera::Result::Stopped);
         EXPECT_TRUE(camera.error().contains(QStringLiteral("/dev/video5")));
         EXPECT_EQ(system.openFds(), 0);
-        EXPECT_TRUE(avicap::OwnOutputNode().empty());
+        EXPECT_TRUE(camera::OwnOutputNode().empty());
     }
     {
         // Another program writes into the node: no output format for us.

@@ -6,7 +6,7 @@
 #include "app/AverageGather.h"
 #include "app/MainUnit.h"
 #include "capture/Video.h"
-#include "platform/pixmill/pixmill.h"
+#include "platform/pixmill/PixmillLibrary.h"
 #include "viewer/PaintBox.h"
 #include "viewer/ViewPicFUnit.h"
 #include "widgets/ButtonsXP.h"

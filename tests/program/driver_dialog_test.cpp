@@ -6,7 +6,7 @@
 
 #include "app/DlgTreiber.h"
 #include "capture/Video.h"
-#include "platform/avicap/DeviceMonitor.h"
+#include "camera/v4l2/DeviceMonitor.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -59,7 +59,7 @@ TEST(DriverDialog, ListsOnlyDriversAndFollowsCamerasComingAndGoing)
     // A camera plugged in shows up in its slot; the selection stays on its slot.
     lib.drivers[2] = lib.drivers[1];
     lib.drivers[1] = {"Kamera B", "(/dev/video2)"};
-    emit avicap::DeviceMonitor::Instance().devicesChanged();
+    emit camera::DeviceMonitor::Instance().devicesChanged();
     EXPECT_EQ(shownRows(dialog.ComboBox1),
               (QStringList{"vivid (/dev/video0)", "Kamera B (/dev/video2)", "Stillwise Testkamera (eingebaut)"}));
     EXPECT_EQ(dialog.ComboBox1->maxVisibleItems(), 3);
@@ -69,6 +69,6 @@ TEST(DriverDialog, ListsOnlyDriversAndFollowsCamerasComingAndGoing)
     lib.drivers[0] = lib.drivers[1] = {};
     lib.drivers[0] = {"Stillwise Testkamera", "(eingebaut)"};
     lib.drivers[2] = {};
-    emit avicap::DeviceMonitor::Instance().devicesChanged();
+    emit camera::DeviceMonitor::Instance().devicesChanged();
     EXPECT_EQ(shownRows(dialog.ComboBox1), (QStringList{"Stillwise Testkamera (eingebaut)"}));
 }

@@ -6,7 +6,7 @@
 #include "capture/CaptureError.h"
 #include "capture/VideoFormat.h"
 #include "dib/Pixmill.h"
-#include "platform/avicap/avicap.h"
+#include "platform/avicap/CaptureApi.h"
 #include "viewer/DesktopShell.h"
 #include "widgets/UrlOpener.h"
 

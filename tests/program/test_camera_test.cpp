@@ -160,8 +160,8 @@ TEST(TestCamera, GreyFramesTheFrameStepIgnoresAreSaidSoOnBothPanes)
         EXPECT_FALSE(notice->isVisible());
 
     auto* window = static_cast<avicap::VideoWindow*>(form.Video1->CaptureWindowHandle());
-    avicap::FormatSet& formats = *window->driver()->formats();
-    const avicap::FormatSetting colour = formats.current();
+    camera::FormatSet& formats = *window->driver()->formats();
+    const camera::FormatSetting colour = formats.current();
     ASSERT_TRUE(formats.apply({V4L2_PIX_FMT_GREY, colour.width, colour.height, colour.interval}));
     QElapsedTimer clock;
     clock.start();

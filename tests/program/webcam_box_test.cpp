@@ -1,7 +1,7 @@
 // "Als Webcam ausgeben" in the main window, on simulated loopback nodes.
 
 #include "app/MainUnit.h"
-#include "output/YuyvConversion.h"
+#include "pixels/YuyvConversion.h"
 
 #include "program_test_support.h"
 #include "tests/output/SimulatedLoopback.h"
@@ -35,7 +35,7 @@ protected:
         const DIB& d = form->CorrectedPic;
         const int w = DIBWidth(d) & ~1, h = DIBHeight(d);
         std::vector<std::uint8_t> out(static_cast<std::size_t>(w) * 2 * h);
-        output::YuyvConverter().convert(d.bits, d.rowbytes, DIBHeight(d), w, h, out.data(), w * 2);
+        pixels::YuyvConverter().convert(d.bits, d.rowbytes, DIBHeight(d), w, h, out.data(), w * 2);
         return out;
     }
 

@@ -1,0 +1,19 @@
+#pragma once
+// German texts for what a V4L2 device names in English: its standard
+// controls, their menu entries, the control classes the source dialog shows
+// as tabs, and the standard pixel formats. Anything not listed keeps the
+// device's own text.
+
+#include <QString>
+
+#include <cstdint>
+
+namespace camera {
+
+QString GermanControlName(std::uint32_t id, const QString& deviceName);
+QString GermanMenuItem(std::uint32_t id, int index, const QString& deviceText);
+// The tab title for a control class (the class bits of a control id).
+QString ControlGroupName(std::uint32_t controlClass);
+QString GermanPixelFormatName(std::uint32_t fourcc, const QString& deviceText);
+
+} // namespace camera

@@ -1,0 +1,34 @@
+#include "camera/Notices.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace camera {
+
+namespace {
+
+MessageSink& installedSink()
+{
+    static MessageSink sink;
+    return sink;
+}
+
+} // namespace
+
+void SetMessageSink(MessageSink sink)
+{
+    installedSink() = std::move(sink);
+}
+
+void ReportToUser(const QString& text)
+{
+    if (installedSink()) {
+        installedSink()(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Kamera"), text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}
+
+} // namespace camera

@@ -1,0 +1,112 @@
+#include "camera/v4l2/DeviceMonitor.h"
+
+#include <libudev.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSocketNotifier>
+
+namespace camera {
+
+namespace {
+
+constexpr int settleMs = 50;
+
+} // namespace
+
+void DeviceMonitor::UdevDeleter::operator()(udev* u) const
+{
+    udev_unref(u);
+}
+
+void DeviceMonitor::MonitorDeleter::operator()(udev_monitor* m) const
+{
+    udev_monitor_unref(m);
+}
+
+DeviceMonitor& DeviceMonitor::Instance()
+{
+    // Owned by the application object, so it goes before the event loop's
+    // machinery does.
+    static DeviceMonitor* monitor = new DeviceMonitor(Mode::Automatic, QStringLiteral("/sys/class/video4linux"),
+                                                      300, QCoreApplication::instance());
+    return *monitor;
+}
+
+DeviceMonitor::DeviceMonitor(Mode mode, QString scanDir, int scanMs, QObject* parent)
+    : QObject(parent), scanDir_(std::move(scanDir))
+{
+    settle_.setSingleShot(true);
+    settle_.setInterval(settleMs);
+    connect(&settle_, &QTimer::timeout, this, [this] {
+        ++changes_;
+        emit devicesChanged();
+    });
+    if (mode == Mode::Automatic && startUdev())
+        return;
+    seen_ = entries();
+    connect(&scanTimer_, &QTimer::timeout, this, &DeviceMonitor::scan);
+    scanTimer_.start(scanMs);
+}
+
+DeviceMonitor::~DeviceMonitor() = default;
+
+// Only worth it when the udev daemon runs: without it the kernel's events
+// never reach the "udev" group this monitor listens to.
+bool DeviceMonitor::startUdev()
+{
+    if (::access("/run/udev/control", F_OK) != 0)
+        return false;
+    udev_.reset(udev_new());
+    if (!udev_)
+        return false;
+    monitor_.reset(udev_monitor_new_from_netlink(udev_.get(), "udev"));
+    if (!monitor_ || udev_monitor_filter_add_match_subsystem_devtype(monitor_.get(), "video4linux", nullptr) < 0 ||
+        udev_monitor_enable_receiving(monitor_.get()) < 0) {
+        monitor_.reset();
+        udev_.reset();
+        return false;
+    }
+    notifier_ = new QSocketNotifier(udev_monitor_get_fd(monitor_.get()), QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &DeviceMonitor::receive);
+    return true;
+}
+
+void DeviceMonitor::receive()
+{
+    bool any = false;
+    while (udev_device* device = udev_monitor_receive_device(monitor_.get())) {
+        udev_device_unref(device);
+        any = true;
+    }
+    if (any)
+        settle_.start();
+}
+
+// Each entry with the inode it has now: a camera unplugged and plugged in
+// again between two looks has the same name, but sysfs made it anew.
+QStringList DeviceMonitor::entries() const
+{
+    const QDir dir(scanDir_);
+    QStringList found = dir.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (QString& name : found) {
+        struct stat info {};
+        if (::stat(QFile::encodeName(dir.filePath(name)).constData(), &info) == 0)
+            name += QLatin1Char(':') + QString::number(info.st_ino);
+    }
+    return found;
+}
+
+void DeviceMonitor::scan()
+{
+    QStringList now = entries();
+    if (now == seen_)
+        return;
+    seen_ = std::move(now);
+    settle_.start();
+}
+
+} // namespace camera
