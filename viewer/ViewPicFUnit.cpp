@@ -2,7 +2,7 @@
 
 #include "dib/RenderDIB.h"
 #include "viewer/PaintBox.h"
-#include "viewer/PrintFUnit.h"
+#include "viewer/PrintAction.h"
 #include "viewer/SavePictureDialog.h"
 #include "widgets/SpinEdit.h"
 #include "widgets/CentreOnScreen.h"
