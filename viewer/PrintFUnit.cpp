@@ -177,6 +177,7 @@ PrintOptions TPrintForm::Options() const
 
 // ---- Preview -------------------------------------------------------------
 
+// Shows the page with the picture where it will be printed.
 void TPrintForm::PrintPaintBoxPaint(QObject* /*Sender*/)
 {
     // Outside a paint the box is painted now, which comes back here.
@@ -266,11 +267,13 @@ void TPrintForm::DrawPreview(gdi::PainterDC& dc)
 
 // ---- Couplings -------------------------------------------------------------
 
+// A new width: the height follows when the picture keeps its aspect.
 void TPrintForm::BreitEditChange(QObject* /*Sender*/)
 {
     CoupleFields(BreitEdit, HochEdit, true);
 }
 
+// A new height: the width follows when the picture keeps its aspect.
 void TPrintForm::HochEditChange(QObject* /*Sender*/)
 {
     CoupleFields(HochEdit, BreitEdit, false);
@@ -303,6 +306,7 @@ void TPrintForm::CoupleFields(TSpinEdit* changed, TSpinEdit* other, bool widthCh
     RepaintPreview();
 }
 
+// A size of one's own: the percentages kept to the aspect, the page redrawn.
 void TPrintForm::UserdefCheckClick(QObject* /*Sender*/)
 {
     if (!UserdefCheck->isChecked())
@@ -311,12 +315,14 @@ void TPrintForm::UserdefCheckClick(QObject* /*Sender*/)
     RepaintPreview();
 }
 
+// "Drucker einrichten...": another printer or page, and the preview on it.
 void TPrintForm::PrintSetupBtnClick(QObject* /*Sender*/)
 {
     print::CurrentPrinter().Setup(this);
     RepaintPreview();
 }
 
+// On opening, the height follows the restored width when the aspect is kept.
 void TPrintForm::FormShow(QObject* /*Sender*/)
 {
     BreitEditChange();
