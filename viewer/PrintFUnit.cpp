@@ -2,11 +2,11 @@
 
 #include "dib/RenderDIB.h"
 #include "platform/gdi/Gdi.h"
-#include "platform/print/PrintJob.h"
 #include "platform/print/Printer.h"
 #include "viewer/DesktopShell.h"
 #include "viewer/PrintErrorRelay.h"
 #include "viewer/PrintFormStorage.h"
+#include "viewer/PrintLayout.h"
 #include "widgets/CentreOnScreen.h"
 #include "widgets/SpinEdit.h"
 
@@ -16,7 +16,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPainter>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -25,77 +24,7 @@
 #include <QShowEvent>
 #include <QStyle>
 
-#include <algorithm>
-#include <climits>
-#include <cmath>
 #include <cstdint>
-#include <optional>
-
-namespace {
-
-int saturated(std::int64_t v)
-{
-    return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
-}
-
-// The percentage of one side that keeps the picture's aspect on the page,
-// given the percentage of the other side: a × p / b × c / d with the first
-// product in integers and the rest in extended precision, kept as a double.
-double coupled(int a, int p, int b, int c, int d)
-{
-    const long double x = static_cast<long double>(std::int64_t(a) * p) / b * c / d;
-    return static_cast<double>(x);
-}
-
-// x cut toward zero, saturated to int (the field limits it further).
-int truncated(double x)
-{
-    if (std::isnan(x))
-        return 0;
-    if (x >= double(INT_MAX))
-        return INT_MAX;
-    if (x <= double(INT_MIN))
-        return INT_MIN;
-    return static_cast<int>(x);
-}
-
-const char* const kJobTitle = "Lumora Bild";
-
-// Whether the record holds a picture with pixels to lay out.
-bool hasPixels(const DIB& picture)
-{
-    return DIBHoldsPicture(picture) && DIBWidth(picture) > 0 && DIBHeight(picture) > 0;
-}
-
-} // namespace
-
-PrintRect CalcPrintRect(int PW, int PH, int IW, int IH, const PrintOptions& options)
-{
-    PrintRect r;
-    if (options.FullPage) {
-        r.Width = PW;
-        r.Height = PH;
-        // A picture without pixels has no aspect to keep.
-        if (options.KeepAspect && IW > 0 && IH > 0) {
-            const std::int64_t t = std::int64_t(IH) * PW / IW;
-            if (t > PH)
-                r.Width = saturated(std::int64_t(IW) * PH / IH);
-            else
-                r.Height = saturated(t);
-        }
-    } else {
-        // Percent of the page, to the nearest pixel, halves to even.
-        r.Width = render::RoundHalfEven(double(std::int64_t(options.Width) * PW) / 100.0);
-        r.Height = render::RoundHalfEven(double(std::int64_t(options.Height) * PH) / 100.0);
-    }
-    if (options.Centred) {
-        r.X = saturated((std::int64_t(PW) - r.Width) / 2);
-        r.Y = saturated((std::int64_t(PH) - r.Height) / 2);
-    }
-    return r;
-}
-
-// ---------------------------------------------------------------------------
 
 // The preview surface: draws through the dialog's paint handler.
 class TPrintForm::PreviewBox : public QWidget {
@@ -248,6 +177,7 @@ PrintOptions TPrintForm::Options() const
 
 // ---- Preview -------------------------------------------------------------
 
+// Shows the page with the picture where it will be printed.
 void TPrintForm::PrintPaintBoxPaint(QObject* /*Sender*/)
 {
     // Outside a paint the box is painted now, which comes back here.
@@ -337,11 +267,13 @@ void TPrintForm::DrawPreview(gdi::PainterDC& dc)
 
 // ---- Couplings -------------------------------------------------------------
 
+// A new width: the height follows when the picture keeps its aspect.
 void TPrintForm::BreitEditChange(QObject* /*Sender*/)
 {
     CoupleFields(BreitEdit, HochEdit, true);
 }
 
+// A new height: the width follows when the picture keeps its aspect.
 void TPrintForm::HochEditChange(QObject* /*Sender*/)
 {
     CoupleFields(HochEdit, BreitEdit, false);
@@ -374,6 +306,7 @@ void TPrintForm::CoupleFields(TSpinEdit* changed, TSpinEdit* other, bool widthCh
     RepaintPreview();
 }
 
+// A size of one's own: the percentages kept to the aspect, the page redrawn.
 void TPrintForm::UserdefCheckClick(QObject* /*Sender*/)
 {
     if (!UserdefCheck->isChecked())
@@ -382,12 +315,14 @@ void TPrintForm::UserdefCheckClick(QObject* /*Sender*/)
     RepaintPreview();
 }
 
+// "Drucker einrichten...": another printer or page, and the preview on it.
 void TPrintForm::PrintSetupBtnClick(QObject* /*Sender*/)
 {
     print::CurrentPrinter().Setup(this);
     RepaintPreview();
 }
 
+// On opening, the height follows the restored width when the aspect is kept.
 void TPrintForm::FormShow(QObject* /*Sender*/)
 {
     BreitEditChange();
@@ -478,52 +413,4 @@ void TPrintForm::done(int result)
 void TPrintForm::reject()
 {
     done(2);
-}
-
-// ---- The print action -------------------------------------------------------
-
-namespace {
-
-void printOnePage(QWidget* owner, const DIB& picture)
-{
-    // A record without a picture has nothing to lay out or print.
-    if (!hasPixels(picture))
-        return;
-    QPointer<TPrintForm> dialog = new TPrintForm(owner);
-    // The owner may take the dialog with it; then there is nothing to free.
-    const auto destroy = qScopeGuard([&dialog] { delete dialog.data(); });
-    dialog->PrintPic = picture;
-    if (dialog->exec() != 1 || !dialog)
-        return;
-
-    print::Printer& printer = print::CurrentPrinter();
-    std::optional<print::PrintJob> job;
-    try {
-        job.emplace(printer, QString::fromUtf8(kJobTitle));
-    } catch (const print::NoPrinterError&) {
-        // The dialog has told the user already: once per print.
-        if (dialog->ToldNoPrinter())
-            return;
-        throw;
-    }
-    const QSize page = printer.PageSize();
-    const int IW = DIBWidth(picture);
-    const int IH = DIBHeight(picture);
-    const PrintRect r = CalcPrintRect(page.width(), page.height(), IW, IH, dialog->Options());
-    {
-        gdi::PrinterDC dc(job->Page());
-        RenderDIB(&dc, r.X, r.Y, r.Width, r.Height, picture, 0, 0, IW, IH, false, SRCCOPY, true, nullptr);
-    }
-    job->Finish();
-}
-
-} // namespace
-
-void PrintPicture(QWidget* owner, const DIB& picture)
-{
-    try {
-        printOnePage(owner, picture);
-    } catch (...) {
-        RaiseInEventLoop(std::current_exception());
-    }
 }

@@ -1,8 +1,9 @@
 #pragma once
-// The print dialog "Bild drucken...", the page-layout rule shared by its
-// preview and by printing, and the print action of the snapshot viewer.
+// The print dialog "Bild drucken...": the layout of the print chosen with a
+// preview of the page.
 
 #include "dib/Pixmill.h"
+#include "viewer/PrintLayout.h"
 
 #include <QDialog>
 
@@ -19,31 +20,6 @@ using TSpinEdit = TRxSpinEdit;
 namespace gdi {
 class PainterDC;
 }
-
-// How the picture is to be laid out on the page.
-struct PrintOptions {
-    bool FullPage = true;   // "Seite voll nutzen"
-    bool KeepAspect = true; // "Seitenverhältnis beibehalten"
-    bool Centred = true;    // "Zentrierte Ausgabe"
-    int Width = 50;         // "Breite in %:" (user-defined size only)
-    int Height = 50;        // "Höhe in %:"
-};
-
-// A rectangle on a page, relative to the page's top-left corner.
-struct PrintRect {
-    int X = 0;
-    int Y = 0;
-    int Width = 0;
-    int Height = 0;
-    friend bool operator==(const PrintRect&, const PrintRect&) = default;
-};
-
-// Where a picture of IW x IH pixels lands on a page of PW x PH pixels.
-// The whole page (with keep aspect: as wide or as high as the page allows,
-// the other side in proportion, cut toward zero), or Width and Height
-// percent of the page rounded to the nearest pixel (halves to even);
-// centred or at the top-left corner.
-PrintRect CalcPrintRect(int PW, int PH, int IW, int IH, const PrintOptions& options);
 
 // The print dialog. Made afresh for each print, given the picture in
 // PrintPic, shown modally (exec() answers 1 for "&OK", 2 for "A&bbrechen"
@@ -128,10 +104,3 @@ private:
     gdi::PainterDC* previewDC_ = nullptr; // set while the preview paints
     std::string lastError_;               // the dialog's error last shown
 };
-
-// The viewer's "&Drucken": asks for the layout with a fresh TPrintForm owned
-// by owner and, after "&OK", prints picture on one page of the current
-// printer as the job "Lumora Bild". Errors of the printer go to the
-// application's general error handler; a job that fails half-way is ended
-// on the way out. A record without a picture prints nothing.
-void PrintPicture(QWidget* owner, const DIB& picture);

@@ -2,7 +2,7 @@
 
 #include "dib/RenderDIB.h"
 #include "viewer/PaintBox.h"
-#include "viewer/PrintFUnit.h"
+#include "viewer/PrintAction.h"
 #include "viewer/SavePictureDialog.h"
 #include "widgets/SpinEdit.h"
 #include "widgets/CentreOnScreen.h"
@@ -103,11 +103,13 @@ QSize TViewPicForm::ZoomedSize() const
     return {zoomed(DIBWidth(ViewPic)), zoomed(DIBHeight(ViewPic))};
 }
 
+// A new zoom shows the snapshot at that size.
 void TViewPicForm::ZoomEdChange(QObject* /*Sender*/)
 {
     PaintBox1Paint(this);
 }
 
+// Draws the snapshot at the zoom, the surface first sized to it.
 void TViewPicForm::PaintBox1Paint(QObject* /*Sender*/)
 {
     if (!DIBHoldsPicture(ViewPic))
@@ -131,6 +133,7 @@ void TViewPicForm::PaintBox1Paint(QObject* /*Sender*/)
               SRCCOPY, false, nullptr);
 }
 
+// A press on the snapshot starts dragging it.
 void TViewPicForm::PaintBox1MouseDown(QObject* /*Sender*/, Qt::MouseButton /*Button*/, int X, int Y)
 {
     FDragging = true;
@@ -138,6 +141,7 @@ void TViewPicForm::PaintBox1MouseDown(QObject* /*Sender*/, Qt::MouseButton /*But
     FDownY = Y;
 }
 
+// While dragging, the snapshot follows the pointer.
 void TViewPicForm::PaintBox1MouseMove(QObject* /*Sender*/, Qt::MouseButton /*Button*/, int X, int Y)
 {
     if (!FDragging)
@@ -152,21 +156,25 @@ void TViewPicForm::PaintBox1MouseMove(QObject* /*Sender*/, Qt::MouseButton /*But
     v->setValue(ny);
 }
 
+// Letting go of the button ends the drag.
 void TViewPicForm::PaintBox1MouseUp(QObject* /*Sender*/, Qt::MouseButton /*Button*/, int /*X*/, int /*Y*/)
 {
     FDragging = false;
 }
 
+// "&Drucken": the print dialog, then the snapshot on the printer.
 void TViewPicForm::PrintBrnClick(QObject* /*Sender*/)
 {
     PrintPicture(this, ViewPic);
 }
 
+// "&Speichern...": the snapshot into a file the user picks.
 void TViewPicForm::SaveBtnClick(QObject* /*Sender*/)
 {
     SavePictureAs(this, ViewPic);
 }
 
+// Saves the snapshot, then opens the file with the desktop's program for it.
 void TViewPicForm::SaveandOpenBtnClick(QObject* /*Sender*/)
 {
     const QString fileName = SavePictureAs(this, ViewPic);

@@ -128,6 +128,7 @@ TAboutBox::TAboutBox(QWidget* owner, const QByteArray& pictureJpeg) : QDialog(ow
     BitBtn1->setFocus();
 }
 
+// The web-site button: the maker's site in the browser.
 void TAboutBox::BitBtnXP1Click()
 {
     // When no browser can be started the user is told so.
@@ -139,6 +140,7 @@ void TAboutBox::reject()
     done(mrCancel);
 }
 
+// Each showing opens centred on its screen.
 void TAboutBox::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);

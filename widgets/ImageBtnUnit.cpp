@@ -49,6 +49,7 @@ void TImageBtn::ShowNormal()
     pressedShown_ = false;
 }
 
+// Shows the current picture; nothing is drawn without one.
 void TImageBtn::paintEvent(QPaintEvent*)
 {
     if (picture_.isNull())
@@ -57,6 +58,7 @@ void TImageBtn::paintEvent(QPaintEvent*)
     p.drawPixmap(0, 0, picture_);
 }
 
+// Any mouse button shows the pressed picture; only the left one can click.
 void TImageBtn::mousePressEvent(QMouseEvent* event)
 {
     ShowPressed();
@@ -66,6 +68,7 @@ void TImageBtn::mousePressEvent(QMouseEvent* event)
     event->accept();
 }
 
+// While held, the pressed picture shows only with the pointer on the control.
 void TImageBtn::mouseMoveEvent(QMouseEvent* event)
 {
     if (!mouseHeld_) {
@@ -78,6 +81,7 @@ void TImageBtn::mouseMoveEvent(QMouseEvent* event)
         ShowNormal();
 }
 
+// Letting go shows the normal picture; a left press let go on it clicks.
 void TImageBtn::mouseReleaseEvent(QMouseEvent* event)
 {
     ShowNormal();

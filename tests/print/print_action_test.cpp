@@ -6,6 +6,7 @@
 #include "PrintTestSupport.h"
 
 #include "platform/print/PrintJob.h"
+#include "viewer/PrintAction.h"
 #include "viewer/PrintFUnit.h"
 #include "widgets/SpinEdit.h"
 

@@ -16,6 +16,7 @@
 #include "platform/print/PrintJob.h"
 #include "platform/print/Printer.h"
 #include "viewer/PrintFUnit.h"
+#include "viewer/PrintLayout.h"
 #include "viewer/ViewPicFUnit.h"
 #include "widgets/SpinEdit.h"
 

@@ -1,7 +1,7 @@
 // The page-layout rule on its own: whole page with and without the aspect
 // kept, percentages with their rounding, centring.
 
-#include "viewer/PrintFUnit.h"
+#include "viewer/PrintLayout.h"
 
 #include <gtest/gtest.h>
 
