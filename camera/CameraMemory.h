@@ -58,8 +58,7 @@ public:
 
     RememberingControls(ControlSet& inner, CameraMemory& memory, std::string camera)
         : inner_(inner), memory_(memory), camera_(std::move(camera))
-    {
-    }
+    {}
     RememberingControls(const RememberingControls&) = delete;
     RememberingControls& operator=(const RememberingControls&) = delete;
     ~RememberingControls() override { write(); }
@@ -84,8 +83,7 @@ class RememberingFormats final : public FormatSet {
 public:
     RememberingFormats(FormatSet& inner, CameraMemory& memory, std::string camera)
         : inner_(inner), memory_(memory), camera_(std::move(camera))
-    {
-    }
+    {}
     std::vector<PixelFormatChoice> list() override { return inner_.list(); }
     FormatSetting current() override { return inner_.current(); }
     bool apply(const FormatSetting& setting) override;

@@ -21,9 +21,9 @@ struct ControlInfo {
     int defaultValue = 0;
     int value = 0;
     std::vector<std::pair<int, QString>> items; // menu: value and its text
-    std::uint32_t group = 0; // the control class; controls of one class share a tab
-    bool readOnly = false;   // shown, never changeable (read-only, or held by another program)
-    bool inactive = false;   // changeable, but without effect now (an automatic mode rules it)
+    std::uint32_t group = 0;                    // the control class; controls of one class share a tab
+    bool readOnly = false;                      // shown, never changeable (read-only, or held by another program)
+    bool inactive = false;                      // changeable, but without effect now (an automatic mode rules it)
 };
 
 class ControlSet {

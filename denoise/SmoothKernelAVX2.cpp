@@ -13,11 +13,9 @@ namespace {
 // weights lie in 1..127 here, and their sum of 128 keeps the result <= 32640,
 // so the signed saturation of the instruction never applies.
 template <bool StreamRaw>
-__attribute__((target("avx2"), always_inline)) inline std::size_t blendVectors(std::uint8_t* corrected,
-                                                                               std::uint8_t* raw,
-                                                                               const std::uint8_t* frame,
-                                                                               const std::uint8_t* history,
-                                                                               std::size_t len, int o, int d)
+__attribute__((target("avx2"), always_inline)) inline std::size_t
+blendVectors(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* frame, const std::uint8_t* history,
+             std::size_t len, int o, int d)
 {
     const __m256i weights = _mm256_set1_epi16(static_cast<short>((d << 8) | o));
     std::size_t i = 0;
@@ -42,9 +40,8 @@ __attribute__((target("avx2"), always_inline)) inline std::size_t blendVectors(s
 // common width does) is therefore written past the cache. That spares the
 // read of each line a cached store makes first, and leaves the cache to the
 // frame and the history, which the next step needs.
-__attribute__((target("avx2"))) void BlendAVX2(std::uint8_t* corrected, std::uint8_t* raw,
-                                               const std::uint8_t* frame, const std::uint8_t* history,
-                                               std::size_t len, int o, int d)
+__attribute__((target("avx2"))) void BlendAVX2(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* frame,
+                                               const std::uint8_t* history, std::size_t len, int o, int d)
 {
     const std::size_t i = reinterpret_cast<std::uintptr_t>(raw) % 32 == 0
                               ? blendVectors<true>(corrected, raw, frame, history, len, o, d)

@@ -2,8 +2,8 @@
 
 namespace smooth {
 
-void BlendPlain(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* frame,
-                const std::uint8_t* history, std::size_t len, int o, int d)
+void BlendPlain(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* frame, const std::uint8_t* history,
+                std::size_t len, int o, int d)
 {
     const std::uint32_t wo = static_cast<std::uint32_t>(o);
     const std::uint32_t wd = static_cast<std::uint32_t>(d);

@@ -11,11 +11,11 @@ namespace smooth {
 using BlendFn = void (*)(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* frame,
                          const std::uint8_t* history, std::size_t len, int o, int d);
 
-void BlendPlain(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* frame,
-                const std::uint8_t* history, std::size_t len, int o, int d);
-void BlendSSE2(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* frame,
-               const std::uint8_t* history, std::size_t len, int o, int d);
-void BlendAVX2(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* frame,
-               const std::uint8_t* history, std::size_t len, int o, int d);
+void BlendPlain(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* frame, const std::uint8_t* history,
+                std::size_t len, int o, int d);
+void BlendSSE2(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* frame, const std::uint8_t* history,
+               std::size_t len, int o, int d);
+void BlendAVX2(std::uint8_t* corrected, std::uint8_t* raw, const std::uint8_t* frame, const std::uint8_t* history,
+               std::size_t len, int o, int d);
 
 } // namespace smooth

@@ -6,11 +6,11 @@
 // The node's format follows the picture's size and the rate the pictures
 // arrive at.
 
+#include "camera/v4l2/DeviceHandles.h"
+#include "camera/v4l2/LoopbackNode.h"
 #include "output/FrameRateMeter.h"
 #include "output/NodeBuffers.h"
 #include "pixels/YuyvConversion.h"
-#include "camera/v4l2/DeviceHandles.h"
-#include "camera/v4l2/LoopbackNode.h"
 
 #include <QString>
 

@@ -52,7 +52,8 @@ void WebcamSwitch::send(const BgrPicture& picture)
     if (!camera_ || camera_->write(picture) != VirtualCamera::Result::Stopped)
         return;
     // Told once the frame step is over; the pictures keep coming meanwhile.
-    QMetaObject::invokeMethod(box_, [tell = tell_, why = fail()] { tell(why); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        box_, [tell = tell_, why = fail()] { tell(why); }, Qt::QueuedConnection);
 }
 
 void WebcamSwitch::stop()

@@ -24,8 +24,8 @@ bool JpegDecoder::decode(const std::uint8_t* jpeg, std::size_t size, int width, 
     if (!handle_ || size == 0 || size > ULONG_MAX || stride > INT_MAX)
         return false;
     int w = 0, h = 0, subsampling = 0, colourspace = 0;
-    const bool ok = tjDecompressHeader3(handle_.get(), jpeg, static_cast<unsigned long>(size), &w, &h,
-                                        &subsampling, &colourspace) == 0 &&
+    const bool ok = tjDecompressHeader3(handle_.get(), jpeg, static_cast<unsigned long>(size), &w, &h, &subsampling,
+                                        &colourspace) == 0 &&
                     w == width && h == height &&
                     // A warning means damaged data (a cut-off frame is filled
                     // with grey): such a frame is dropped rather than shown.
@@ -52,8 +52,8 @@ QImage JpegDecoder::decode(const QByteArray& data)
     QImage image(width, height, QImage::Format_RGB888);
     if (image.isNull())
         return {};
-    if (tjDecompress2(handle_.get(), bytes, size, image.bits(), width, static_cast<int>(image.bytesPerLine()),
-                      height, TJPF_RGB, TJFLAG_STOPONWARNING) != 0) {
+    if (tjDecompress2(handle_.get(), bytes, size, image.bits(), width, static_cast<int>(image.bytesPerLine()), height,
+                      TJPF_RGB, TJFLAG_STOPONWARNING) != 0) {
         restart();
         return {};
     }

@@ -237,8 +237,8 @@ std::pair<const std::uint8_t*, const std::uint8_t*> YuvConverter::chromaPlanes(c
 // `rows` rows of planes into BGR, the first at `to` and each next one
 // `toStride` further on.
 void YuvConverter::convertPlanes(const std::uint8_t* y, int yStride,
-                                 std::pair<const std::uint8_t*, const std::uint8_t*> uv, int uvStride,
-                                 std::uint8_t* to, int toStride, int rows) const
+                                 std::pair<const std::uint8_t*, const std::uint8_t*> uv, int uvStride, std::uint8_t* to,
+                                 int toStride, int rows) const
 {
     switch (layout_) {
     case Layout::SemiPlanar420:

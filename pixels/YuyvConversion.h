@@ -17,8 +17,8 @@ public:
     YuyvConverter();
     explicit YuyvConverter(YuyvRowFn kernel) : kernel_(kernel) {}
 
-    void convert(const std::uint8_t* bits, int rowbytes, int pictureHeight, int width, int height,
-                 std::uint8_t* yuyv, int yuyvStride) const;
+    void convert(const std::uint8_t* bits, int rowbytes, int pictureHeight, int width, int height, std::uint8_t* yuyv,
+                 int yuyvStride) const;
 
 private:
     YuyvRowFn kernel_;

@@ -69,8 +69,7 @@ __attribute__((target("avx2"))) void BgrToYuyvRowAVX2(const std::uint8_t* bgr, s
     k.bk = _mm256_setr_epi8(4, Z, 0, 1, 7, Z, 0, 1, 10, Z, 0, 1, 13, Z, 0, 1, 0, Z, 12, 13, 3, Z, 12, 13, 6, Z, 12, 13,
                             9, Z, 12, 13);
     k.wyGR = _mm256_setr_epi16(YG, YR, YG, YR, YG, YR, YG, YR, YG, YR, YG, YR, YG, YR, YG, YR);
-    k.wyBK = _mm256_setr_epi16(YB, LiftY, YB, LiftY, YB, LiftY, YB, LiftY, YB, LiftY, YB, LiftY, YB, LiftY, YB,
-                               LiftY);
+    k.wyBK = _mm256_setr_epi16(YB, LiftY, YB, LiftY, YB, LiftY, YB, LiftY, YB, LiftY, YB, LiftY, YB, LiftY, YB, LiftY);
     k.wcGR = _mm256_setr_epi16(2 * UG, 2 * UR, 2 * VG, 2 * VR, 2 * UG, 2 * UR, 2 * VG, 2 * VR, 2 * UG, 2 * UR, 2 * VG,
                                2 * VR, 2 * UG, 2 * UR, 2 * VG, 2 * VR);
     k.wcBK = _mm256_setr_epi16(2 * UB, LiftC, 2 * VB, LiftC, 2 * UB, LiftC, 2 * VB, LiftC, 2 * UB, LiftC, 2 * VB, LiftC,
@@ -81,8 +80,9 @@ __attribute__((target("avx2"))) void BgrToYuyvRowAVX2(const std::uint8_t* bgr, s
     }
     const __m128i head = _mm_slli_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr)), 4);
     // The first 4 bytes of a row are shifted in instead of loaded.
-    sixteen(bgr, yuyv, k, _mm256_inserti128_si256(_mm256_castsi128_si256(head),
-                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 12)), 1));
+    sixteen(bgr, yuyv, k,
+            _mm256_inserti128_si256(_mm256_castsi128_si256(head),
+                                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 12)), 1));
     // The second load ends 4 bytes after its pixels: the last block stops
     // that much short of the row's end, overlapping the one before it, and
     // the last pair of an even width is left over.

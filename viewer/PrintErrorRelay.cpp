@@ -28,8 +28,7 @@ class RaiseEvent : public QEvent {
 public:
     RaiseEvent(std::exception_ptr error, std::string text)
         : QEvent(kRaiseEvent), error_(std::move(error)), text_(std::move(text))
-    {
-    }
+    {}
     const std::exception_ptr& error() const { return error_; }
     const std::string& text() const { return text_; }
 

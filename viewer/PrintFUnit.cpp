@@ -118,8 +118,8 @@ void TPrintForm::BuildControls()
     OkBitBtn1->setDefault(true);
     PrintSetupBtn = new QPushButton(QStringLiteral("Drucker &einrichten..."), this);
     PrintSetupBtn->setGeometry(143, 276, 141, 28);
-    CancelBitBtn2 =
-        new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("A&bbrechen"), this);
+    CancelBitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("A&bbrechen"),
+                                    this);
     CancelBitBtn2->setGeometry(329, 276, 90, 28);
 
     setTabOrder(UseFullCheck, UserdefCheck);
@@ -152,7 +152,8 @@ void TPrintForm::ConnectHandlers()
     connect(CancelBitBtn2, &QPushButton::clicked, this, [this] { done(2); });
 }
 
-template <class F> void TPrintForm::Guarded(F handler)
+template <class F>
+void TPrintForm::Guarded(F handler)
 {
     try {
         handler();

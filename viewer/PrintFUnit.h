@@ -95,7 +95,8 @@ private:
     void SaveSettings(bool destroying);
     // Runs a handler reached from a control. An error is handed to the
     // application's error handler once the control is done with its event.
-    template <class F> void Guarded(F handler);
+    template <class F>
+    void Guarded(F handler);
 
     bool FUpdating = false;
     bool shown_ = false;

@@ -73,7 +73,8 @@ TBitBtnXP* DialogKeys::Target(QWidget* window, const QKeyEvent& key)
     default:
         break;
     }
-    if ((modifiers & ~Qt::ShiftModifier) != Qt::NoModifier || key.text().size() != 1 || !key.text()[0].isLetterOrNumber())
+    if ((modifiers & ~Qt::ShiftModifier) != Qt::NoModifier || key.text().size() != 1 ||
+        !key.text()[0].isLetterOrNumber())
         return nullptr;
     // A plain letter is a mnemonic only while the focus is on a control
     // that never takes text; a field that refused a letter it does not

@@ -116,7 +116,8 @@ SourceDialog::SourceDialog(ControlSet& controls, QWidget* parent) : QDialog(pare
         case ControlInfo::Kind::Integer: {
             auto* label = new QLabel(c.name + QLatin1Char(':'), page);
             std::function<void(const ControlInfo&)> row;
-            QWidget* field = sliderRow(c, page, [this, id](int v) { apply(id, v); }, row);
+            QWidget* field = sliderRow(
+                c, page, [this, id](int v) { apply(id, v); }, row);
             label->setBuddy(field);
             form->addRow(label, field);
             show = [label, row](const ControlInfo& now) {

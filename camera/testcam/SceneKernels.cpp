@@ -14,8 +14,8 @@ void NoisyRowPlain(const std::uint8_t* lit, const std::int8_t* noise, std::uint8
     }
 }
 
-__attribute__((target("sse2"))) void NoisyRowSSE2(const std::uint8_t* lit, const std::int8_t* noise,
-                                                  std::uint8_t* out, std::size_t n)
+__attribute__((target("sse2"))) void NoisyRowSSE2(const std::uint8_t* lit, const std::int8_t* noise, std::uint8_t* out,
+                                                  std::size_t n)
 {
     const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
     std::size_t i = 0;
@@ -29,8 +29,7 @@ __attribute__((target("sse2"))) void NoisyRowSSE2(const std::uint8_t* lit, const
 
 namespace {
 
-__attribute__((target("avx2"))) inline __m256i noisy32(const std::uint8_t* lit, const std::int8_t* noise,
-                                                       __m256i flip)
+__attribute__((target("avx2"))) inline __m256i noisy32(const std::uint8_t* lit, const std::int8_t* noise, __m256i flip)
 {
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lit));
     const __m256i z = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(noise));
@@ -39,8 +38,8 @@ __attribute__((target("avx2"))) inline __m256i noisy32(const std::uint8_t* lit, 
 
 } // namespace
 
-__attribute__((target("avx2"))) void NoisyRowAVX2(const std::uint8_t* lit, const std::int8_t* noise,
-                                                  std::uint8_t* out, std::size_t n)
+__attribute__((target("avx2"))) void NoisyRowAVX2(const std::uint8_t* lit, const std::int8_t* noise, std::uint8_t* out,
+                                                  std::size_t n)
 {
     const __m256i flip = _mm256_set1_epi8(static_cast<char>(0x80));
     if (n < 64) {

@@ -92,12 +92,14 @@ bool TestCamera::grab(Frame& frame)
 std::vector<ControlInfo> TestCamera::Controls::list()
 {
     std::vector<ControlInfo> all(3);
+    // clang-format off
     all[0] = {NoiseControl, ControlInfo::Kind::Integer, QStringLiteral("Rauschen"), 0, 100, 1, DefaultNoise,
               scene_.noise(), {}, false};
     all[1] = {FlickerControl, ControlInfo::Kind::Integer, QStringLiteral("Flackern"), 0, 100, 1, DefaultFlicker,
               scene_.flicker(), {}, false};
     all[2] = {MotionControl, ControlInfo::Kind::Boolean, QStringLiteral("Bewegung"), 0, 1, 1, 1,
               scene_.motion() ? 1 : 0, {}, false};
+    // clang-format on
     return all;
 }
 
@@ -152,8 +154,7 @@ bool TestCamera::Formats::apply(const FormatSetting& setting)
     if (!known || !(setting.interval == frameInterval || setting.interval == FrameInterval{}))
         return false;
     camera_.scene_.setFormat(setting.width, setting.height,
-                             setting.fourcc == V4L2_PIX_FMT_GREY ? TestScene::Pixels::Grey8
-                                                                 : TestScene::Pixels::Bgr24);
+                             setting.fourcc == V4L2_PIX_FMT_GREY ? TestScene::Pixels::Grey8 : TestScene::Pixels::Bgr24);
     camera_.makeFormat();
     // A frame made before the change no longer fits.
     camera_.fresh_ = false;

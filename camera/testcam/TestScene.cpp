@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstring>
 
-
 namespace camera {
 
 namespace {

@@ -63,9 +63,9 @@ private:
     std::vector<std::uint8_t> bars_;
     std::vector<std::uint8_t> ramp_;
     std::vector<std::uint8_t> disc_;
-    std::vector<std::uint8_t> square_;    // one row of the moving square
-    std::vector<DiscSpan> discSpans_;     // per row from the top
-    int firstRampRow_ = 0;                // rows from here down are ramp rows
+    std::vector<std::uint8_t> square_; // one row of the moving square
+    std::vector<DiscSpan> discSpans_;  // per row from the top
+    int firstRampRow_ = 0;             // rows from here down are ramp rows
     // The three rows at the brightness of the frame being made, each byte's
     // top bit flipped (see SceneKernels.h); remade when the brightness changes.
     std::vector<std::uint8_t> litBars_, litRamp_, litDisc_, litSquare_;

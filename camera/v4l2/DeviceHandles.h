@@ -45,12 +45,10 @@ class Mapping {
 public:
     Mapping(V4l2System& system, void* address, std::size_t length)
         : system_(&system), address_(address), length_(length)
-    {
-    }
+    {}
     Mapping(Mapping&& other) noexcept
         : system_(other.system_), address_(std::exchange(other.address_, nullptr)), length_(other.length_)
-    {
-    }
+    {}
     Mapping& operator=(Mapping&&) = delete;
     ~Mapping()
     {

@@ -31,8 +31,8 @@ DeviceMonitor& DeviceMonitor::Instance()
 {
     // Owned by the application object, so it goes before the event loop's
     // machinery does.
-    static DeviceMonitor* monitor = new DeviceMonitor(Mode::Automatic, QStringLiteral("/sys/class/video4linux"),
-                                                      300, QCoreApplication::instance());
+    static DeviceMonitor* monitor = new DeviceMonitor(Mode::Automatic, QStringLiteral("/sys/class/video4linux"), 300,
+                                                      QCoreApplication::instance());
     return *monitor;
 }
 

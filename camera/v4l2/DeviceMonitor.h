@@ -26,9 +26,8 @@ public:
     static DeviceMonitor& Instance();
 
     // `Scan` always uses the timer over `scanDir`; `Automatic` prefers udev.
-    explicit DeviceMonitor(Mode mode = Mode::Automatic,
-                           QString scanDir = QStringLiteral("/sys/class/video4linux"), int scanMs = 300,
-                           QObject* parent = nullptr);
+    explicit DeviceMonitor(Mode mode = Mode::Automatic, QString scanDir = QStringLiteral("/sys/class/video4linux"),
+                           int scanMs = 300, QObject* parent = nullptr);
     ~DeviceMonitor() override;
 
     bool usesUdev() const { return monitor_ != nullptr; }

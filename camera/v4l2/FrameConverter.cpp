@@ -34,8 +34,8 @@ ssize_t noWrite(void*, int, const void*, size_t)
 
 void noClose(void*) {}
 
-const libv4l_dev_ops seamOps = {
-    nullptr, noClose, seamIoctl, noRead, noWrite, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const libv4l_dev_ops seamOps = {nullptr, noClose, seamIoctl, noRead,  noWrite, nullptr,
+                                nullptr, nullptr, nullptr,   nullptr, nullptr, nullptr};
 
 bool isJpeg(std::uint32_t fourcc)
 {
@@ -54,13 +54,11 @@ std::size_t otherPixelBytes(std::uint32_t fourcc)
     return fourcc == V4L2_PIX_FMT_RGB565 || fourcc == V4L2_PIX_FMT_Y16 ? 2 : 1;
 }
 
-
 } // namespace
 
 FrameConverter::FrameConverter(V4l2System& system, int fd)
     : data_(v4lconvert_create_with_dev_ops(fd, &system, &seamOps))
-{
-}
+{}
 
 FrameConverter::~FrameConverter()
 {
@@ -100,7 +98,8 @@ bool FrameConverter::setSource(const v4l2_format& source, QString& reason)
     const v4l2_pix_format& pix = source.fmt.pix;
     const std::uint32_t fourcc = pix.pixelformat;
     if (!Convertible(fourcc)) {
-        reason = QStringLiteral("Das Bildformat %1 lässt sich nicht in 24-Bit-Farbe umwandeln.").arg(FourccText(fourcc));
+        reason =
+            QStringLiteral("Das Bildformat %1 lässt sich nicht in 24-Bit-Farbe umwandeln.").arg(FourccText(fourcc));
         return false;
     }
     if (pix.width == 0 || pix.height == 0 || pix.width > 16384 || pix.height > 16384) {
@@ -156,8 +155,8 @@ bool FrameConverter::convert(const std::uint8_t* frame, std::size_t size, std::v
         yuv_.convert(frame, out.data(), stride_);
         return true;
     case Path::Jpeg:
-        return jpeg_.decode(frame, size, static_cast<int>(source_.fmt.pix.width), static_cast<int>(height_),
-                            out.data(), stride_);
+        return jpeg_.decode(frame, size, static_cast<int>(source_.fmt.pix.width), static_cast<int>(height_), out.data(),
+                            stride_);
     case Path::Other:
         return convertOther(frame, size, out.data());
     case Path::None:

@@ -5,8 +5,8 @@
 // what neither knows (Bayer, 16-bit and grey formats) through
 // libv4lconvert, whose own calls to the device go through the system seam.
 
-#include "pixels/JpegDecoder.h"
 #include "camera/v4l2/V4l2System.h"
+#include "pixels/JpegDecoder.h"
 #include "pixels/YuvConverter.h"
 
 #include <QString>

@@ -16,10 +16,10 @@ namespace camera {
 class V4l2System;
 
 struct OpenedNode {
-    DeviceFd fd;            // empty when the node did not open or did not answer
-    v4l2_capability cap{};  // valid when fd is
-    int openError = 0;      // errno of the open; 0 when it opened
-    int queryError = 0;     // errno of VIDIOC_QUERYCAP; 0 when it answered
+    DeviceFd fd;           // empty when the node did not open or did not answer
+    v4l2_capability cap{}; // valid when fd is
+    int openError = 0;     // errno of the open; 0 when it opened
+    int queryError = 0;    // errno of VIDIOC_QUERYCAP; 0 when it answered
 };
 
 OpenedNode OpenNode(V4l2System& system, const std::string& node);
@@ -27,9 +27,9 @@ OpenedNode OpenNode(V4l2System& system, const std::string& node);
 // What one look at a node found; the node is closed again.
 struct NodeLook {
     std::string node;
-    bool answered = false;  // opened and answered QUERYCAP
-    v4l2_capability cap{};  // when answered
-    int openError = 0;      // when it did not open
+    bool answered = false; // opened and answered QUERYCAP
+    v4l2_capability cap{}; // when answered
+    int openError = 0;     // when it did not open
 };
 
 // Every video node, in node order.

@@ -4,10 +4,10 @@
 // converts each frame and hands the latest one to the GUI thread, and
 // offers the device's controls and formats to the dialogs.
 
-#include "camera/v4l2/DeviceHandles.h"
 #include "camera/Driver.h"
-#include "camera/v4l2/FrameConverter.h"
 #include "camera/FrameExchange.h"
+#include "camera/v4l2/DeviceHandles.h"
+#include "camera/v4l2/FrameConverter.h"
 
 #include <QObject>
 

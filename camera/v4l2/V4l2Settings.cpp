@@ -74,7 +74,8 @@ std::vector<ControlInfo> V4l2Driver::Controls::list()
                 if (driver_.ioctl(VIDIOC_QUERYMENU, &m) != 0)
                     continue;
                 const QString text = q.type == V4L2_CTRL_TYPE_MENU
-                                         ? GermanMenuItem(id, i, QString::fromStdString(FieldText(m.name, sizeof m.name)))
+                                         ? GermanMenuItem(id, i,
+                                                          QString::fromStdString(FieldText(m.name, sizeof m.name)))
                                          : QString::number(m.value);
                 c.items.emplace_back(i, text);
             }
@@ -162,7 +163,8 @@ std::vector<PixelFormatChoice> V4l2Driver::Formats::list()
             continue;
         PixelFormatChoice choice;
         choice.fourcc = desc.pixelformat;
-        choice.description = GermanPixelFormatName(desc.pixelformat, QString::fromStdString(FieldText(desc.description, sizeof desc.description)));
+        choice.description = GermanPixelFormatName(
+            desc.pixelformat, QString::fromStdString(FieldText(desc.description, sizeof desc.description)));
 
         std::vector<std::pair<int, int>> sizes;
         v4l2_frmsizeenum size{};

@@ -38,8 +38,8 @@ public:
 
     std::string nodeAttribute(const std::string& node, const std::string& attribute) override
     {
-        const std::filesystem::path base =
-            std::filesystem::path("/sys/class/video4linux") / std::filesystem::path(node).filename();
+        const std::filesystem::path base = std::filesystem::path("/sys/class/video4linux") /
+                                           std::filesystem::path(node).filename();
         std::error_code error;
         if (attribute == "serial") {
             // A USB camera's serial number sits with its USB device, the

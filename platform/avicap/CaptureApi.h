@@ -33,8 +33,8 @@ class Library {
 public:
     virtual ~Library() = default;
     virtual bool driverDescription(WORD index, char* name, int nameSize, char* version, int versionSize) = 0;
-    virtual CaptureWindow* createCaptureWindow(const char* title, DWORD style, int x, int y, int width,
-                                               int height, QWidget* parent, int id) = 0;
+    virtual CaptureWindow* createCaptureWindow(const char* title, DWORD style, int x, int y, int width, int height,
+                                               QWidget* parent, int id) = 0;
 };
 
 // The library in use. SetLibrary(nullptr) restores the real one; the caller

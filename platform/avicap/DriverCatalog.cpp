@@ -34,7 +34,9 @@ bool describeClosedNode(camera::V4l2System& system, const std::string& node, int
     if (slot.name.empty())
         slot.name = node;
     slot.version = "(" + node +
-                   (error == EBUSY ? ", belegt)" : error == EACCES || error == EPERM ? ", kein Zugriff)" : ")");
+                   (error == EBUSY                      ? ", belegt)"
+                    : error == EACCES || error == EPERM ? ", kein Zugriff)"
+                                                        : ")");
     return true;
 }
 
@@ -42,8 +44,7 @@ bool describeClosedNode(camera::V4l2System& system, const std::string& node, int
 
 DriverCatalog::DriverCatalog(camera::V4l2System& system, std::uint64_t testCameraSeed)
     : system_(system), seed_(testCameraSeed)
-{
-}
+{}
 
 std::vector<DriverSlot> DriverCatalog::drivers() const
 {
@@ -146,8 +147,8 @@ bool CatalogLibrary::driverDescription(WORD index, char* name, int nameSize, cha
     return true;
 }
 
-CaptureWindow* CatalogLibrary::createCaptureWindow(const char* title, DWORD style, int x, int y, int width,
-                                                   int height, QWidget* parent, int)
+CaptureWindow* CatalogLibrary::createCaptureWindow(const char* title, DWORD style, int x, int y, int width, int height,
+                                                   QWidget* parent, int)
 {
     auto* window = new VideoWindow([this](int slot) { return catalog_.open(slot); }, parent);
     window->setCameraFinder([this](const std::string& identity) { return catalog_.openCamera(identity); });

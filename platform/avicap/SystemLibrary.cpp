@@ -1,7 +1,7 @@
 #include "platform/avicap/SystemLibrary.h"
 
-#include "platform/avicap/DriverCatalog.h"
 #include "camera/v4l2/V4l2System.h"
+#include "platform/avicap/DriverCatalog.h"
 
 namespace avicap {
 

@@ -2,10 +2,10 @@
 
 #include "camera/CameraMemory.h"
 #include "camera/Notices.h"
-#include "platform/avicap/CameraReturn.h"
-#include "camera/v4l2/DeviceMonitor.h"
 #include "camera/dialogs/FormatDialog.h"
 #include "camera/dialogs/SourceDialog.h"
+#include "camera/v4l2/DeviceMonitor.h"
+#include "platform/avicap/CameraReturn.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -431,8 +431,8 @@ void VideoWindow::paintEvent(QPaintEvent* event)
     } else if (h->biBitCount == 8) {
         image = QImage(rows, width, shown.height(), static_cast<qsizetype>(stride), QImage::Format_Indexed8);
         const std::vector<std::uint8_t>& format = driver_->format();
-        const std::size_t entries =
-            std::min<std::size_t>(ColorTableEntries(*h), (format.size() - h->biSize) / sizeof(RGBQUAD));
+        const std::size_t entries = std::min<std::size_t>(ColorTableEntries(*h),
+                                                          (format.size() - h->biSize) / sizeof(RGBQUAD));
         const RGBQUAD* table = ColorTable(reinterpret_cast<const BITMAPINFO*>(format.data()));
         QList<QRgb> colours;
         for (std::size_t i = 0; i < entries; ++i)

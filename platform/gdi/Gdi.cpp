@@ -72,8 +72,7 @@ int DeviceContext::StretchDIBits(int, int, int, int, int, int, int, int, const v
     return GDI_ERROR;
 }
 
-int DeviceContext::SetDIBitsToDevice(int, int, DWORD, DWORD, int, int, UINT, UINT, const void*, const BITMAPINFO*,
-                                     UINT)
+int DeviceContext::SetDIBitsToDevice(int, int, DWORD, DWORD, int, int, UINT, UINT, const void*, const BITMAPINFO*, UINT)
 {
     return 0;
 }
@@ -140,8 +139,8 @@ int StretchDIBits(HDC dc, int xDest, int yDest, int destWidth, int destHeight, i
 {
     if (!dc)
         return GDI_ERROR;
-    return dc->StretchDIBits(xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight, bits, info,
-                             usage, rop);
+    return dc->StretchDIBits(xDest, yDest, destWidth, destHeight, xSrc, ySrc, srcWidth, srcHeight, bits, info, usage,
+                             rop);
 }
 
 int SetDIBitsToDevice(HDC dc, int xDest, int yDest, DWORD width, DWORD height, int xSrc, int ySrc, UINT startScan,

@@ -139,15 +139,13 @@ public:
     // Draws a rectangle of a bottom-up picture scaled into a rectangle of the
     // device. Answers the number of source rows drawn (0 for an empty
     // rectangle) or GDI_ERROR.
-    virtual int StretchDIBits(int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc,
-                              int srcWidth, int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage,
-                              DWORD rop);
+    virtual int StretchDIBits(int xDest, int yDest, int destWidth, int destHeight, int xSrc, int ySrc, int srcWidth,
+                              int srcHeight, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
     // Copies a rectangle of a picture one to one. bits holds the rows
     // startScan .. startScan + lines - 1 of the picture. Answers the number of
     // rows set, 0 on failure.
-    virtual int SetDIBitsToDevice(int xDest, int yDest, DWORD width, DWORD height, int xSrc, int ySrc,
-                                  UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info,
-                                  UINT usage);
+    virtual int SetDIBitsToDevice(int xDest, int yDest, DWORD width, DWORD height, int xSrc, int ySrc, UINT startScan,
+                                  UINT lines, const void* bits, const BITMAPINFO* info, UINT usage);
 
     // A bitmap of this device's depth (owned by the caller; DeleteObject), or
     // null.
@@ -157,8 +155,7 @@ public:
     // Writes picture rows start .. start + lines - 1 (bottom-up) into a
     // bitmap that is not selected into any context. Answers the rows written,
     // 0 on failure.
-    virtual int SetDIBits(HBITMAP bitmap, UINT start, UINT lines, const void* bits, const BITMAPINFO* info,
-                          UINT usage);
+    virtual int SetDIBits(HBITMAP bitmap, UINT start, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage);
     // Selects a bitmap into a memory context; answers the one it replaces,
     // or null on failure.
     virtual HGDIOBJ SelectObject(HGDIOBJ object);
@@ -199,8 +196,8 @@ public:
     HDC CreateCompatibleDC() override;
     int SetDIBits(HBITMAP bitmap, UINT start, UINT lines, const void* bits, const BITMAPINFO* info,
                   UINT usage) override;
-    BOOL StretchBlt(int xDest, int yDest, int destWidth, int destHeight, HDC source, int xSrc, int ySrc,
-                    int srcWidth, int srcHeight, DWORD rop) override;
+    BOOL StretchBlt(int xDest, int yDest, int destWidth, int destHeight, HDC source, int xSrc, int ySrc, int srcWidth,
+                    int srcHeight, DWORD rop) override;
 
 protected:
     // Draws the source spans onto the device.
@@ -336,8 +333,7 @@ int SetDIBitsToDevice(HDC dc, int xDest, int yDest, DWORD width, DWORD height, i
                       UINT lines, const void* bits, const BITMAPINFO* info, UINT usage);
 HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
 HDC CreateCompatibleDC(HDC dc);
-int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits, const BITMAPINFO* info,
-              UINT usage);
+int SetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, const void* bits, const BITMAPINFO* info, UINT usage);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 BOOL StretchBlt(HDC dest, int xDest, int yDest, int destWidth, int destHeight, HDC source, int xSrc, int ySrc,
                 int srcWidth, int srcHeight, DWORD rop);

@@ -48,10 +48,10 @@ constexpr std::array<std::array<int, 8>, 8> kBayer = {{
 // One channel value 0..255 to a cube level 0..5, dithered by threshold t.
 inline int quantize(int v, int t)
 {
-    const int scaled = v * (kCubeLevels - 1);  // 0..1275
+    const int scaled = v * (kCubeLevels - 1); // 0..1275
     const int base = scaled / 255;
-    const int frac = scaled - base * 255;       // 0..254
-    const int threshold = (t * 255 + 32) / 64;  // 0..249
+    const int frac = scaled - base * 255;      // 0..254
+    const int threshold = (t * 255 + 32) / 64; // 0..249
     return base + (frac > threshold ? 1 : 0);
 }
 
@@ -99,7 +99,8 @@ void halftoneInto(const PixelView& src, std::uint8_t* dst, std::int32_t dstRowby
             const Span sx = xs[static_cast<std::size_t>(x)];
             std::int64_t sum[3] = {0, 0, 0};
             for (int j = 0; j < sy.count; ++j) {
-                const std::uint8_t* p = src.bits + static_cast<std::ptrdiff_t>(sy.first + j) * src.rowbytes + sx.first * 3;
+                const std::uint8_t* p = src.bits + static_cast<std::ptrdiff_t>(sy.first + j) * src.rowbytes +
+                                        sx.first * 3;
                 for (int i = 0; i < sx.count; ++i, p += 3) {
                     sum[0] += p[0];
                     sum[1] += p[1];

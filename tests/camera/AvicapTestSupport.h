@@ -3,9 +3,9 @@
 // helpers, a frame callback that records what it sees, and a library on a
 // simulated machine.
 
-#include "platform/avicap/DriverCatalog.h"
 #include "camera/Notices.h"
 #include "platform/avicap/CaptureApi.h"
+#include "platform/avicap/DriverCatalog.h"
 #include "tests/camera/SimulatedV4l2.h"
 
 #include <QApplication>

@@ -62,8 +62,7 @@ inline Camera ManyControlCamera()
     }
     add(MakeControl(V4L2_CID_EXPOSURE_AUTO, M, "Auto Exposure", 0, 3, 3, 0,
                     {"Auto Mode", "Manual Mode", "Shutter Priority Mode", "Aperture Priority Mode"}));
-    add(MakeControl(V4L2_CID_EXPOSURE_ABSOLUTE, I, "Exposure Time, Absolute", 3, 2047, 250,
-                    V4L2_CTRL_FLAG_INACTIVE));
+    add(MakeControl(V4L2_CID_EXPOSURE_ABSOLUTE, I, "Exposure Time, Absolute", 3, 2047, 250, V4L2_CTRL_FLAG_INACTIVE));
     add(MakeControl(V4L2_CID_EXPOSURE_AUTO_PRIORITY, B, "Exposure, Dynamic Framerate", 0, 1, 0));
     add(MakeControl(V4L2_CID_FOCUS_AUTO, B, "Focus, Automatic Continuous", 0, 1, 1));
     add(MakeControl(V4L2_CID_FOCUS_ABSOLUTE, I, "Focus, Absolute", 0, 250, 0, V4L2_CTRL_FLAG_INACTIVE));

@@ -13,9 +13,9 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -436,10 +436,7 @@ private:
         std::chrono::steady_clock::time_point nextFrame;
     };
 
-    Stream& stream(std::size_t camera)
-    {
-        return streams_[camera];
-    }
+    Stream& stream(std::size_t camera) { return streams_[camera]; }
 
     static void fill(const Camera& c, v4l2_pix_format& pix)
     {
@@ -559,7 +556,9 @@ private:
             const std::uint32_t f = c.formats[d->index];
             d->pixelformat = f;
             d->flags = f == V4L2_PIX_FMT_MJPEG ? V4L2_FMT_FLAG_COMPRESSED : 0;
-            const char* text = f == V4L2_PIX_FMT_YUYV ? "YUYV 4:2:2" : f == V4L2_PIX_FMT_MJPEG ? "Motion-JPEG" : "Other";
+            const char* text = f == V4L2_PIX_FMT_YUYV    ? "YUYV 4:2:2"
+                               : f == V4L2_PIX_FMT_MJPEG ? "Motion-JPEG"
+                                                         : "Other";
             std::memset(d->description, 0, sizeof d->description);
             std::strcpy(reinterpret_cast<char*>(d->description), text);
             return 0;

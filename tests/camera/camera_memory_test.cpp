@@ -4,9 +4,9 @@
 #include "tests/camera/AvicapTestSupport.h"
 
 #include "camera/CameraMemory.h"
-#include "camera/v4l2/DeviceMonitor.h"
 #include "camera/dialogs/FormatDialog.h"
 #include "camera/dialogs/SourceDialog.h"
+#include "camera/v4l2/DeviceMonitor.h"
 #include "camera/v4l2/V4l2Driver.h"
 #include "platform/avicap/VideoWindow.h"
 
@@ -84,10 +84,7 @@ struct ProgramRun {
     QWidget parent;
     HWND window;
 
-    explicit ProgramRun(std::vector<simv4l2::Camera> cameras)
-        : lib(std::move(cameras)), window(MakeWindow(parent))
-    {
-    }
+    explicit ProgramRun(std::vector<simv4l2::Camera> cameras) : lib(std::move(cameras)), window(MakeWindow(parent)) {}
     ~ProgramRun() { delete window; }
     LRESULT send(UINT msg, WPARAM w = 0, LPARAM l = 0) { return SendMessageA(window, msg, w, l); }
     void setBrightness(int value)
@@ -183,7 +180,7 @@ TEST(CameraMemory, DamagedForeignAndRefusedEntriesArePassedOver)
                 "Regler\\zzzzzzzz=5\n"
                 "Regler\\00980900=hell\n"
                 "Regler\\00980918=7\n" // mains frequency beyond the device's range
-                "Regler\\00980914=1\n"     // the flip
+                "Regler\\00980914=1\n" // the flip
                 "\n[Kamera-0000000000000000]\nKennung=Kamera A @platform:simcam\nFormat=GREY 1x1 0/0\n");
     }
     EXPECT_EQ(memory.format(camera), std::nullopt);

@@ -278,7 +278,7 @@ TEST_F(Windowed, ShowsTheLatestFrameScaledWhenAsked)
     EXPECT_EQ(status().fScale, 1);
     shown = window->grab().toImage();
     EXPECT_NE(shown.pixelColor(600, 400), QColor(Qt::black)); // the grey ramp, stretched
-    EXPECT_GT(qGray(shown.pixel(630, 470)), 150);            // its bright end at the right
+    EXPECT_GT(qGray(shown.pixel(630, 470)), 150);             // its bright end at the right
 }
 
 TEST_F(Windowed, DestroyingTheParentDisconnectsCleanly)

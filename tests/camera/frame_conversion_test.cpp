@@ -152,9 +152,9 @@ const Coding codings[] = {
      simv4l2::Bt601(false)},
 };
 
-const std::uint32_t layouts[] = {V4L2_PIX_FMT_YUYV, V4L2_PIX_FMT_YVYU,   V4L2_PIX_FMT_UYVY,   V4L2_PIX_FMT_VYUY,
-                                 V4L2_PIX_FMT_NV12, V4L2_PIX_FMT_NV21,   V4L2_PIX_FMT_YUV420, V4L2_PIX_FMT_YVU420,
-                                 V4L2_PIX_FMT_YUV422P};
+const std::uint32_t layouts[] = {V4L2_PIX_FMT_YUYV,   V4L2_PIX_FMT_YVYU,   V4L2_PIX_FMT_UYVY,
+                                 V4L2_PIX_FMT_VYUY,   V4L2_PIX_FMT_NV12,   V4L2_PIX_FMT_NV21,
+                                 V4L2_PIX_FMT_YUV420, V4L2_PIX_FMT_YVU420, V4L2_PIX_FMT_YUV422P};
 
 std::string fourccName(std::uint32_t f)
 {
@@ -186,8 +186,8 @@ TEST(YuvColourTruth, EveryLayoutMatrixAndRangeAgreesWithTheExactFormulaWithinOne
                 // beyond them shows up under the address sanitizer.
                 ASSERT_LE(converter.frameBytes(), frame.size());
                 ASSERT_GE(converter.frameBytes(), frame.size() - static_cast<std::size_t>(size.pad));
-                const std::vector<std::uint8_t> exact(frame.begin(),
-                                                      frame.begin() + static_cast<std::ptrdiff_t>(converter.frameBytes()));
+                const std::vector<std::uint8_t> exact(
+                    frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(converter.frameBytes()));
                 const std::size_t stride = (static_cast<std::size_t>(size.w) * 3 + 3) / 4 * 4;
                 // A guard row on both sides catches writes outside the frame.
                 std::vector<std::uint8_t> out(stride * (size.h + 2), 0x5a);
@@ -197,8 +197,8 @@ TEST(YuvColourTruth, EveryLayoutMatrixAndRangeAgreesWithTheExactFormulaWithinOne
                     for (int x = 0; x < size.w; ++x) {
                         const Rgb want = picture.expected(fourcc, c.coding, x, row);
                         const std::uint8_t* p = out.data() + stride * (1 + size.h - 1 - row) + 3 * x;
-                        worst = std::max({worst, std::abs(p[0] - want.b), std::abs(p[1] - want.g),
-                                          std::abs(p[2] - want.r)});
+                        worst = std::max(
+                            {worst, std::abs(p[0] - want.b), std::abs(p[1] - want.g), std::abs(p[2] - want.r)});
                     }
                 EXPECT_LE(worst, 1);
                 for (std::size_t i = 0; i < stride; ++i) {

@@ -108,10 +108,10 @@ TEST_F(ManyControlCamera, SourceDialogFitsTheScreenWithTabsAndGermanNames)
     ASSERT_NE(picture, nullptr);
     EXPECT_GT(picture->widget()->sizeHint().height(), picture->viewport()->height());
 
-    for (const char* name : {"Helligkeit:", "Kontrast:", "Farbsättigung:", "Farbton:", "Gamma:", "Verstärkung:",
-                             "Farbtemperatur:", "Schärfe:", "Gegenlichtausgleich:", "Netzfrequenz:",
-                             "Lautstärke:", "Belichtungsart:", "Belichtungszeit:", "Schärfeebene:", "Zoom:",
-                             "Schwenken:", "Neigen:", "Vendor Tuning 7:"})
+    for (const char* name :
+         {"Helligkeit:", "Kontrast:", "Farbsättigung:", "Farbton:", "Gamma:", "Verstärkung:", "Farbtemperatur:",
+          "Schärfe:", "Gegenlichtausgleich:", "Netzfrequenz:", "Lautstärke:", "Belichtungsart:", "Belichtungszeit:",
+          "Schärfeebene:", "Zoom:", "Schwenken:", "Neigen:", "Vendor Tuning 7:"})
         EXPECT_NE(labelNamed(dialog, QString::fromUtf8(name)), nullptr) << name;
     for (const char* name : {"Automatischer Weißabgleich", "Automatische Verstärkung", "Ton aus", "Autofokus",
                              "Waagerecht spiegeln", "Senkrecht spiegeln"})
@@ -154,8 +154,8 @@ TEST_F(ManyControlCamera, FormatDialogNamesStandardFormatsInGerman)
     QStringList names;
     for (int i = 0; i < formats->count(); ++i)
         names << formats->itemText(i);
-    EXPECT_EQ(names, (QStringList{QStringLiteral("YUV 4:2:2 gepackt (YUYV)"),
-                                  QStringLiteral("Motion-JPEG (komprimiert)")}));
+    EXPECT_EQ(names,
+              (QStringList{QStringLiteral("YUV 4:2:2 gepackt (YUYV)"), QStringLiteral("Motion-JPEG (komprimiert)")}));
 }
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include "camera/dialogs/FormatDialog.h"
 #include "camera/dialogs/SourceDialog.h"
-#include "camera/testcam/TestCamera.h"
 #include "camera/testcam/SceneKernels.h"
+#include "camera/testcam/TestCamera.h"
 #include "camera/testcam/TestScene.h"
 #include "platform/base/CpuFeatures.h"
 

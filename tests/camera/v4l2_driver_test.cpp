@@ -3,8 +3,8 @@
 
 #include "tests/camera/AvicapTestSupport.h"
 
-#include "camera/dialogs/FormatDialog.h"
 #include "camera/FrameExchange.h"
+#include "camera/dialogs/FormatDialog.h"
 #include "camera/dialogs/SourceDialog.h"
 #include "camera/v4l2/V4l2Driver.h"
 #include "platform/avicap/VideoWindow.h"
@@ -59,7 +59,10 @@ struct OnCamera : ::testing::Test {
 
     simv4l2::Camera& camera() { return lib.system.camera(0); }
     LRESULT send(UINT msg, WPARAM w = 0, LPARAM l = 0) { return SendMessageA(window, msg, w, l); }
-    camera::V4l2Driver& driver() { return *static_cast<camera::V4l2Driver*>(static_cast<avicap::VideoWindow*>(window)->driver()); }
+    camera::V4l2Driver& driver()
+    {
+        return *static_cast<camera::V4l2Driver*>(static_cast<avicap::VideoWindow*>(window)->driver());
+    }
     BITMAPINFOHEADER format()
     {
         BITMAPINFOHEADER h;

@@ -33,8 +33,8 @@ int worstDifference(const std::vector<std::uint8_t>& frame, const QImage& refere
         for (int x = 0; x < width; ++x) {
             const std::uint8_t* p = frame.data() + static_cast<std::size_t>(height - 1 - y) * stride + 3 * x;
             const QRgb want = reference.pixel(x, y);
-            worst = std::max({worst, std::abs(p[0] - qBlue(want)), std::abs(p[1] - qGreen(want)),
-                              std::abs(p[2] - qRed(want))});
+            worst = std::max(
+                {worst, std::abs(p[0] - qBlue(want)), std::abs(p[1] - qGreen(want)), std::abs(p[2] - qRed(want))});
         }
     return worst;
 }
@@ -115,8 +115,7 @@ TEST_F(Streaming, YuyvFollowsTheColoursTheCameraReportsAtEveryWidth)
         camera().quantization = c.quantization;
         camera().coding = c.coding;
         for (const auto& [w, h] : {std::pair{1, 1}, {3, 1}, {1, 3}, {321, 241}, {6, 4}, {640, 480}}) {
-            SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " colorspace " +
-                         std::to_string(c.colorspace));
+            SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " colorspace " + std::to_string(c.colorspace));
             camera().sizes = {{static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h)}};
             ASSERT_TRUE(driver().formats()->apply({V4L2_PIX_FMT_YUYV, w, h, {}}));
             ASSERT_EQ(send(WM_CAP_GRAB_FRAME), 1);
@@ -143,10 +142,10 @@ TEST_F(Streaming, MjpegFramesMatchAnIndependentDecoderOfTheSameJpeg)
 TEST_F(Streaming, EveryOfferedFormatStreamsOrIsRefusedWithAReasonAtAnySize)
 {
     const std::uint32_t formats[] = {
-        V4L2_PIX_FMT_YUYV,   V4L2_PIX_FMT_UYVY,   V4L2_PIX_FMT_NV12,   V4L2_PIX_FMT_NV21,   V4L2_PIX_FMT_YUV420,
-        V4L2_PIX_FMT_YVU420, V4L2_PIX_FMT_RGB24,  V4L2_PIX_FMT_BGR24,  V4L2_PIX_FMT_MJPEG,  V4L2_PIX_FMT_RGB565,
-        V4L2_PIX_FMT_GREY,   V4L2_PIX_FMT_Y16,    V4L2_PIX_FMT_SBGGR8, V4L2_PIX_FMT_SGBRG8, V4L2_PIX_FMT_SGRBG8,
-        V4L2_PIX_FMT_SRGGB8,
+        V4L2_PIX_FMT_YUYV,   V4L2_PIX_FMT_UYVY,   V4L2_PIX_FMT_NV12,   V4L2_PIX_FMT_NV21,
+        V4L2_PIX_FMT_YUV420, V4L2_PIX_FMT_YVU420, V4L2_PIX_FMT_RGB24,  V4L2_PIX_FMT_BGR24,
+        V4L2_PIX_FMT_MJPEG,  V4L2_PIX_FMT_RGB565, V4L2_PIX_FMT_GREY,   V4L2_PIX_FMT_Y16,
+        V4L2_PIX_FMT_SBGGR8, V4L2_PIX_FMT_SGBRG8, V4L2_PIX_FMT_SGRBG8, V4L2_PIX_FMT_SRGGB8,
     };
     ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, 0), 1);
     Log().keepBytes = true;

@@ -1,5 +1,5 @@
-#include "resources/Resources.h"
 #include "pixels/JpegDecoder.h"
+#include "resources/Resources.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -77,8 +77,8 @@ TEST(JpegDecoder, DamagedDataGivesNoPicture)
 
     pixels::JpegInfo info;
     EXPECT_TRUE(pixels::DecodeJpeg(good.left(good.size() / 2), &info).isNull()); // cut off mid-scan
-    EXPECT_EQ(info.width, 306); // the header was still read
-    EXPECT_TRUE(pixels::DecodeJpeg(good.left(100)).isNull()); // cut off in the header
+    EXPECT_EQ(info.width, 306);                                                  // the header was still read
+    EXPECT_TRUE(pixels::DecodeJpeg(good.left(100)).isNull());                    // cut off in the header
 
     // Bytes overwritten in the middle of the entropy-coded data.
     QByteArray scrambled = good;

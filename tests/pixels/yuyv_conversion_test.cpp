@@ -43,8 +43,8 @@ void Reference(const std::uint8_t* bgr, double& y, double& cb, double& cr)
 }
 
 struct Errors {
-    int worst = 0;      // largest distance from the reference rounded to whole codes
-    double bias = 0.0;  // mean signed distance from the exact reference
+    int worst = 0;     // largest distance from the reference rounded to whole codes
+    double bias = 0.0; // mean signed distance from the exact reference
 };
 
 // Compares with the reference; chroma of a pixel pair is the mean of the
@@ -60,8 +60,8 @@ Errors Compare(const Picture& p, int width, int height, const std::vector<std::u
             Reference(p.pixel(x, row), y0, u0, v0);
             Reference(p.pixel(x + 1, row), y1, u1, v1);
             const std::uint8_t* q = yuyv.data() + static_cast<std::size_t>(row) * stride + x * 2;
-            for (const auto& [got, want] : {std::pair{q[0], y0}, {q[2], y1}, {q[1], (u0 + u1) / 2},
-                                            {q[3], (v0 + v1) / 2}}) {
+            for (const auto& [got, want] :
+                 {std::pair{q[0], y0}, {q[2], y1}, {q[1], (u0 + u1) / 2}, {q[3], (v0 + v1) / 2}}) {
                 worst = std::max(worst, std::abs(got - std::round(want)));
                 sum += got - want;
                 ++count;
