@@ -369,6 +369,7 @@ void TMainForm::ApplyVideoSettings()
     Video1->SetOnFrame([this](QObject* sender, PVIDEOHDR lpVhdr) { Video1Frame(sender, lpVhdr); });
 }
 
+// At start: driver 0 with preview, the panes split 60:40, two empty 640x480 pictures.
 void TMainForm::FormCreate(QObject* /*Sender*/)
 {
     Video1->SetDriverIndex(0);
@@ -378,6 +379,7 @@ void TMainForm::FormCreate(QObject* /*Sender*/)
     RawPic = newdib(640, 480, 24, nullptr, 0);
 }
 
+// At the end: the webcam output and preview off, both pictures freed.
 void TMainForm::FormDestroy(QObject* /*Sender*/)
 {
     Webcam->stop();
@@ -394,11 +396,13 @@ void TMainForm::resizeEvent(QResizeEvent* event)
     FormResize(this);
 }
 
+// The window changed size: the bar between the panes keeps its share of the height.
 void TMainForm::FormResize(QObject* /*Sender*/)
 {
     Panel2->setTopHeight(Panel2->height() * SplitPercent / 100);
 }
 
+// The bar between the panes moved: keep its share of the height.
 void TMainForm::Splitter1Moved(QObject* /*Sender*/)
 {
     if (Panel2->height() <= 0)
@@ -406,6 +410,7 @@ void TMainForm::Splitter1Moved(QObject* /*Sender*/)
     SplitPercent = std::clamp(Panel2->topHeight() * 100 / Panel2->height(), 10, 90);
 }
 
+// "Cam konfigurieren": the camera's own settings dialog, preview paused meanwhile.
 void TMainForm::BitBtn1Click(QObject* /*Sender*/)
 {
     Averager->Cancel(AverageGather::PreviewStoppedText());
@@ -414,6 +419,7 @@ void TMainForm::BitBtn1Click(QObject* /*Sender*/)
     Video1->SetVideoPreview(true);
 }
 
+// "Cam Bildformat": the camera's format dialog, preview paused meanwhile.
 void TMainForm::BitBtn2Click(QObject* /*Sender*/)
 {
     Averager->Cancel(AverageGather::PreviewStoppedText());
@@ -422,6 +428,7 @@ void TMainForm::BitBtn2Click(QObject* /*Sender*/)
     Video1->SetVideoPreview(true);
 }
 
+// "Schnappschuß": the corrected picture of this moment into the viewer.
 void TMainForm::ShnapShotBtnClick(QObject* /*Sender*/)
 {
     const PictureGuard snapshot(CopyPicture(CorrectedPic));
@@ -444,6 +451,7 @@ void TMainForm::ShowStill(const DIB& still)
     ViewPicForm->exec();
 }
 
+// "Schnappschuß speichern...": the corrected picture of this moment into a file.
 void TMainForm::SaveBtnClick(QObject* /*Sender*/)
 {
     // Frames keep arriving while the dialog is open: what is saved is the
@@ -454,6 +462,7 @@ void TMainForm::SaveBtnClick(QObject* /*Sender*/)
     SavePictureAs(this, still.get());
 }
 
+// "Treiber wechseln...": choose another capture driver.
 void TMainForm::DriverBtnClick(QObject* /*Sender*/)
 {
     const std::unique_ptr<TDlgEinstell> dialog = std::make_unique<TDlgEinstell>(this);
@@ -466,22 +475,26 @@ void TMainForm::DriverBtnClick(QObject* /*Sender*/)
     Video1->SetDriverOpen(true);
 }
 
+// The about button: the about dialog.
 void TMainForm::ueberbtnClick(QObject* /*Sender*/)
 {
     const auto about = std::make_unique<TAboutBox>(this);
     about->exec();
 }
 
+// The exit button: closes the program.
 void TMainForm::endebtnClick(QObject* /*Sender*/)
 {
     close();
 }
 
+// The web address: opens the maker's site in the browser.
 void TMainForm::wwwBtnClick(QObject* /*Sender*/)
 {
     url_opener::OpenOrSay(this, QUrl(QString::fromUtf8(kMakerSite)));
 }
 
+// Every frame: blend it into the corrected picture, keep it as the raw one, feed the mean and the webcam, draw.
 void TMainForm::Video1Frame(QObject* /*Sender*/, PVIDEOHDR lpVhdr)
 {
     if (lpVhdr == nullptr || CorrectedPic.info == nullptr)
@@ -545,16 +558,19 @@ void TMainForm::DrawMarkedPanes()
         box->repaint();
 }
 
+// Draws the corrected picture in the top pane.
 void TMainForm::PaintBox1Paint(QObject* /*Sender*/)
 {
     PaintPane(PaintBox1, CorrectedPic);
 }
 
+// Draws the raw frame in the bottom pane.
 void TMainForm::PaintBox2Paint(QObject* /*Sender*/)
 {
     PaintPane(PaintBox2, RawPic);
 }
 
+// "Zoom" changed: both panes take the new size.
 void TMainForm::ZoomEdChange(QObject* /*Sender*/)
 {
     PaintBox2Paint(this);

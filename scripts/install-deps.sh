@@ -8,7 +8,7 @@ packages=(
   # building
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-translations-l10n libgl-dev
-  libv4l-dev libjpeg62-turbo-dev libudev-dev libcups2-dev libyuv-dev libturbojpeg0-dev
+  libv4l-dev libudev-dev libcups2-dev libyuv-dev libturbojpeg0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # the install test: the Debian package (CPack needs file and
   # dpkg-shlibdeps) and the desktop entry's check

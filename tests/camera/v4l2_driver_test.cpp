@@ -284,6 +284,25 @@ TEST_F(OnCamera, UnpluggedMidStreamEndsPreviewWithOneMessageAndReleasesAll)
     expectAllReleased();
 }
 
+// One rule tells a vanished camera from one that reports an error, for
+// every way the kernel says it: the user reads the same words for each.
+TEST_F(OnCamera, EveryWayOfVanishingReadsAsUnplugged)
+{
+    for (int error : {ENXIO, ENOENT, EBADF}) {
+        lib.system.setCamera(0, simv4l2::MakeCamera("/dev/video0"));
+        ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, 0), 1);
+        camera().failAfterFrames = 2;
+        camera().failErrno = error;
+        lib.messages.clear();
+        send(WM_CAP_SET_PREVIEW, 1);
+        ASSERT_TRUE(SpinUntil([this] { return !lib.messages.empty(); })) << error;
+        EXPECT_EQ(lib.messages[0], QStringLiteral("Die Kamera ist nicht mehr erreichbar. Die Vorschau wurde beendet."))
+            << error;
+        send(WM_CAP_DRIVER_DISCONNECT);
+        expectAllReleased();
+    }
+}
+
 TEST_F(OnCamera, AnIoErrorMidStreamIsReportedOnceAsAnError)
 {
     ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, 0), 1);

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <utility>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -330,6 +331,18 @@ TEST_P(VirtualCameraTest, StopsWithAMessageWhenTheNodeVanishesOrFails)
         system.node(0).writeErrno = ENOSPC;
         EXPECT_EQ(camera.write(TestPicture(8, 8, 1).view(), t0), VirtualCamera::Result::Stopped);
         EXPECT_TRUE(camera.error().contains(QStringLiteral("ausgeschaltet")));
+    }
+    // The camera side's rule for a vanished device holds here too: a node
+    // that is gone is "verschwunden", any other refusal names its reason.
+    for (const auto& [error, gone] : {std::pair{ENXIO, true}, std::pair{ENOENT, true}, std::pair{ENODEV, true},
+                                      std::pair{EIO, false}, std::pair{EBUSY, false}}) {
+        simloop::System system({Loop("/dev/video5", "Stillwise")});
+        VirtualCamera camera(system);
+        ASSERT_TRUE(camera.start());
+        system.node(0).writeErrno = error;
+        EXPECT_EQ(camera.write(TestPicture(8, 8, 1).view(), t0), VirtualCamera::Result::Stopped);
+        EXPECT_EQ(camera.error().contains(QStringLiteral("verschwunden")), gone) << camera.error().toStdString();
+        EXPECT_EQ(system.openFds(), 0);
     }
 }
 
