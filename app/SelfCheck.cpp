@@ -8,8 +8,6 @@
 #include "viewer/PaintBox.h"
 #include "pixels/JpegDecoder.h"
 
-#include <linux/videodev2.h>
-
 #include <QApplication>
 #include <QFile>
 #include <QRegularExpression>
@@ -59,7 +57,7 @@ bool applySize(TMainForm& form, QSize size)
     if (formats == nullptr)
         return false;
     form.Video1->SetVideoPreview(false);
-    const bool applied = formats->apply({V4L2_PIX_FMT_BGR24, size.width(), size.height(), {}});
+    const bool applied = formats->apply({camera::FourccBgr24, size.width(), size.height(), {}});
     form.Video1->SetVideoPreview(true);
     return applied;
 }

@@ -62,6 +62,18 @@ struct PixelFormatChoice {
     std::vector<FrameSizeChoice> sizes;
 };
 
+// Pixel formats are named by their four-character codes, as V4L2 names
+// them, whatever the back-end.
+constexpr std::uint32_t FourCC(char a, char b, char c, char d)
+{
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(a)) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(b)) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(d)) << 24;
+}
+// 24-bit BGR, the format every frame reaches the program in.
+inline constexpr std::uint32_t FourccBgr24 = FourCC('B', 'G', 'R', '3');
+
 struct FormatSetting {
     std::uint32_t fourcc = 0;
     int width = 0;

@@ -1,5 +1,6 @@
 #include "camera/v4l2/FrameConverter.h"
 
+#include "camera/DeviceSettings.h"
 #include "camera/v4l2/V4l2Text.h"
 
 #include "platform/base/WinTypes.h"
@@ -12,6 +13,8 @@
 #include <cstring>
 
 namespace camera {
+
+static_assert(FourccBgr24 == V4L2_PIX_FMT_BGR24, "the shared name of 24-bit BGR is V4L2's");
 
 namespace {
 
