@@ -26,8 +26,7 @@ std::vector<std::uint8_t> noise(std::size_t bytes, unsigned seed)
 
 // One frame into the 16-bit sums. The frame is a raw picture's pixels, as
 // the main window adds them. Once all 256 are in, the averager is made anew
-// outside the timing, so every timed add is a real one, the last of each
-// mean (which flushes every stripe) included.
+// outside the timing, so every timed add is a real one.
 static void AverageFramesAdd(benchmark::State& state)
 {
     const int w = static_cast<int>(state.range(0));
