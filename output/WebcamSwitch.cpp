@@ -7,7 +7,6 @@
 #include "output/VirtualCamera.h"
 
 #include <QCheckBox>
-#include <QTimer>
 
 namespace output {
 
@@ -19,22 +18,21 @@ constexpr int WatchMilliseconds = 3000;
 
 } // namespace
 
-WebcamSwitch::WebcamSwitch(QCheckBox* box, Teller tell) : box_(box), tell_(std::move(tell)), watch_(new QTimer(box))
+WebcamSwitch::WebcamSwitch(QCheckBox* box, Teller tell) : box_(box), tell_(std::move(tell))
 {
     clicks_ = QObject::connect(box_, &QCheckBox::clicked, box_, [this] { clicked(); });
-    watch_->setInterval(WatchMilliseconds);
-    QObject::connect(watch_, &QTimer::timeout, box_, [this] {
+    watch_.setInterval(WatchMilliseconds);
+    QObject::connect(&watch_, &QTimer::timeout, &watch_, [this] {
         if (outputs_.empty() && pipewire_ != nullptr && pipewire_->reachable() != pipewireSeen_)
             refresh();
     });
-    watch_->start();
+    watch_.start();
     setSystems(camera::LinuxV4l2System(), SessionPipeWire());
 }
 
 WebcamSwitch::~WebcamSwitch()
 {
     QObject::disconnect(clicks_);
-    watch_->stop();
 }
 
 void WebcamSwitch::setSystems(camera::V4l2System& v4l2, PipeWireSystem& pipewire)

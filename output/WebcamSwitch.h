@@ -12,13 +12,13 @@
 
 #include <QMetaObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
 #include <vector>
 
 class QCheckBox;
-class QTimer;
 
 namespace camera {
 class V4l2System;
@@ -62,7 +62,7 @@ private:
     QCheckBox* box_;
     Teller tell_;
     QMetaObject::Connection clicks_;
-    QTimer* watch_;
+    QTimer watch_;
     camera::V4l2System* v4l2_ = nullptr;
     PipeWireSystem* pipewire_ = nullptr;
     bool pipewireSeen_ = false;
