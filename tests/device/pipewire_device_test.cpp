@@ -259,7 +259,7 @@ TEST_F(PipeWireDevice, TheNodeCarriesItsNameClassRoleAndOnlyFixedSizes)
     EXPECT_FALSE(feeder.stopped());
 }
 
-TEST_F(PipeWireDevice, SeparateReadersGetThePictureAndALateReaderTheCurrentOne)
+TEST_F(PipeWireDevice, SeparateReadersGetThePictureALateReaderTheCurrentOneANewSizeIsOffered)
 {
     output::PipeWireCamera camera(output::SessionPipeWire());
     ASSERT_TRUE(camera.start()) << camera.error().toStdString();
@@ -288,6 +288,35 @@ TEST_F(PipeWireDevice, SeparateReadersGetThePictureAndALateReaderTheCurrentOne)
     const std::size_t frame420 = 320 * 240 * 3 / 2;
     ASSERT_EQ(b.size(), 3 * frame420);
     EXPECT_LE(WorstI420(*second, b.data() + 2 * frame420), 1);
+    EXPECT_EQ(camera.refused(), 0u);
+
+    // A new size: the node offers it in place of the old one, and the next
+    // reader gets it.
+    const auto small = std::make_shared<const Picture>(160, 120, 5);
+    feeder.show(small);
+    QJsonObject resized;
+    for (int i = 0; i < 100 && resized.isEmpty(); ++i) {
+        const QJsonObject node = FindNode();
+        const QJsonArray formats = node.value(QStringLiteral("info"))
+                                       .toObject()
+                                       .value(QStringLiteral("params"))
+                                       .toObject()
+                                       .value(QStringLiteral("EnumFormat"))
+                                       .toArray();
+        if (!formats.isEmpty() &&
+            formats[0].toObject().value(QStringLiteral("size")).toObject().value(QStringLiteral("width")).toInt() ==
+                160)
+            resized = node;
+        else
+            std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_FALSE(resized.isEmpty()) << "the node still offers the old size";
+    EXPECT_EQ(resized.value(QStringLiteral("id")).toInt(), id); // the same node
+    ASSERT_EQ(Read(id, "YUY2", 3, "small.yuy2"), 0);
+    const std::vector<std::uint8_t> c = ReadFile("small.yuy2");
+    const std::size_t smallFrame = 160 * 120 * 2;
+    ASSERT_EQ(c.size(), 3 * smallFrame);
+    EXPECT_LE(WorstYuy2(*small, c.data() + 2 * smallFrame), 1);
     EXPECT_EQ(camera.refused(), 0u);
     EXPECT_FALSE(feeder.stopped());
 }
