@@ -24,8 +24,9 @@ packages=(
   qemu-system-x86 qemu-system-data busybox-static kmod cpio xz-utils
   v4l-utils ffmpeg
   # the PipeWire device test: the daemon, its session manager and SPA
-  # plugins, a session bus, and GStreamer's PipeWire reader
-  pipewire pipewire-bin wireplumber libspa-0.2-modules dbus-daemon
+  # plugins, a session bus, udevd (WirePlumber's V4L2 monitor needs it), and
+  # GStreamer's PipeWire reader
+  pipewire pipewire-bin wireplumber libspa-0.2-modules dbus-daemon udev
   gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   # bench/measure_program.sh runs the program on a virtual X server
   xvfb

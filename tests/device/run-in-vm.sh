@@ -16,8 +16,8 @@
 # --pipewire runs the program inside a PipeWire session: udevd, a session
 # bus, the PipeWire daemon and WirePlumber, started by pipewire-session.sh
 # beside this script (the host's packages pipewire, pipewire-bin,
-# wireplumber, libspa-0.2-modules, dbus-daemon and GStreamer's PipeWire
-# reader, which the VM sees through the host's file system).
+# wireplumber, libspa-0.2-modules, dbus-daemon, udev and GStreamer's
+# PipeWire reader, which the VM sees through the host's file system).
 set -uo pipefail
 
 loopback=0
@@ -56,7 +56,7 @@ flock 9
 
 packages=(qemu-system-x86 qemu-system-data busybox-static kmod cpio xz-utils)
 if [ "$pipewire" = 1 ]; then
-    packages+=(pipewire pipewire-bin wireplumber libspa-0.2-modules dbus-daemon gstreamer1.0-pipewire
+    packages+=(pipewire pipewire-bin wireplumber libspa-0.2-modules dbus-daemon udev gstreamer1.0-pipewire
         gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good)
 fi
 missing=()
