@@ -93,9 +93,14 @@ void WebcamSwitch::clicked()
     // Every way there is, each started on its own: a way that cannot start
     // stops them all, so that the user never believes a picture goes where
     // it does not.
-    if (!camera::FindLoopbackNode(*v4l2_).node.empty())
+    const camera::LoopbackNode found = camera::FindLoopbackNode(*v4l2_);
+    const bool pipewire = pipewire_->reachable();
+    // A loopback node the user may not open is left out while PipeWire
+    // takes the picture (the tooltip says so); alone, it is tried, so that
+    // its failure tells the user what to do.
+    if (!found.node.empty() && (found.openError == 0 || !pipewire))
         outputs_.push_back(std::make_unique<VirtualCamera>(*v4l2_));
-    if (pipewire_->reachable())
+    if (pipewire)
         outputs_.push_back(std::make_unique<PipeWireCamera>(*pipewire_));
     if (outputs_.empty()) {
         box_->setChecked(false);

@@ -218,6 +218,25 @@ TEST_F(WebcamBox, WithBothWaysEveryPictureGoesToBothAndTheDaemonGoingStopsTheBox
     EXPECT_EQ(system.openFds(), 0);
 }
 
+TEST_F(WebcamBox, ALoopbackNodeTheUserMayNotOpenIsLeftOutWhilePipeWireTakesThePicture)
+{
+    simloop::Node locked = Stillwise();
+    locked.openErrno = EACCES;
+    simloop::System system({locked});
+    daemon.running = true;
+    form->SetWebcamSystems(system, pipewire);
+    EXPECT_TRUE(form->WebcamBox->toolTip().contains(QStringLiteral("Gruppe „video“")));
+    EXPECT_TRUE(form->WebcamBox->toolTip().contains(QStringLiteral("PipeWire-Kamera")));
+    QTest::mouseClick(form->WebcamBox, Qt::LeftButton);
+    ASSERT_TRUE(form->WebcamBox->isChecked());
+    ASSERT_TRUE(lib.deliverPattern(1));
+    daemon.link(simpw::PixelLayout::YUY2);
+    ASSERT_TRUE(lib.deliverPattern(2));
+    EXPECT_EQ(daemon.lastFrame, expectedFrame());
+    EXPECT_TRUE(shell.messages.empty());
+    QTest::mouseClick(form->WebcamBox, Qt::LeftButton);
+}
+
 TEST_F(WebcamBox, ADaemonThatStartsLaterEnablesTheBoxWithinSeconds)
 {
     simloop::System none;
