@@ -45,9 +45,14 @@ fi
 
 # udevd, where there is one, lets WirePlumber's V4L2 monitor see the
 # machine's cameras and loopback nodes, as on a desktop.
-if [ -x /lib/systemd/systemd-udevd ] && [ -d /sys/class ] && [ "$(id -u)" -eq 0 ]; then
+# One that runs already is left alone; one started here is ended at the end.
+own_udevd=0
+if [ -x /lib/systemd/systemd-udevd ] && [ -d /sys/class ] && [ "$(id -u)" -eq 0 ] && [ ! -S /run/udev/control ]; then
     mkdir -p /run/udev
-    /lib/systemd/systemd-udevd --daemon >/dev/null 2>&1 && udevadm trigger --action=add && udevadm settle -t 30
+    if /lib/systemd/systemd-udevd --daemon >/dev/null 2>&1; then
+        own_udevd=1
+        udevadm trigger --action=add && udevadm settle -t 30
+    fi
 fi
 
 # Without a session bus PipeWire runs but its portal module cannot start.
@@ -79,4 +84,5 @@ status=$?
 for f in wireplumber pipewire dbus; do
     [ -f "$XDG_RUNTIME_DIR/$f.pid" ] && kill "$(cat "$XDG_RUNTIME_DIR/$f.pid")" 2>/dev/null
 done
+[ "$own_udevd" = 1 ] && udevadm control --exit
 exit $status
