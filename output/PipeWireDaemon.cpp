@@ -1,16 +1,17 @@
 // The real PipeWire behind the seam: one pw_stream on a pw_thread_loop of
 // its own.
 //
-// Threads: the stream's events run on the loop's thread with the loop lock
-// held, and keep what the camera asks about (state, agreed format, the
-// buffer put aside) in this file's Stream. The GUI thread takes the same
-// lock for state() and fill(). fill() converts with the lock held: PipeWire
-// frees a buffer's memory on its thread when the format changes, and the
-// lock is what keeps that from happening while we write into it. The loop
-// thread runs no long work of its own, so the GUI thread waits at most for
-// one short event; the loop thread waits at most one conversion (about a
-// millisecond at 1920x1080 in YUY2), which PipeWire's own data thread does
-// not share.
+// Threads: connecting (loading PipeWire's modules, the socket, the stream)
+// and the stream's events run on the loop's thread with the loop lock held.
+// The GUI thread reads the stream's state without that lock (an atomic), so
+// it never waits while the loop thread connects; it takes the lock only for
+// a new offer once connected, and for fill() while a reader streams.
+// fill() converts with the lock held: PipeWire frees a buffer's memory on
+// its thread when the format changes, and the lock is what keeps that from
+// happening while we write into it. Once connected the loop thread runs
+// only short events, so the GUI thread waits at most for one of them; the
+// loop thread waits at most one conversion (about a millisecond at
+// 1920x1080 in YUY2), which PipeWire's own data thread does not share.
 
 #include "output/PipeWireStream.h"
 
@@ -22,6 +23,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
@@ -120,101 +122,61 @@ public:
         loop_.reset();
     }
 
+    // Starts the loop thread and hands it the connection; returns at once.
+    // Loading PipeWire's modules and connecting take milliseconds (close to
+    // a second on a slow machine), so they run on the loop thread, and a
+    // failure there comes back as the Failed state.
     bool connect(const StreamOffer& offer, QString& error)
     {
         loop_.reset(pw_thread_loop_new("stillwise-pw", nullptr));
-        if (!loop_) {
-            error = QStringLiteral("PipeWire lässt sich nicht starten (kein Speicher für die Ereignisschleife).");
+        if (!loop_ || pw_thread_loop_start(loop_.get()) < 0) {
+            error = QStringLiteral("PipeWire lässt sich nicht starten (keine Ereignisschleife).");
             return false;
         }
-        context_.reset(pw_context_new(pw_thread_loop_get_loop(loop_.get()), nullptr, 0));
-        if (!context_ || pw_thread_loop_start(loop_.get()) < 0) {
-            error = QStringLiteral("PipeWire lässt sich nicht starten.");
-            return false;
+        {
+            std::lock_guard lock(wantedMutex_);
+            wanted_ = offer;
         }
         Locked lock(loop_.get());
-        core_.reset(pw_context_connect(context_.get(), nullptr, 0));
-        if (!core_) {
-            error = QStringLiteral("Keine Verbindung zu PipeWire (%1). Läuft PipeWire?")
-                        .arg(QString::fromLocal8Bit(spa_strerror(-errno)));
-            return false;
-        }
-        static const pw_core_events coreEvents = [] {
-            pw_core_events e{};
-            e.version = PW_VERSION_CORE_EVENTS;
-            e.error = [](void* self, std::uint32_t id, int, int res, const char* message) {
-                static_cast<Stream*>(self)->coreError(id, res, message);
-            };
-            return e;
-        }();
-        pw_core_add_listener(core_.get(), &coreListener_, &coreEvents, this);
-
-        PropertiesPtr props(pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture",
-                                              PW_KEY_MEDIA_ROLE, "Camera", PW_KEY_MEDIA_CLASS, "Video/Source",
-                                              PW_KEY_NODE_NAME, PipeWireNodeName, PW_KEY_NODE_DESCRIPTION,
-                                              PipeWireNodeDescription, PW_KEY_APP_NAME, "Stillwise", nullptr));
-        // pw_stream_new takes the properties over, even when it fails.
-        stream_.reset(pw_stream_new(core_.get(), "Stillwise", props.release()));
-        if (!stream_) {
-            error = QStringLiteral("PipeWire legt die Kamera „Stillwise“ nicht an.");
-            return false;
-        }
-        static const pw_stream_events streamEvents = [] {
-            pw_stream_events e{};
-            e.version = PW_VERSION_STREAM_EVENTS;
-            e.state_changed = [](void* self, pw_stream_state, pw_stream_state state, const char* why) {
-                static_cast<Stream*>(self)->stateChanged(state, why);
-            };
-            e.param_changed = [](void* self, std::uint32_t id, const spa_pod* param) {
-                static_cast<Stream*>(self)->paramChanged(id, param);
-            };
-            e.remove_buffer = [](void* self, pw_buffer* buffer) {
-                auto* s = static_cast<Stream*>(self);
-                if (s->spare_ == buffer)
-                    s->spare_ = nullptr;
-            };
-            return e;
-        }();
-        pw_stream_add_listener(stream_.get(), &streamListener_, &streamEvents, this);
-
-        offer_ = offer;
-        PodBuffer pods;
-        std::vector<const spa_pod*> params = enumFormats(pods.builder);
-        const int res = pw_stream_connect(
-            stream_.get(), PW_DIRECTION_OUTPUT, PW_ID_ANY,
-            static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), params.data(),
-            static_cast<std::uint32_t>(params.size()));
+        const int res = pw_loop_invoke(
+            pw_thread_loop_get_loop(loop_.get()),
+            [](spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self) {
+                static_cast<Stream*>(self)->setUp();
+                return 0;
+            },
+            0, nullptr, 0, false, this);
         if (res < 0) {
-            error = QStringLiteral("PipeWire nimmt die Kamera „Stillwise“ nicht an (%1).")
+            error = QStringLiteral("PipeWire lässt sich nicht starten (%1).")
                         .arg(QString::fromLocal8Bit(spa_strerror(res)));
             return false;
         }
         return true;
     }
 
-    StreamState state() override
-    {
-        Locked lock(loop_.get());
-        return state_;
-    }
+    // Without the loop lock: the loop thread holds it while it connects.
+    StreamState state() override { return state_; }
 
-    QString failure() override
-    {
-        Locked lock(loop_.get());
-        return failure_;
-    }
+    // failure_ is written once, before state_ turns Failed, and never after.
+    QString failure() override { return state_ == StreamState::Failed ? failure_ : QString(); }
 
     void offer(const StreamOffer& offer) override
     {
+        {
+            std::lock_guard lock(wantedMutex_);
+            wanted_ = offer;
+        }
+        // While connecting, the stream takes the wanted offer once it is
+        // connected (stateChanged); the GUI thread does not wait for that.
+        if (state_ == StreamState::Connecting)
+            return;
         Locked lock(loop_.get());
-        offer_ = offer;
-        PodBuffer pods;
-        std::vector<const spa_pod*> params = enumFormats(pods.builder);
-        pw_stream_update_params(stream_.get(), params.data(), static_cast<std::uint32_t>(params.size()));
+        applyOffer();
     }
 
     bool fill(const Fill& fill) override
     {
+        if (state_ != StreamState::Streaming)
+            return false;
         Locked lock(loop_.get());
         if (state_ != StreamState::Streaming)
             return false;
@@ -247,41 +209,131 @@ public:
     }
 
 private:
+    // On the loop thread, with the loop lock held.
+    void setUp()
+    {
+        auto failed = [this](QString why) { fail(std::move(why)); };
+        context_.reset(pw_context_new(pw_thread_loop_get_loop(loop_.get()), nullptr, 0));
+        if (!context_)
+            return failed(QStringLiteral("PipeWire lässt sich nicht starten."));
+        core_.reset(pw_context_connect(context_.get(), nullptr, 0));
+        if (!core_)
+            return failed(QStringLiteral("Keine Verbindung zu PipeWire (%1). Läuft PipeWire?")
+                              .arg(QString::fromLocal8Bit(spa_strerror(-errno))));
+        static const pw_core_events coreEvents = [] {
+            pw_core_events e{};
+            e.version = PW_VERSION_CORE_EVENTS;
+            e.error = [](void* self, std::uint32_t id, int, int res, const char* message) {
+                static_cast<Stream*>(self)->coreError(id, res, message);
+            };
+            return e;
+        }();
+        pw_core_add_listener(core_.get(), &coreListener_, &coreEvents, this);
+
+        PropertiesPtr props(pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture",
+                                              PW_KEY_MEDIA_ROLE, "Camera", PW_KEY_MEDIA_CLASS, "Video/Source",
+                                              PW_KEY_NODE_NAME, PipeWireNodeName, PW_KEY_NODE_DESCRIPTION,
+                                              PipeWireNodeDescription, PW_KEY_APP_NAME, "Stillwise", nullptr));
+        // pw_stream_new takes the properties over, even when it fails.
+        stream_.reset(pw_stream_new(core_.get(), "Stillwise", props.release()));
+        if (!stream_)
+            return failed(QStringLiteral("PipeWire legt die Kamera „Stillwise“ nicht an."));
+        static const pw_stream_events streamEvents = [] {
+            pw_stream_events e{};
+            e.version = PW_VERSION_STREAM_EVENTS;
+            e.state_changed = [](void* self, pw_stream_state, pw_stream_state state, const char* why) {
+                static_cast<Stream*>(self)->stateChanged(state, why);
+            };
+            e.param_changed = [](void* self, std::uint32_t id, const spa_pod* param) {
+                static_cast<Stream*>(self)->paramChanged(id, param);
+            };
+            e.remove_buffer = [](void* self, pw_buffer* buffer) {
+                auto* s = static_cast<Stream*>(self);
+                if (s->spare_ == buffer)
+                    s->spare_ = nullptr;
+            };
+            return e;
+        }();
+        pw_stream_add_listener(stream_.get(), &streamListener_, &streamEvents, this);
+
+        {
+            std::lock_guard lock(wantedMutex_);
+            offered_ = wanted_;
+        }
+        PodBuffer pods;
+        std::vector<const spa_pod*> params = enumFormats(pods.builder);
+        const int res = pw_stream_connect(
+            stream_.get(), PW_DIRECTION_OUTPUT, PW_ID_ANY,
+            static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), params.data(),
+            static_cast<std::uint32_t>(params.size()));
+        if (res < 0)
+            failed(QStringLiteral("PipeWire nimmt die Kamera „Stillwise“ nicht an (%1).")
+                       .arg(QString::fromLocal8Bit(spa_strerror(res))));
+    }
+
     std::vector<const spa_pod*> enumFormats(spa_pod_builder& builder) const
     {
         std::vector<const spa_pod*> params;
         for (const PixelLayout layout : OfferedLayouts) {
             spa_video_info_raw info{};
             info.format = SpaFormat(layout);
-            info.size = spa_rectangle{static_cast<std::uint32_t>(offer_.width),
-                                      static_cast<std::uint32_t>(offer_.height)};
-            info.framerate = spa_fraction{static_cast<std::uint32_t>(offer_.framesPerSecond), 1};
+            info.size = spa_rectangle{static_cast<std::uint32_t>(offered_.width),
+                                      static_cast<std::uint32_t>(offered_.height)};
+            info.framerate = spa_fraction{static_cast<std::uint32_t>(offered_.framesPerSecond), 1};
             params.push_back(spa_format_video_raw_build(&builder, SPA_PARAM_EnumFormat, &info));
         }
         return params;
     }
 
+    // Failed is final; its reason is written first.
+    void fail(QString why)
+    {
+        if (state_ == StreamState::Failed)
+            return;
+        failure_ = std::move(why);
+        state_ = StreamState::Failed;
+    }
+
+    // Offers what the camera wants now, if the stream offers something else.
+    void applyOffer()
+    {
+        StreamOffer wanted;
+        {
+            std::lock_guard lock(wantedMutex_);
+            wanted = wanted_;
+        }
+        if (!stream_ || wanted == offered_)
+            return;
+        offered_ = wanted;
+        PodBuffer pods;
+        std::vector<const spa_pod*> params = enumFormats(pods.builder);
+        pw_stream_update_params(stream_.get(), params.data(), static_cast<std::uint32_t>(params.size()));
+    }
+
     void stateChanged(pw_stream_state state, const char* why)
     {
+        if (state_ == StreamState::Failed)
+            return; // final
         switch (state) {
+        // The state first, then the offer: an offer() that still saw
+        // Connecting wrote its wish before, and applyOffer() reads it.
         case PW_STREAM_STATE_STREAMING:
             state_ = StreamState::Streaming;
+            applyOffer();
             break;
         case PW_STREAM_STATE_PAUSED:
             state_ = StreamState::Paused;
+            applyOffer();
             break;
         case PW_STREAM_STATE_CONNECTING:
-            state_ = StreamState::Connecting;
             break;
         case PW_STREAM_STATE_ERROR:
         case PW_STREAM_STATE_UNCONNECTED:
-            if (state_ != StreamState::Failed)
-                failure_ = why != nullptr && state == PW_STREAM_STATE_ERROR
-                               ? QStringLiteral("PipeWire hat die Kamera „Stillwise“ beendet (%1). Die Ausgabe als "
-                                                "Webcam wurde ausgeschaltet.")
-                                     .arg(QString::fromUtf8(why))
-                               : GoneText;
-            state_ = StreamState::Failed;
+            fail(why != nullptr && state == PW_STREAM_STATE_ERROR
+                     ? QStringLiteral("PipeWire hat die Kamera „Stillwise“ beendet (%1). Die Ausgabe als Webcam "
+                                      "wurde ausgeschaltet.")
+                           .arg(QString::fromUtf8(why))
+                     : GoneText);
             break;
         }
     }
@@ -289,10 +341,8 @@ private:
     void coreError(std::uint32_t id, int res, const char*)
     {
         // The connection to the daemon broke: it stopped or was killed.
-        if (id == PW_ID_CORE && res == -EPIPE) {
-            failure_ = GoneText;
-            state_ = StreamState::Failed;
-        }
+        if (id == PW_ID_CORE && res == -EPIPE)
+            fail(GoneText);
     }
 
     void paramChanged(std::uint32_t id, const spa_pod* param)
@@ -329,10 +379,15 @@ private:
     spa_hook coreListener_{};
     spa_hook streamListener_{};
 
-    // Guarded by the loop lock.
-    StreamOffer offer_;
-    StreamState state_ = StreamState::Connecting;
+    // What the camera wants offered: written by the GUI thread, read by the
+    // loop thread.
+    std::mutex wantedMutex_;
+    StreamOffer wanted_;
+    // Written by the loop thread; read by the GUI thread without the lock.
+    std::atomic<StreamState> state_{StreamState::Connecting};
     QString failure_;
+    // Guarded by the loop lock.
+    StreamOffer offered_;
     StreamFormat format_;
     pw_buffer* spare_ = nullptr;
 };
