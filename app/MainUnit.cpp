@@ -5,21 +5,21 @@
 
 #include "app/DlgTreiber.h"
 #include "app/PaneArea.h"
-#include "dib/PictureGuard.h"
 #include "app/SmoothFrame.h"
 #include "capture/Video.h"
+#include "dib/PictureGuard.h"
 #include "dib/RenderDIB.h"
 #include "output/WebcamSwitch.h"
-#include "viewer/PaintBox.h"
+#include "resources/Resources.h"
 #include "viewer/DesktopShell.h"
+#include "viewer/PaintBox.h"
 #include "viewer/SavePictureDialog.h"
 #include "viewer/ViewPicFUnit.h"
-#include "resources/Resources.h"
-#include "widgets/MakerSite.h"
 #include "widgets/AboutBoxUnit.h"
 #include "widgets/BevelPanel.h"
 #include "widgets/ButtonsXP.h"
 #include "widgets/ImageBtnUnit.h"
+#include "widgets/MakerSite.h"
 #include "widgets/SpinEdit.h"
 #include "widgets/UrlOpener.h"
 
@@ -27,8 +27,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
-#include <QLabel>
 #include <QIcon>
+#include <QLabel>
 #include <QMenu>
 #include <QPixmap>
 #include <QResizeEvent>
@@ -49,8 +49,7 @@ namespace {
 // orange (red 240, green 202, blue 166).
 QWidget* makePaneHeader(QWidget* parent, const QString& caption, QLabel** label)
 {
-    auto* header = new BevelPanel(parent, BevelPanel::Bevel::Lowered, BevelPanel::Bevel::Raised,
-                                  QColor(240, 202, 166));
+    auto* header = new BevelPanel(parent, BevelPanel::Bevel::Lowered, BevelPanel::Bevel::Raised, QColor(240, 202, 166));
     header->setFixedHeight(25);
     *label = new QLabel(caption, header);
     QFont bold = (*label)->font();
@@ -76,8 +75,8 @@ QScrollArea* makeScrollBox(QWidget* parent, TPaintBox** paintBox)
     return box;
 }
 
-QWidget* makePane(QWidget* parent, QWidget** header, const QString& caption, QLabel** label,
-                  QScrollArea** scrollBox, TPaintBox** paintBox)
+QWidget* makePane(QWidget* parent, QWidget** header, const QString& caption, QLabel** label, QScrollArea** scrollBox,
+                  TPaintBox** paintBox)
 {
     auto* pane = new QWidget(parent);
     auto* layout = new QVBoxLayout(pane);
@@ -340,12 +339,17 @@ void TMainForm::SetWebcamSystem(camera::V4l2System& system)
     Webcam->setSystem(system);
 }
 
+void TMainForm::SetWebcamSystems(camera::V4l2System& system, output::PipeWireSystem& pipewire)
+{
+    Webcam->setSystems(system, pipewire);
+}
+
 void TMainForm::SendToWebcam()
 {
     if (!DIBHoldsPicture(CorrectedPic) || DIBBitCount(CorrectedPic) != 24)
         return;
-    Webcam->send(output::BgrPicture{CorrectedPic.bits, CorrectedPic.rowbytes, DIBWidth(CorrectedPic),
-                                    DIBHeight(CorrectedPic)});
+    Webcam->send(
+        output::BgrPicture{CorrectedPic.bits, CorrectedPic.rowbytes, DIBWidth(CorrectedPic), DIBHeight(CorrectedPic)});
 }
 
 void TMainForm::ApplyVideoSettings()
@@ -517,9 +521,7 @@ QSize TMainForm::ZoomedSize() const
     if (CorrectedPic.info == nullptr)
         return {0, 0};
     const std::int64_t z = ZoomEd->value();
-    auto zoomed = [z](std::int64_t size) {
-        return int(std::clamp<std::int64_t>(size * z / 100, 0, QWIDGETSIZE_MAX));
-    };
+    auto zoomed = [z](std::int64_t size) { return int(std::clamp<std::int64_t>(size * z / 100, 0, QWIDGETSIZE_MAX)); };
     return {zoomed(DIBWidth(CorrectedPic)), zoomed(DIBHeight(CorrectedPic))};
 }
 

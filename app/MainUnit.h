@@ -4,10 +4,10 @@
 // commands (the driver's dialogs, snapshot, saving, change of driver, about,
 // the maker's web site, exit).
 
-#include "widgets/ButtonsXP.h"
-#include "widgets/ImageBtnUnit.h"
 #include "capture/VideoFormat.h"
 #include "dib/Pixmill.h"
+#include "widgets/ButtonsXP.h"
+#include "widgets/ImageBtnUnit.h"
 
 #include <QSize>
 #include <QWidget>
@@ -20,7 +20,8 @@ class V4l2System;
 }
 namespace output {
 class WebcamSwitch;
-}
+class PipeWireSystem;
+} // namespace output
 
 class QCheckBox;
 class QLabel;
@@ -60,9 +61,11 @@ public:
     void PaintBox2Paint(QObject* Sender);
     void ZoomEdChange(QObject* Sender);
 
-    // Where the webcam output finds its node; the real devices unless a
-    // test installs simulated ones. Looks for the node afresh.
+    // Where the webcam output finds its ways out: the real devices and the
+    // session's PipeWire unless a test installs simulated ones. Looks for
+    // them afresh.
     void SetWebcamSystem(camera::V4l2System& system);
+    void SetWebcamSystems(camera::V4l2System& system, output::PipeWireSystem& pipewire);
 
     // The size both panes' paint boxes take: the corrected picture's size
     // times the zoom in percent, cut toward zero; 0 for a zoom of 0 or less.

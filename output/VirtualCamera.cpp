@@ -211,7 +211,7 @@ void VirtualCamera::fillFrame(const BgrPicture& picture, int width, int height, 
                        frame + static_cast<std::ptrdiff_t>(nodeY) * stride_ + nodeX * 2, stride_);
 }
 
-VirtualCamera::Result VirtualCamera::write(const BgrPicture& picture, Clock::time_point when)
+VirtualCamera::Result VirtualCamera::writeAt(const BgrPicture& picture, Clock::time_point when)
 {
     if (!fd_)
         return Result::Stopped;

@@ -10,6 +10,7 @@
 #include "camera/v4l2/LoopbackNode.h"
 #include "output/FrameRateMeter.h"
 #include "output/NodeBuffers.h"
+#include "output/WebcamOutput.h"
 #include "pixels/YuyvConversion.h"
 
 #include <QString>
@@ -24,35 +25,20 @@ class V4l2System;
 
 namespace output {
 
-// A 24-bit BGR picture with its rows bottom-up, as the frame step keeps it.
-struct BgrPicture {
-    const std::uint8_t* bits = nullptr;
-    int rowbytes = 0;
-    int width = 0;
-    int height = 0;
-};
-
-class VirtualCamera {
+class VirtualCamera final : public WebcamOutput {
 public:
-    using Clock = FrameRateMeter::Clock;
-    enum class Result { Written, Dropped, Stopped };
-
     explicit VirtualCamera(camera::V4l2System& system);
     VirtualCamera(const VirtualCamera&) = delete;
     VirtualCamera& operator=(const VirtualCamera&) = delete;
-    ~VirtualCamera();
+    ~VirtualCamera() override;
 
     // Opens the node the choice rule picks. False with error() set when
     // there is none or it cannot be opened.
-    bool start();
+    bool start() override;
     void stop();
     bool running() const { return static_cast<bool>(fd_); }
 
-    // Hands one picture to the readers. Stopped: the node is gone or failed;
-    // the output has stopped and error() says why.
-    Result write(const BgrPicture& picture, Clock::time_point when = Clock::now());
-
-    const QString& error() const { return error_; }
+    const QString& error() const override { return error_; }
     const std::string& node() const { return node_; }
     // The format on the node: normally the picture's size (its width made
     // even); while another program holds the node at an older size, that one.
@@ -65,6 +51,8 @@ public:
     std::uint64_t dropped() const { return dropped_; }
 
 private:
+    // Stopped: the node is gone or failed.
+    Result writeAt(const BgrPicture& picture, Clock::time_point when) override;
     bool open();
     bool configure(int width, int height);
     void applyRate(int framesPerSecond);

@@ -3,15 +3,31 @@
 #include "camera/v4l2/LoopbackNode.h"
 #include "camera/v4l2/V4l2Driver.h"
 #include "camera/v4l2/V4l2System.h"
+#include "output/PipeWireCamera.h"
+#include "output/VirtualCamera.h"
 
 #include <QCheckBox>
 
 namespace output {
 
+namespace {
+
+// How often an unticked box looks whether PipeWire came or went: a stat()
+// of its socket, nothing more.
+constexpr int WatchMilliseconds = 3000;
+
+} // namespace
+
 WebcamSwitch::WebcamSwitch(QCheckBox* box, Teller tell) : box_(box), tell_(std::move(tell))
 {
     clicks_ = QObject::connect(box_, &QCheckBox::clicked, box_, [this] { clicked(); });
-    setSystem(camera::LinuxV4l2System());
+    watch_.setInterval(WatchMilliseconds);
+    QObject::connect(&watch_, &QTimer::timeout, &watch_, [this] {
+        if (outputs_.empty() && pipewire_ != nullptr && pipewire_->reachable() != pipewireSeen_)
+            refresh();
+    });
+    watch_.start();
+    setSystems(camera::LinuxV4l2System(), SessionPipeWire());
 }
 
 WebcamSwitch::~WebcamSwitch()
@@ -19,53 +35,109 @@ WebcamSwitch::~WebcamSwitch()
     QObject::disconnect(clicks_);
 }
 
-void WebcamSwitch::setSystem(camera::V4l2System& system)
+void WebcamSwitch::setSystems(camera::V4l2System& v4l2, PipeWireSystem& pipewire)
 {
-    camera_.reset();
-    system_ = &system;
+    outputs_.clear();
+    v4l2_ = &v4l2;
+    pipewire_ = &pipewire;
     box_->setChecked(false);
-    const camera::LoopbackNode found = camera::FindLoopbackNode(system);
-    box_->setEnabled(!found.node.empty());
-    if (found.node.empty())
-        box_->setToolTip(NoLoopbackHint());
-    else if (found.openError != 0)
-        box_->setToolTip(camera::ConnectErrorText(found.openError, found.node));
-    else
-        box_->setToolTip(QStringLiteral("Gibt das beruhigte Bild als Kamera „%1“ (%2) aus, die Browser und "
-                                        "Videotelefonie-Programme auswählen können.")
-                             .arg(QString::fromUtf8(camera::LoopbackCardLabel), QString::fromStdString(found.node)));
+    refresh();
+}
+
+void WebcamSwitch::setSystem(camera::V4l2System& v4l2)
+{
+    setSystems(v4l2, pipewire_ != nullptr ? *pipewire_ : SessionPipeWire());
+}
+
+void WebcamSwitch::refresh()
+{
+    const camera::LoopbackNode found = camera::FindLoopbackNode(*v4l2_);
+    pipewireSeen_ = pipewire_->reachable();
+    const bool loopback = !found.node.empty();
+    box_->setEnabled(loopback || pipewireSeen_);
+    const QString node = QString::fromStdString(found.node);
+    const QString pipewireText =
+        QStringLiteral("als PipeWire-Kamera „%1“").arg(QString::fromUtf8(PipeWireNodeDescription));
+    const QString loopbackText =
+        QStringLiteral("als virtuelle Webcam „%1“ (%2)").arg(QString::fromUtf8(camera::LoopbackCardLabel), node);
+    const QString readers = QStringLiteral(", die Browser und Videotelefonie-Programme auswählen können.");
+    if (loopback && found.openError != 0) {
+        QString tip = camera::ConnectErrorText(found.openError, found.node);
+        if (pipewireSeen_)
+            tip += QStringLiteral("\nDas Bild geht dennoch ") + pipewireText + QStringLiteral(" hinaus.");
+        box_->setToolTip(tip);
+    } else if (loopback && pipewireSeen_) {
+        box_->setToolTip(QStringLiteral("Gibt das beruhigte Bild ") + pipewireText + QStringLiteral(" und ") +
+                         loopbackText + readers);
+    } else if (pipewireSeen_) {
+        box_->setToolTip(QStringLiteral("Gibt das beruhigte Bild ") + pipewireText + readers +
+                         QStringLiteral("\nFür Programme, die Kameras nur als /dev/video-Gerät öffnen:\n") +
+                         NoLoopbackHint());
+    } else if (loopback) {
+        box_->setToolTip(QStringLiteral("Gibt das beruhigte Bild ") + loopbackText + readers +
+                         QStringLiteral("\nFür Programme, die Kameras über PipeWire suchen (etwa Browser im "
+                                        "Flatpak oder Snap): ") +
+                         NoPipeWireHint());
+    } else {
+        box_->setToolTip(NoLoopbackHint() + QStringLiteral("\nOder: ") + NoPipeWireHint());
+    }
 }
 
 void WebcamSwitch::clicked()
 {
+    outputs_.clear();
     if (!box_->isChecked()) {
-        camera_.reset();
+        refresh();
         return;
     }
-    camera_ = std::make_unique<VirtualCamera>(*system_);
-    if (!camera_->start())
-        tell_(fail());
+    // Every way there is, each started on its own: a way that cannot start
+    // stops them all, so that the user never believes a picture goes where
+    // it does not.
+    const camera::LoopbackNode found = camera::FindLoopbackNode(*v4l2_);
+    const bool pipewire = pipewire_->reachable();
+    // A loopback node the user may not open is left out while PipeWire
+    // takes the picture (the tooltip says so); alone, it is tried, so that
+    // its failure tells the user what to do.
+    if (!found.node.empty() && (found.openError == 0 || !pipewire))
+        outputs_.push_back(std::make_unique<VirtualCamera>(*v4l2_));
+    if (pipewire)
+        outputs_.push_back(std::make_unique<PipeWireCamera>(*pipewire_));
+    if (outputs_.empty()) {
+        box_->setChecked(false);
+        refresh();
+        tell_(box_->toolTip());
+        return;
+    }
+    for (const auto& output : outputs_)
+        if (!output->start()) {
+            tell_(fail(*output));
+            return;
+        }
 }
 
 void WebcamSwitch::send(const BgrPicture& picture)
 {
-    if (!camera_ || camera_->write(picture) != VirtualCamera::Result::Stopped)
+    for (const auto& output : outputs_) {
+        if (output->write(picture) != WebcamOutput::Result::Stopped)
+            continue;
+        // Told once the frame step is over; the pictures keep coming meanwhile.
+        QMetaObject::invokeMethod(
+            box_, [tell = tell_, why = fail(*output)] { tell(why); }, Qt::QueuedConnection);
         return;
-    // Told once the frame step is over; the pictures keep coming meanwhile.
-    QMetaObject::invokeMethod(
-        box_, [tell = tell_, why = fail()] { tell(why); }, Qt::QueuedConnection);
+    }
 }
 
 void WebcamSwitch::stop()
 {
-    camera_.reset();
+    outputs_.clear();
 }
 
-QString WebcamSwitch::fail()
+QString WebcamSwitch::fail(const WebcamOutput& failed)
 {
-    const QString why = camera_->error();
-    camera_.reset();
+    const QString why = failed.error();
+    outputs_.clear();
     box_->setChecked(false);
+    refresh();
     return why;
 }
 

@@ -1,16 +1,22 @@
 #pragma once
-// "Als Webcam ausgeben": the check box and the virtual webcam behind it.
-// The box is enabled where a loopback node exists and its tooltip says
-// where the picture goes (or how to get a node); ticking it opens the
-// node, and a failure, then or later, unticks it and tells the user why.
+// "Als Webcam ausgeben": the check box and the ways out behind it. The
+// picture goes out as a PipeWire camera where a PipeWire daemon runs and
+// into a v4l2loopback node where the module is loaded; both when both
+// exist. The box is enabled where at least one way exists; its tooltip says
+// where the picture goes and how to get the way that is missing. Ticking it
+// starts every way there is; a failure of any, then or later, stops them
+// all, unticks the box and tells the user why. While the box is off, a
+// PipeWire daemon that comes or goes is noticed within a few seconds.
 
-#include "output/VirtualCamera.h"
+#include "output/WebcamOutput.h"
 
 #include <QMetaObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QCheckBox;
 
@@ -20,23 +26,27 @@ class V4l2System;
 
 namespace output {
 
+class PipeWireSystem;
+
 class WebcamSwitch {
 public:
     using Teller = std::function<void(const QString& why)>;
 
     // Drives `box`, which its window lays out and owns; `tell` shows the
-    // user why the output stopped. Looks for a node among the real devices.
+    // user why the output stopped. Looks for the ways out among the real
+    // devices and the session's PipeWire.
     WebcamSwitch(QCheckBox* box, Teller tell);
     ~WebcamSwitch();
     WebcamSwitch(const WebcamSwitch&) = delete;
     WebcamSwitch& operator=(const WebcamSwitch&) = delete;
 
-    // Where the output finds its node; looks for the node afresh and
+    // Where the output finds its ways out; looks for them afresh and
     // switches the output off.
-    void setSystem(camera::V4l2System& system);
+    void setSystems(camera::V4l2System& v4l2, PipeWireSystem& pipewire);
+    void setSystem(camera::V4l2System& v4l2);
 
-    // Hands one corrected picture to the output while it is on. After a
-    // failure the user is told once the caller's frame step is over.
+    // Hands one corrected picture to every way out while the box is on.
+    // After a failure the user is told once the caller's frame step is over.
     void send(const BgrPicture& picture);
 
     // Switches the output off without a word (the window closes).
@@ -44,14 +54,19 @@ public:
 
 private:
     void clicked();
-    // Ends the output after a failure; answers why.
-    QString fail();
+    // Sets the box's enabled state and tooltip from the ways there are.
+    void refresh();
+    // Ends the output after `failed` failed; answers why.
+    QString fail(const WebcamOutput& failed);
 
     QCheckBox* box_;
     Teller tell_;
     QMetaObject::Connection clicks_;
-    camera::V4l2System* system_ = nullptr;
-    std::unique_ptr<VirtualCamera> camera_;
+    QTimer watch_;
+    camera::V4l2System* v4l2_ = nullptr;
+    PipeWireSystem* pipewire_ = nullptr;
+    bool pipewireSeen_ = false;
+    std::vector<std::unique_ptr<WebcamOutput>> outputs_;
 };
 
 } // namespace output

@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev qt6-translations-l10n libgl-dev
   libv4l-dev libudev-dev libcups2-dev libyuv-dev libturbojpeg0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the PipeWire camera
+  libpipewire-0.3-dev libspa-0.2-dev
   # the install test: the Debian package (CPack needs file and
   # dpkg-shlibdeps) and the desktop entry's check
   file dpkg-dev desktop-file-utils
@@ -21,6 +23,11 @@ packages=(
   # feeds the MJPEG camera and decodes its JPEGs independently
   qemu-system-x86 qemu-system-data busybox-static kmod cpio xz-utils
   v4l-utils ffmpeg
+  # the PipeWire device test: the daemon, its session manager and SPA
+  # plugins, a session bus, udevd (WirePlumber's V4L2 monitor needs it), and
+  # GStreamer's PipeWire reader
+  pipewire pipewire-bin wireplumber libspa-0.2-modules dbus-daemon udev
+  gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   # bench/measure_program.sh runs the program on a virtual X server
   xvfb
   "$@"

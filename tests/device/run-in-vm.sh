@@ -5,20 +5,31 @@
 # the program there as root. Prints one "skipped" line and succeeds when
 # QEMU or the kernel cannot be had.
 #
-#   run-in-vm.sh [--loopback] CACHE_DIR PROGRAM [ARGS...]
+#   run-in-vm.sh [--loopback] [--pipewire] CACHE_DIR PROGRAM [ARGS...]
 #
 # --loopback also loads v4l2loopback, built for the machine's kernel, after
 # vivid: /dev/video5 is a loopback node labelled "Stillwise" (where a program
 # offers its picture as a camera) and /dev/video6 one labelled "Testquelle"
 # (fed by a writer such as ffmpeg, read as a camera). Both announce only
 # output until a writer streams, as browsers need.
+#
+# --pipewire runs the program inside a PipeWire session: udevd, a session
+# bus, the PipeWire daemon and WirePlumber, started by pipewire-session.sh
+# beside this script (the host's packages pipewire, pipewire-bin,
+# wireplumber, libspa-0.2-modules, dbus-daemon, udev and GStreamer's
+# PipeWire reader, which the VM sees through the host's file system).
 set -uo pipefail
 
 loopback=0
-if [ "${1:-}" = --loopback ]; then
-    loopback=1
+pipewire=0
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --loopback) loopback=1 ;;
+    --pipewire) pipewire=1 ;;
+    *) break ;;
+    esac
     shift
-fi
+done
 cache=$1
 shift
 program=$(readlink -f "$1")
@@ -44,6 +55,10 @@ exec 9>"$cache/.lock"
 flock 9
 
 packages=(qemu-system-x86 qemu-system-data busybox-static kmod cpio xz-utils)
+if [ "$pipewire" = 1 ]; then
+    packages+=(pipewire pipewire-bin wireplumber libspa-0.2-modules dbus-daemon udev gstreamer1.0-pipewire
+        gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good)
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -140,6 +155,11 @@ fi
 cp /bin/busybox "$work/initrd/bin/busybox"
 quoted_args=""
 for a in "$@"; do quoted_args="$quoted_args '$a'"; done
+if [ "$pipewire" = 1 ]; then
+    session=$(readlink -f "$(dirname "$0")/pipewire-session.sh")
+    quoted_args="'$program'$quoted_args"
+    program=$session
+fi
 cat >"$work/initrd/init" <<INIT
 #!/bin/busybox sh
 /bin/busybox --install -s /bin

@@ -41,7 +41,8 @@ done
 deb=$(ls "$work"/pkg/stillwise_*.deb)
 info=$(dpkg-deb --info "$deb")
 depends=$(printf '%s\n' "$info" | sed -n 's/^ Depends: //p')
-for dep in libqt6widgets6 libqt6gui6 libqt6printsupport6 libv4lconvert0 libyuv0 libturbojpeg0 qt6-qpa-plugins; do
+for dep in libqt6widgets6 libqt6gui6 libqt6printsupport6 libv4lconvert0 libyuv0 libturbojpeg0 libpipewire-0.3-0 \
+           qt6-qpa-plugins; do
   printf '%s' "$depends" | grep -q "$dep" || fail "Abhängigkeit fehlt: $dep (Depends: $depends)"
 done
 # The virtual webcam's kernel module is offered, not required.
@@ -53,7 +54,8 @@ for rec in qt6-translations-l10n xdg-utils; do
 done
 contents=$(dpkg-deb --contents "$deb")
 for f in ./usr/bin/stillwise ./usr/share/applications/stillwise.desktop ./usr/share/man/man1/stillwise.1 \
-         ./usr/share/icons/hicolor/48x48/apps/stillwise.png; do
+         ./usr/share/icons/hicolor/48x48/apps/stillwise.png \
+         ./usr/share/wireplumber/main.lua.d/60-stillwise-loopback.lua; do
   printf '%s\n' "$contents" | grep -q " $f\$" || fail "nicht im Paket: $f"
 done
 echo "package: $(basename "$deb")"

@@ -1,10 +1,12 @@
-// "Als Webcam ausgeben" in the main window, on simulated loopback nodes.
+// "Als Webcam ausgeben" in the main window, on simulated loopback nodes and
+// a simulated PipeWire daemon.
 
 #include "app/MainUnit.h"
 #include "pixels/YuyvConversion.h"
 
 #include "program_test_support.h"
 #include "tests/output/SimulatedLoopback.h"
+#include "tests/output/SimulatedPipeWire.h"
 
 #include <QCheckBox>
 #include <QTest>
@@ -17,6 +19,13 @@
 using namespace testing_program;
 
 namespace {
+
+simpw::Daemon StoppedDaemon()
+{
+    simpw::Daemon d;
+    d.running = false;
+    return d;
+}
 
 class WebcamBox : public ::testing::Test {
 protected:
@@ -42,6 +51,9 @@ protected:
     FakeLibrary lib;
     ScriptedShell shell;
     std::unique_ptr<TMainForm> form;
+    // No PipeWire unless a test starts it.
+    simpw::Daemon daemon = StoppedDaemon();
+    simpw::System pipewire{daemon};
 };
 
 simloop::Node Stillwise()
@@ -65,13 +77,14 @@ TEST_F(WebcamBox, SitsFreeInTheBottomBarAndIsGreyWithoutTheModule)
     EXPECT_GE(box->width(), box->sizeHint().width());
 
     simloop::System none;
-    form->SetWebcamSystem(none);
+    form->SetWebcamSystems(none, pipewire);
     EXPECT_FALSE(box->isEnabled());
     EXPECT_TRUE(box->toolTip().contains(QStringLiteral("sudo apt install v4l2loopback-dkms")));
-    EXPECT_TRUE(box->toolTip().contains(QStringLiteral("sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise")));
+    EXPECT_TRUE(
+        box->toolTip().contains(QStringLiteral("sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise")));
 
     simloop::System one({Stillwise()});
-    form->SetWebcamSystem(one);
+    form->SetWebcamSystems(one, pipewire);
     EXPECT_TRUE(box->isEnabled());
     EXPECT_FALSE(box->isChecked());
     EXPECT_TRUE(box->toolTip().contains(QStringLiteral("/dev/video5")));
@@ -80,7 +93,7 @@ TEST_F(WebcamBox, SitsFreeInTheBottomBarAndIsGreyWithoutTheModule)
 TEST_F(WebcamBox, WhenOnEveryCorrectedPictureGoesToTheNode)
 {
     simloop::System system({Stillwise()});
-    form->SetWebcamSystem(system);
+    form->SetWebcamSystems(system, pipewire);
     ASSERT_TRUE(lib.deliverPattern(1));
     EXPECT_EQ(system.node(0).frames, 0); // off at start
 
@@ -103,7 +116,7 @@ TEST_F(WebcamBox, WhenOnEveryCorrectedPictureGoesToTheNode)
 TEST_F(WebcamBox, AVanishingNodeSwitchesTheBoxOffAndTheCameraGoesOn)
 {
     simloop::System system({Stillwise()});
-    form->SetWebcamSystem(system);
+    form->SetWebcamSystems(system, pipewire);
     QTest::mouseClick(form->WebcamBox, Qt::LeftButton);
     ASSERT_TRUE(lib.deliverPattern(1));
     system.node(0).gone = true;
@@ -124,11 +137,113 @@ TEST_F(WebcamBox, ANodeTheUserMayNotOpenGetsTheVideoGroupAdvice)
     simloop::Node locked = Stillwise();
     locked.openErrno = EACCES;
     simloop::System system({locked});
-    form->SetWebcamSystem(system);
+    form->SetWebcamSystems(system, pipewire);
     EXPECT_TRUE(form->WebcamBox->isEnabled());
     EXPECT_TRUE(form->WebcamBox->toolTip().contains(QStringLiteral("Gruppe „video“")));
     QTest::mouseClick(form->WebcamBox, Qt::LeftButton);
     EXPECT_FALSE(form->WebcamBox->isChecked());
     ASSERT_EQ(shell.messages.size(), 1u);
     EXPECT_TRUE(shell.messages[0].contains(QStringLiteral("sudo usermod -aG video")));
+}
+
+TEST_F(WebcamBox, TheTooltipSaysWhereThePictureGoesAndHowToGetTheOtherWay)
+{
+    QCheckBox* box = form->WebcamBox;
+    simloop::System none;
+    simloop::System one({Stillwise()});
+    daemon.running = true;
+
+    form->SetWebcamSystems(none, pipewire);
+    EXPECT_TRUE(box->isEnabled());
+    EXPECT_TRUE(box->toolTip().contains(QStringLiteral("PipeWire-Kamera „Stillwise“")));
+    EXPECT_TRUE(box->toolTip().contains(QStringLiteral("sudo modprobe v4l2loopback")));
+
+    form->SetWebcamSystems(one, pipewire);
+    EXPECT_TRUE(box->isEnabled());
+    EXPECT_TRUE(box->toolTip().contains(QStringLiteral("PipeWire-Kamera „Stillwise“")));
+    EXPECT_TRUE(box->toolTip().contains(QStringLiteral("/dev/video5")));
+    EXPECT_FALSE(box->toolTip().contains(QStringLiteral("sudo")));
+
+    daemon.running = false;
+    form->SetWebcamSystems(one, pipewire);
+    EXPECT_TRUE(box->isEnabled());
+    EXPECT_TRUE(box->toolTip().contains(QStringLiteral("/dev/video5")));
+    EXPECT_TRUE(box->toolTip().contains(QStringLiteral("muss PipeWire laufen")));
+    EXPECT_FALSE(box->toolTip().contains(QStringLiteral("PipeWire-Kamera „Stillwise“")));
+}
+
+TEST_F(WebcamBox, WithBothWaysEveryPictureGoesToBothAndTheDaemonGoingStopsTheBox)
+{
+    daemon.running = true;
+    simloop::System system({Stillwise()});
+    form->SetWebcamSystems(system, pipewire);
+    QTest::mouseClick(form->WebcamBox, Qt::LeftButton);
+    ASSERT_TRUE(form->WebcamBox->isChecked());
+    ASSERT_TRUE(lib.deliverPattern(1));
+    ASSERT_EQ(daemon.published, 1);
+    EXPECT_EQ(daemon.offers.back().width, 640);
+    daemon.link(simpw::PixelLayout::YUY2);
+    for (int seed = 2; seed < 5; ++seed)
+        ASSERT_TRUE(lib.deliverPattern(seed));
+    EXPECT_EQ(system.node(0).frames, 4);
+    EXPECT_EQ(daemon.frames, 3);
+    EXPECT_EQ(daemon.lastFrame, expectedFrame());
+    EXPECT_EQ(system.node(0).lastFrame(), expectedFrame());
+
+    // The daemon stops: the box goes off with a word, the panes go on.
+    daemon.running = false;
+    ASSERT_TRUE(lib.deliverPattern(5));
+    EXPECT_FALSE(form->WebcamBox->isChecked());
+    EXPECT_EQ(system.openFds(), 0);
+    QTest::qWait(20);
+    ASSERT_EQ(shell.messages.size(), 1u);
+    EXPECT_TRUE(shell.messages[0].contains(QStringLiteral("PipeWire")));
+    ASSERT_TRUE(lib.deliverPattern(6));
+    const std::vector<std::uint8_t> frame = PatternFrame(640, 480, 6);
+    EXPECT_TRUE(std::equal(frame.begin(), frame.end(), form->RawPic.bits));
+
+    // Back again: the box ticks and the node is published anew.
+    daemon.running = true;
+    QTest::mouseClick(form->WebcamBox, Qt::LeftButton);
+    ASSERT_TRUE(form->WebcamBox->isChecked());
+    ASSERT_TRUE(lib.deliverPattern(7));
+    EXPECT_EQ(daemon.published, 2);
+    daemon.link(simpw::PixelLayout::YUY2);
+    ASSERT_TRUE(lib.deliverPattern(8));
+    EXPECT_EQ(daemon.lastFrame, expectedFrame());
+    EXPECT_EQ(system.node(0).lastFrame(), expectedFrame());
+    EXPECT_EQ(shell.messages.size(), 1u);
+    // Off before the simulated node goes.
+    QTest::mouseClick(form->WebcamBox, Qt::LeftButton);
+    EXPECT_EQ(system.openFds(), 0);
+}
+
+TEST_F(WebcamBox, ALoopbackNodeTheUserMayNotOpenIsLeftOutWhilePipeWireTakesThePicture)
+{
+    simloop::Node locked = Stillwise();
+    locked.openErrno = EACCES;
+    simloop::System system({locked});
+    daemon.running = true;
+    form->SetWebcamSystems(system, pipewire);
+    EXPECT_TRUE(form->WebcamBox->toolTip().contains(QStringLiteral("Gruppe „video“")));
+    EXPECT_TRUE(form->WebcamBox->toolTip().contains(QStringLiteral("PipeWire-Kamera")));
+    QTest::mouseClick(form->WebcamBox, Qt::LeftButton);
+    ASSERT_TRUE(form->WebcamBox->isChecked());
+    ASSERT_TRUE(lib.deliverPattern(1));
+    daemon.link(simpw::PixelLayout::YUY2);
+    ASSERT_TRUE(lib.deliverPattern(2));
+    EXPECT_EQ(daemon.lastFrame, expectedFrame());
+    EXPECT_TRUE(shell.messages.empty());
+    QTest::mouseClick(form->WebcamBox, Qt::LeftButton);
+}
+
+TEST_F(WebcamBox, ADaemonThatStartsLaterEnablesTheBoxWithinSeconds)
+{
+    simloop::System none;
+    form->SetWebcamSystems(none, pipewire);
+    EXPECT_FALSE(form->WebcamBox->isEnabled());
+    daemon.running = true;
+    QTRY_VERIFY_WITH_TIMEOUT(form->WebcamBox->isEnabled(), 5000);
+    daemon.running = false;
+    QTRY_VERIFY_WITH_TIMEOUT(!form->WebcamBox->isEnabled(), 5000);
 }
