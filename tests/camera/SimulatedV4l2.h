@@ -172,6 +172,9 @@ struct Camera {
     YcbcrCoding coding = Bt601(false);
     // When set, the picture an MJPEG camera sends instead of the quadrants.
     std::vector<std::uint8_t> jpeg;
+    // The row length the format answers, whatever the format; negative:
+    // the true one. Some drivers say 0, or less than a row needs.
+    std::int64_t bytesPerLine = -1;
     // Single frames that go wrong, by their sequence number.
     enum class Fault { Damaged, Empty, Short, Garbled, DequeueError };
     std::map<int, Fault> faults;
@@ -474,6 +477,8 @@ private:
             pix.bytesperline = pix.width * 3;
             pix.sizeimage = pix.bytesperline * pix.height;
         }
+        if (c.bytesPerLine >= 0)
+            pix.bytesperline = static_cast<std::uint32_t>(c.bytesPerLine);
         pix.field = V4L2_FIELD_NONE;
         pix.colorspace = c.colorspace;
         pix.ycbcr_enc = c.ycbcrEnc;
@@ -521,6 +526,17 @@ private:
                 break;
             case V4L2_PIX_FMT_BGR24:
                 cached = MakeRgb(w, h, true);
+                break;
+            case V4L2_PIX_FMT_GREY:
+            case V4L2_PIX_FMT_SBGGR8:
+            case V4L2_PIX_FMT_SGBRG8:
+            case V4L2_PIX_FMT_SGRBG8:
+            case V4L2_PIX_FMT_SRGGB8:
+                // Dark at the top, bright at the bottom, in unpadded rows.
+                cached.resize(static_cast<std::size_t>(w) * h);
+                for (int y = 0; y < h; ++y)
+                    std::fill_n(cached.begin() + static_cast<std::ptrdiff_t>(y) * w, w,
+                                static_cast<std::uint8_t>(0x20 + 0xc0 * y / std::max(1, h - 1)));
                 break;
             default:
                 cached.assign(pix.sizeimage, 0x80);
