@@ -81,7 +81,12 @@ private:
     void setInterval(const FrameInterval& interval);
     bool allocateBuffers(QString& error);
     void releaseBuffers();
+    // QBUF, offered again while the device answers EAGAIN or EINTR (a few
+    // times); false with errno set.
+    bool queueBuffer(v4l2_buffer& buffer);
+    // Queues every buffer and streams on; false with errno set.
     bool startStream();
+    bool restartStream();
     void stopStream();
     void run(unsigned session);
     void failed(unsigned session, const QString& message);

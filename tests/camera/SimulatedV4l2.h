@@ -175,6 +175,10 @@ struct Camera {
     // The row length the format answers, whatever the format; negative:
     // the true one. Some drivers say 0, or less than a row needs.
     std::int64_t bytesPerLine = -1;
+    // Like v4l2loopback: a buffer counts as mapped only if it was mapped
+    // since anyone last asked for buffers, and DQBUF answers EINVAL for one
+    // that is not (see System::otherReaderLetsGo).
+    bool marksMappings = false;
     // Single frames that go wrong, by their sequence number.
     enum class Fault { Damaged, Empty, Short, Garbled, DequeueError };
     std::map<int, Fault> faults;
@@ -265,6 +269,33 @@ public:
     {
         std::lock_guard lock(mutex_);
         return cameras_[i].framesSent;
+    }
+    // The queue breaks as a vb2 queue does after a driver error: DQBUF and
+    // QBUF answer `error` until the stream is switched off.
+    void breakQueue(std::size_t i, int error)
+    {
+        std::lock_guard lock(mutex_);
+        stream(i).brokenErrno = error;
+    }
+    // Another program that read the same loopback node asks for buffers as
+    // it lets go: the marks of our mappings are gone.
+    void otherReaderLetsGo(std::size_t i)
+    {
+        std::lock_guard lock(mutex_);
+        Stream& s = stream(i);
+        s.marked.assign(s.buffers.size(), false);
+    }
+    // QBUF refuses the next `count` buffers with `error`.
+    void refuseQueueing(std::size_t i, int count, int error)
+    {
+        std::lock_guard lock(mutex_);
+        stream(i).refusals = count;
+        stream(i).refusalErrno = error;
+    }
+    int streamOns(std::size_t i)
+    {
+        std::lock_guard lock(mutex_);
+        return cameras_[i].streamOns;
     }
     // Every unknown request seen, so a test notices calls it did not expect.
     std::vector<unsigned long> unknownRequests()
@@ -363,15 +394,19 @@ public:
             return MAP_FAILED;
         }
         void* address = s.buffers[index].data();
-        mappings_[address] = length;
+        mappings_.emplace(address, length);
+        if (s.marked.size() == s.buffers.size())
+            s.marked[index] = true;
         return address;
     }
 
     int munmap(void* address, std::size_t length) override
     {
         std::lock_guard lock(mutex_);
-        auto it = mappings_.find(address);
-        if (it == mappings_.end() || it->second != length) {
+        // A buffer mapped twice shares its address here; either mapping goes.
+        auto [first, last] = mappings_.equal_range(address);
+        auto it = std::find_if(first, last, [length](const auto& m) { return m.second == length; });
+        if (it == last) {
             errno = EINVAL;
             return -1;
         }
@@ -398,6 +433,8 @@ public:
                     const Stream& s = stream(it->second.camera);
                     if (c.gone || (c.failAfterFrames >= 0 && c.framesSent >= c.failAfterFrames && s.on))
                         fds[i].revents = POLLERR | POLLHUP;
+                    else if (s.brokenErrno != 0)
+                        fds[i].revents = POLLERR;
                     else if (s.on && !s.queued.empty() && std::chrono::steady_clock::now() >= s.nextFrame)
                         fds[i].revents = POLLIN;
                     if (fds[i].revents != 0)
@@ -437,6 +474,10 @@ private:
         std::vector<const std::vector<std::uint8_t>*> filled;
         bool on = false;
         std::chrono::steady_clock::time_point nextFrame;
+        std::vector<bool> marked; // mapped since the last REQBUFS (marksMappings)
+        int brokenErrno = 0;      // the queue's error until STREAMOFF
+        int refusals = 0;         // QBUF calls still to refuse
+        int refusalErrno = 0;
     };
 
     Stream& stream(std::size_t camera) { return streams_[camera]; }
@@ -691,6 +732,7 @@ private:
             for (std::uint32_t i = 0; i < r->count; ++i)
                 s.buffers.emplace_back(pix.sizeimage);
             s.used.assign(r->count, 0);
+            s.marked.assign(r->count, false);
             return 0;
         }
         case VIDIOC_QUERYBUF: {
@@ -706,6 +748,12 @@ private:
             if (s.owner != fd || b->index >= s.buffers.size() ||
                 std::find(s.queued.begin(), s.queued.end(), b->index) != s.queued.end())
                 return fail(EINVAL);
+            if (s.brokenErrno != 0)
+                return fail(s.brokenErrno);
+            if (s.refusals > 0) {
+                --s.refusals;
+                return fail(s.refusalErrno);
+            }
             s.queued.push_back(b->index);
             return 0;
         }
@@ -717,9 +765,13 @@ private:
                 c.gone = c.failErrno == ENODEV;
                 return fail(c.failErrno);
             }
+            if (s.brokenErrno != 0)
+                return fail(s.brokenErrno);
             const auto now = std::chrono::steady_clock::now();
             if (s.queued.empty() || now < s.nextFrame)
                 return fail(EAGAIN);
+            if (c.marksMappings && !s.marked[s.queued.front()])
+                return fail(EINVAL); // "trying to return not mapped buf"
             const auto fault = c.faults.find(c.framesSent);
             if (fault != c.faults.end() && fault->second == Camera::Fault::DequeueError) {
                 c.faults.erase(fault);
@@ -784,6 +836,7 @@ private:
                 return fail(EINVAL);
             s.on = false;
             s.queued.clear();
+            s.brokenErrno = 0;
             return 0;
         default:
             unknown_.push_back(request);
@@ -795,7 +848,7 @@ private:
     std::vector<Camera> cameras_;
     std::map<std::size_t, Stream> streams_;
     std::map<int, Handle> open_;
-    std::map<void*, std::size_t> mappings_;
+    std::multimap<void*, std::size_t> mappings_;
     std::map<std::tuple<std::uint32_t, std::uint32_t, std::tuple<double, double, bool>>, std::vector<std::uint8_t>>
         pictures_;
     std::vector<unsigned long> unknown_;

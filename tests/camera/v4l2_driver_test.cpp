@@ -14,6 +14,7 @@
 #include <QComboBox>
 
 #include <cstring>
+#include <functional>
 #include <thread>
 
 using namespace avicap_test;
@@ -306,13 +307,73 @@ TEST_F(OnCamera, EveryWayOfVanishingReadsAsUnplugged)
 TEST_F(OnCamera, AnIoErrorMidStreamIsReportedOnceAsAnError)
 {
     ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, 0), 1);
-    camera().failAfterFrames = 2;
+    camera().failAfterFrames = 2; // and every frame after: no restart mends it
     camera().failErrno = EIO;
     send(WM_CAP_SET_PREVIEW, 1);
     ASSERT_TRUE(SpinUntil([this] { return !lib.messages.empty(); }));
     SpinFor(100);
     ASSERT_EQ(lib.messages.size(), 1u);
     EXPECT_TRUE(lib.messages[0].startsWith(QStringLiteral("Die Kamera meldet einen Fehler")));
+    EXPECT_EQ(status().fLiveWindow, 0);
+    EXPECT_EQ(lib.system.streamOns(0), 3); // the start and two restarts
+    expectAllReleased();
+}
+
+// A stream that breaks under us goes on after a restart: the way a vb2
+// queue breaks after a driver error (EIO until it is streamed anew), and
+// the way a v4l2loopback node forgets our buffers when another reader lets
+// go (EINVAL until they are mapped anew), each more than once.
+TEST_F(OnCamera, AStreamThatBreaksUnderUsIsStartedAnew)
+{
+    camera().marksMappings = true;
+    ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, 0), 1);
+    send(WM_CAP_SET_CALLBACK_FRAME, 0, reinterpret_cast<LPARAM>(&RecordFrame));
+    send(WM_CAP_SET_PREVIEWRATE, 1);
+    ASSERT_EQ(send(WM_CAP_SET_PREVIEW, 1), 1);
+    const std::function<void()> breaks[] = {
+        [this] { lib.system.otherReaderLetsGo(0); },
+        [this] { lib.system.breakQueue(0, EIO); },
+        [this] { lib.system.otherReaderLetsGo(0); },
+        [this] { lib.system.breakQueue(0, EIO); },
+    };
+    int streamOns = 1;
+    for (const auto& breakIt : breaks) {
+        const std::size_t before = Log().entries.size();
+        ASSERT_TRUE(SpinUntil([before] { return Log().entries.size() >= before + 3; }));
+        breakIt();
+        const std::size_t broken = Log().entries.size();
+        ASSERT_TRUE(SpinUntil([this, broken] { return Log().entries.size() >= broken + 3 || !lib.messages.empty(); }));
+        EXPECT_TRUE(lib.messages.empty()) << lib.messages[0].toStdString();
+        EXPECT_EQ(lib.system.streamOns(0), ++streamOns);
+    }
+    EXPECT_EQ(status().fLiveWindow, 1);
+    send(WM_CAP_DRIVER_DISCONNECT);
+    expectAllReleased();
+}
+
+// A buffer the camera does not take back at once is offered again; one it
+// never takes back ends the preview with one message.
+TEST_F(OnCamera, ABufferTheCameraRefusesForAMomentIsQueuedAgain)
+{
+    ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, 0), 1);
+    send(WM_CAP_SET_CALLBACK_FRAME, 0, reinterpret_cast<LPARAM>(&RecordFrame));
+    send(WM_CAP_SET_PREVIEWRATE, 1);
+    ASSERT_EQ(send(WM_CAP_SET_PREVIEW, 1), 1);
+    for (const int error : {EAGAIN, EINTR, EAGAIN}) {
+        const std::size_t before = Log().entries.size();
+        ASSERT_TRUE(SpinUntil([before] { return Log().entries.size() >= before + 2; }));
+        lib.system.refuseQueueing(0, 3, error);
+        const std::size_t refused = Log().entries.size();
+        ASSERT_TRUE(
+            SpinUntil([this, refused] { return Log().entries.size() >= refused + 5 || !lib.messages.empty(); }));
+        EXPECT_TRUE(lib.messages.empty()) << error;
+    }
+    EXPECT_EQ(lib.system.streamOns(0), 1);
+
+    lib.system.refuseQueueing(0, 1000000, EAGAIN);
+    ASSERT_TRUE(SpinUntil([this] { return !lib.messages.empty(); }));
+    SpinFor(100);
+    EXPECT_EQ(lib.messages.size(), 1u);
     EXPECT_EQ(status().fLiveWindow, 0);
     expectAllReleased();
 }
