@@ -12,6 +12,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -88,6 +89,9 @@ private:
     bool startStream();
     bool restartStream();
     void stopStream();
+    // How long a grab waits for the next frame of a running stream: a few
+    // frame intervals at the camera's rate.
+    std::chrono::milliseconds streamingGrabTimeout() const;
     void run(unsigned session);
     void failed(unsigned session, const QString& message);
     void lose();

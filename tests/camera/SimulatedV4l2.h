@@ -292,6 +292,15 @@ public:
         stream(i).refusals = count;
         stream(i).refusalErrno = error;
     }
+    // The rate the camera announces and the time it really takes per frame.
+    void setPace(std::size_t i, v4l2_fract interval, std::chrono::microseconds frameTime)
+    {
+        std::lock_guard lock(mutex_);
+        cameras_[i].interval = interval;
+        cameras_[i].frameTime = frameTime;
+        Stream& s = stream(i);
+        s.nextFrame = std::min(s.nextFrame, std::chrono::steady_clock::now() + frameTime);
+    }
     int streamOns(std::size_t i)
     {
         std::lock_guard lock(mutex_);

@@ -12,6 +12,7 @@
 #include <linux/videodev2.h>
 
 #include <QComboBox>
+#include <QElapsedTimer>
 
 #include <cstring>
 #include <functional>
@@ -376,6 +377,32 @@ TEST_F(OnCamera, ABufferTheCameraRefusesForAMomentIsQueuedAgain)
     EXPECT_EQ(lib.messages.size(), 1u);
     EXPECT_EQ(status().fLiveWindow, 0);
     expectAllReleased();
+}
+
+// A grab while the camera streams holds up the GUI thread only for a few
+// frame intervals at the camera's rate, or a quarter of a second where
+// that is less; a slow camera still gets its frame grabbed.
+TEST_F(OnCamera, AGrabWhileStreamingWaitsOnlyAFewFrameIntervals)
+{
+    ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, 0), 1);
+    send(WM_CAP_SET_CALLBACK_FRAME, 0, reinterpret_cast<LPARAM>(&RecordFrame));
+    ASSERT_EQ(send(WM_CAP_SET_PREVIEW, 1), 1);
+    ASSERT_TRUE(SpinUntil([] { return Log().entries.size() >= 2; }));
+
+    // At 30 frames/s the camera stops sending.
+    lib.system.setPace(0, {1, 30}, std::chrono::seconds(10));
+    SpinFor(50);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(send(WM_CAP_GRAB_FRAME), 0);
+    EXPECT_GE(clock.elapsed(), 200);
+    EXPECT_LT(clock.elapsed(), 1000);
+
+    // At 2 frames/s a frame comes within an interval, and is waited for.
+    lib.system.setPace(0, {1, 2}, std::chrono::milliseconds(500));
+    SpinFor(50);
+    EXPECT_EQ(send(WM_CAP_GRAB_FRAME), 1);
+    EXPECT_TRUE(driver().streaming());
 }
 
 TEST_F(OnCamera, BusyLockedOrUnconvertibleCamerasDoNotConnect)
