@@ -4,6 +4,7 @@
 #include "camera/v4l2/NodeCatalog.h"
 #include "camera/v4l2/V4l2Driver.h"
 #include "camera/v4l2/V4l2System.h"
+#include "camera/v4l2/V4l2Text.h"
 
 #include <linux/videodev2.h>
 
@@ -42,7 +43,7 @@ QString refusedText(const std::string& node, int error)
 {
     return QStringLiteral("Die virtuelle Webcam %1 nimmt keine Bilder an (%2). Die Ausgabe als Webcam wurde "
                           "ausgeschaltet.")
-        .arg(nodeText(node), QString::fromLocal8Bit(std::strerror(error)));
+        .arg(nodeText(node), camera::DeviceErrorText(error));
 }
 
 } // namespace

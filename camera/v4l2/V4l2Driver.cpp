@@ -3,6 +3,7 @@
 #include "camera/v4l2/CameraIdentity.h"
 #include "camera/v4l2/DeviceGone.h"
 #include "camera/v4l2/NodeCatalog.h"
+#include "camera/v4l2/V4l2Text.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -56,7 +57,7 @@ QString streamErrorText(int error)
     if (DeviceGone(error))
         return QStringLiteral("Die Kamera ist nicht mehr erreichbar. Die Vorschau wurde beendet.");
     return QStringLiteral("Die Kamera meldet einen Fehler (%1). Die Vorschau wurde beendet.")
-        .arg(QString::fromLocal8Bit(std::strerror(error)));
+        .arg(DeviceErrorText(error));
 }
 
 QString noFormatText(const std::string& node)
@@ -84,8 +85,7 @@ QString ConnectErrorText(int error, const std::string& node)
     default:
         if (DeviceGone(error))
             return QStringLiteral("Die Kamera %1 ist nicht mehr erreichbar.").arg(where);
-        return QStringLiteral("Die Kamera %1 lässt sich nicht öffnen (%2).")
-            .arg(where, QString::fromLocal8Bit(std::strerror(error)));
+        return QStringLiteral("Die Kamera %1 lässt sich nicht öffnen (%2).").arg(where, DeviceErrorText(error));
     }
 }
 

@@ -7,6 +7,7 @@
 #include "camera/dialogs/FormatDialog.h"
 #include "camera/dialogs/SourceDialog.h"
 #include "camera/v4l2/V4l2Driver.h"
+#include "camera/v4l2/V4l2Text.h"
 #include "platform/avicap/VideoWindow.h"
 
 #include <linux/videodev2.h>
@@ -315,6 +316,8 @@ TEST_F(OnCamera, AnIoErrorMidStreamIsReportedOnceAsAnError)
     SpinFor(100);
     ASSERT_EQ(lib.messages.size(), 1u);
     EXPECT_TRUE(lib.messages[0].startsWith(QStringLiteral("Die Kamera meldet einen Fehler")));
+    EXPECT_EQ(lib.messages[0],
+              QStringLiteral("Die Kamera meldet einen Fehler (Übertragungsfehler). Die Vorschau wurde beendet."));
     EXPECT_EQ(status().fLiveWindow, 0);
     EXPECT_EQ(lib.system.streamOns(0), 3); // the start and two restarts
     expectAllReleased();
@@ -483,6 +486,31 @@ TEST_F(OnCamera, DialogsDriveTheDevice)
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(format().biWidth, 320);
+}
+
+// The causes a user meets most are told in German whatever language the
+// system speaks; the rest as the system says them.
+TEST(DeviceErrorText, CommonCausesInGermanTheRestAsTheSystemSaysThem)
+{
+    const std::pair<int, const char*> own[] = {
+        {EBUSY, "das Gerät ist belegt"},
+        {EACCES, "kein Zugriff auf das Gerät"},
+        {EPERM, "kein Zugriff auf das Gerät"},
+        {ENOTTY, "das Gerät kann das nicht"},
+        {EINVAL, "das Gerät weist die Anfrage zurück"},
+        {ENOMEM, "nicht genug Speicher"},
+        {EAGAIN, "das Gerät ist gerade nicht bereit"},
+        {EIO, "Übertragungsfehler"},
+        {ENODEV, "das Gerät ist nicht mehr da"},
+        {ENOENT, "das Gerät ist nicht mehr da"},
+    };
+    for (const auto& [error, text] : own)
+        EXPECT_EQ(camera::DeviceErrorText(error), QString::fromUtf8(text)) << error;
+    EXPECT_EQ(camera::DeviceErrorText(EXDEV), QString::fromLocal8Bit(std::strerror(EXDEV)));
+
+    // Where the words appear: a camera that cannot be opened.
+    EXPECT_EQ(camera::ConnectErrorText(ENOMEM, "/dev/video3"),
+              QStringLiteral("Die Kamera /dev/video3 lässt sich nicht öffnen (nicht genug Speicher)."));
 }
 
 TEST(FrameExchange, TheLatestFrameWinsAndOneNoticeCoversAll)

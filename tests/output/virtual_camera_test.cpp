@@ -344,6 +344,10 @@ TEST_P(VirtualCameraTest, StopsWithAMessageWhenTheNodeVanishesOrFails)
         EXPECT_EQ(camera.write(TestPicture(8, 8, 1).view(), t0), VirtualCamera::Result::Stopped);
         EXPECT_EQ(camera.error().contains(QStringLiteral("verschwunden")), gone) << camera.error().toStdString();
         EXPECT_EQ(system.openFds(), 0);
+        if (error == EBUSY) {
+            EXPECT_EQ(camera.error(), QStringLiteral("Die virtuelle Webcam /dev/video5 nimmt keine Bilder an (das "
+                                                     "Gerät ist belegt). Die Ausgabe als Webcam wurde ausgeschaltet."));
+        }
     }
 }
 
