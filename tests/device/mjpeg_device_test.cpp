@@ -2,13 +2,16 @@
 // v4l2loopback node ("Testquelle", /dev/video6) that ffmpeg feeds with one
 // JPEG over and over, inside the machine tests/device/run-in-vm.sh
 // --loopback starts. The frames handed over must match libjpeg's decoding
-// of that JPEG within one step, and ffmpeg's own decoder's closely. Without the node every test is skipped.
+// of that JPEG within one step, and ffmpeg's own decoder's closely; and the
+// preview must outlive another program that reads the same node for a
+// while. Without the node every test is skipped.
 
 #include "tests/camera/AvicapTestSupport.h"
 
+#include "camera/Notices.h"
 #include "camera/v4l2/V4l2Driver.h"
-#include "platform/avicap/VideoWindow.h"
 #include "platform/avicap/CaptureApi.h"
+#include "platform/avicap/VideoWindow.h"
 
 #include <linux/videodev2.h>
 
@@ -84,14 +87,14 @@ protected:
         // same samples and differ only by their arithmetic; softened, as a
         // camera's picture is, since hard synthetic edges push the inverse
         // DCT past the sample range, where decoders may clip differently.
-        ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i",
-                               QStringLiteral("testsrc2=size=%1x%2,gblur=sigma=2").arg(width).arg(height),
-                               "-frames:v", "1", "-pix_fmt", "yuvj444p", "-q:v", "2", "frame.jpg"}));
+        ASSERT_TRUE(
+            runFfmpeg({"-f", "lavfi", "-i", QStringLiteral("testsrc2=size=%1x%2,gblur=sigma=2").arg(width).arg(height),
+                       "-frames:v", "1", "-pix_fmt", "yuvj444p", "-q:v", "2", "frame.jpg"}));
         // ffmpeg's own JPEG decoder, with the integer inverse DCT the JPEG
         // reference code uses, gives the Y'CbCr samples; the JFIF formula
         // in double precision turns them into colour.
-        ASSERT_TRUE(runFfmpeg({"-idct", "int", "-i", "frame.jpg", "-pix_fmt", "yuvj444p", "-f", "rawvideo",
-                               "reference.yuv"}));
+        ASSERT_TRUE(
+            runFfmpeg({"-idct", "int", "-i", "frame.jpg", "-pix_fmt", "yuvj444p", "-f", "rawvideo", "reference.yuv"}));
         // And the libjpeg decoder behind Qt's image reader.
         const QImage decoded = QImage(QStringLiteral("frame.jpg")).convertToFormat(QImage::Format_RGB888);
         ASSERT_EQ(decoded.size(), QSize(width, height));
@@ -113,9 +116,9 @@ protected:
             reference_[3 * i + 1] = code(y - 0.344136 * cb - 0.714136 * cr);
             reference_[3 * i + 2] = code(y + 1.402 * cr);
         }
-        feeder_.start(QStringLiteral("ffmpeg"), {"-hide_banner", "-loglevel", "error", "-re", "-loop", "1",
-                                                 "-framerate", "10", "-i", "frame.jpg", "-c:v", "copy", "-f", "v4l2",
-                                                 node});
+        feeder_.start(QStringLiteral("ffmpeg"),
+                      {"-hide_banner", "-loglevel", "error", "-re", "-loop", "1", "-framerate", "10", "-i", "frame.jpg",
+                       "-c:v", "copy", "-f", "v4l2", node});
         ASSERT_TRUE(feeder_.waitForStarted(10000));
     }
 
@@ -145,8 +148,7 @@ TEST_F(Loopback, FindsTheMjpegSourceNegotiatesMjpegAndMatchesAnIndependentDecode
     // The node offers capture only once ffmpeg writes into it.
     int slot = -1;
     ASSERT_TRUE(SpinUntil([&] { return (slot = slotNamed("Testquelle")) >= 0; }, 90000))
-        << "the fed loopback node never showed up as a driver; ffmpeg "
-        << feeder_.readAllStandardError().toStdString();
+        << "the fed loopback node never showed up as a driver; ffmpeg " << feeder_.readAllStandardError().toStdString();
     parent_ = std::make_unique<QWidget>();
     window_ = capCreateCaptureWindowA("Video1", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, parent_.get(), 5001);
     ASSERT_NE(window_, nullptr);
@@ -195,4 +197,40 @@ TEST_F(Loopback, FindsTheMjpegSourceNegotiatesMjpegAndMatchesAnIndependentDecode
         EXPECT_LE(ffmpeg.worst, 3);
         EXPECT_LT(ffmpeg.beyondOne, reference_.size() / 100) << "worst " << ffmpeg.worst;
     }
+}
+
+// Another reader of the node asks for buffers as it starts and again as it
+// lets go, and v4l2loopback then forgets which buffers we mapped: our next
+// dequeue is refused. The preview starts its stream anew and goes on.
+TEST_F(Loopback, ThePreviewOutlivesAnotherReaderOfTheSameNode)
+{
+    int slot = -1;
+    ASSERT_TRUE(SpinUntil([&] { return (slot = slotNamed("Testquelle")) >= 0; }, 90000))
+        << "the fed loopback node never showed up as a driver; ffmpeg " << feeder_.readAllStandardError().toStdString();
+    std::vector<QString> messages;
+    camera::SetMessageSink([&messages](const QString& text) { messages.push_back(text); });
+    parent_ = std::make_unique<QWidget>();
+    window_ = capCreateCaptureWindowA("Video1", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, parent_.get(), 5001);
+    ASSERT_NE(window_, nullptr);
+    ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, static_cast<WPARAM>(slot)), 1) << avicap::LastConnectError().toStdString();
+    frames().clear();
+    send(WM_CAP_SET_CALLBACK_FRAME, 0, reinterpret_cast<LPARAM>(&keepFrame));
+    send(WM_CAP_SET_PREVIEWRATE, 1);
+    ASSERT_EQ(send(WM_CAP_SET_PREVIEW, 1), 1);
+    ASSERT_TRUE(SpinUntil([] { return frames().size() >= 3; }, 60000)) << frames().size() << " frames";
+
+    for (int round = 0; round < 2; ++round) {
+        QProcess reader;
+        reader.start(QStringLiteral("v4l2-ctl"),
+                     {"-d", node, "--stream-mmap", "--stream-count=5", "--stream-to=/dev/null"});
+        ASSERT_TRUE(reader.waitForStarted(10000));
+        ASSERT_TRUE(SpinUntil([&reader] { return reader.state() == QProcess::NotRunning; }, 120000));
+        EXPECT_EQ(reader.exitCode(), 0) << reader.readAllStandardError().toStdString();
+        const std::size_t before = frames().size();
+        ASSERT_TRUE(SpinUntil([&] { return frames().size() >= before + 5 || !messages.empty(); }, 60000))
+            << "round " << round << ": " << frames().size() - before << " frames after the reader left";
+        EXPECT_TRUE(messages.empty()) << messages.front().toStdString();
+    }
+    EXPECT_EQ(send(WM_CAP_SET_PREVIEW, 0), 1);
+    camera::SetMessageSink({});
 }
