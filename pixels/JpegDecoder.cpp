@@ -21,6 +21,8 @@ void JpegDecoder::restart()
 bool JpegDecoder::decode(const std::uint8_t* jpeg, std::size_t size, int width, int height, std::uint8_t* bgr,
                          std::size_t stride)
 {
+    if (!handle_)
+        restart(); // making the last one failed; perhaps this one works
     if (!handle_ || size == 0 || size > ULONG_MAX || stride > INT_MAX)
         return false;
     int w = 0, h = 0, subsampling = 0, colourspace = 0;
