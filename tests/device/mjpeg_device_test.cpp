@@ -78,11 +78,41 @@ int slotNamed(const char* name)
 
 class Loopback : public ::testing::Test {
 protected:
+    // The picture, its references and the writer that feeds it, made once
+    // for all tests: v4l2loopback offers a node for output again only after
+    // a writer that streamed lets go, and ffmpeg writes without streaming.
+    struct Source {
+        QProcess feeder;
+        std::vector<std::uint8_t> reference;   // ffmpeg's decoder, BGR rows top-down
+        std::vector<std::uint8_t> qtReference; // libjpeg's, the same way
+    };
+    static std::unique_ptr<Source>& source()
+    {
+        static std::unique_ptr<Source> shared;
+        return shared;
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (source() && source()->feeder.state() != QProcess::NotRunning) {
+            source()->feeder.kill();
+            source()->feeder.waitForFinished(5000);
+        }
+        source().reset();
+    }
+
     void SetUp() override
     {
         App();
         if (!std::filesystem::exists(node))
             GTEST_SKIP() << "no loopback node " << node;
+        if (!source())
+            makeSource();
+    }
+
+    void makeSource()
+    {
+        auto made = std::make_unique<Source>();
         // A JPEG without chroma subsampling, so that both decoders see the
         // same samples and differ only by their arithmetic; softened, as a
         // camera's picture is, since hard synthetic edges push the inverse
@@ -98,45 +128,39 @@ protected:
         // And the libjpeg decoder behind Qt's image reader.
         const QImage decoded = QImage(QStringLiteral("frame.jpg")).convertToFormat(QImage::Format_RGB888);
         ASSERT_EQ(decoded.size(), QSize(width, height));
-        qtReference_.resize(static_cast<std::size_t>(width) * height * 3);
+        made->qtReference.resize(static_cast<std::size_t>(width) * height * 3);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
                 const std::uint8_t* p = decoded.constScanLine(y) + 3 * x;
-                std::uint8_t* q = qtReference_.data() + (static_cast<std::size_t>(y) * width + x) * 3;
+                std::uint8_t* q = made->qtReference.data() + (static_cast<std::size_t>(y) * width + x) * 3;
                 q[0] = p[2], q[1] = p[1], q[2] = p[0];
             }
         const std::vector<std::uint8_t> yuv = readFile("reference.yuv");
         const std::size_t pixels = static_cast<std::size_t>(width) * height;
         ASSERT_EQ(yuv.size(), pixels * 3);
-        reference_.resize(pixels * 3);
+        made->reference.resize(pixels * 3);
         auto code = [](double v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L)); };
         for (std::size_t i = 0; i < pixels; ++i) {
             const double y = yuv[i], cb = yuv[pixels + i] - 128.0, cr = yuv[2 * pixels + i] - 128.0;
-            reference_[3 * i] = code(y + 1.772 * cb);
-            reference_[3 * i + 1] = code(y - 0.344136 * cb - 0.714136 * cr);
-            reference_[3 * i + 2] = code(y + 1.402 * cr);
+            made->reference[3 * i] = code(y + 1.772 * cb);
+            made->reference[3 * i + 1] = code(y - 0.344136 * cb - 0.714136 * cr);
+            made->reference[3 * i + 2] = code(y + 1.402 * cr);
         }
-        feeder_.start(QStringLiteral("ffmpeg"),
-                      {"-hide_banner", "-loglevel", "error", "-re", "-loop", "1", "-framerate", "10", "-i", "frame.jpg",
-                       "-c:v", "copy", "-f", "v4l2", node});
-        ASSERT_TRUE(feeder_.waitForStarted(10000));
+        made->feeder.start(QStringLiteral("ffmpeg"),
+                           {"-hide_banner", "-loglevel", "error", "-re", "-loop", "1", "-framerate", "10", "-i",
+                            "frame.jpg", "-c:v", "copy", "-f", "v4l2", node});
+        ASSERT_TRUE(made->feeder.waitForStarted(10000));
+        source() = std::move(made);
     }
 
     void TearDown() override
     {
         parent_.reset(); // takes the capture window with it
         window_ = nullptr;
-        if (feeder_.state() != QProcess::NotRunning) {
-            feeder_.kill();
-            feeder_.waitForFinished(5000);
-        }
     }
 
     LRESULT send(UINT msg, WPARAM w = 0, LPARAM l = 0) { return SendMessageA(window_, msg, w, l); }
 
-    QProcess feeder_;
-    std::vector<std::uint8_t> reference_;   // ffmpeg's decoder, BGR rows top-down
-    std::vector<std::uint8_t> qtReference_; // libjpeg's, the same way
     std::unique_ptr<QWidget> parent_;
     HWND window_ = nullptr;
 };
@@ -148,7 +172,8 @@ TEST_F(Loopback, FindsTheMjpegSourceNegotiatesMjpegAndMatchesAnIndependentDecode
     // The node offers capture only once ffmpeg writes into it.
     int slot = -1;
     ASSERT_TRUE(SpinUntil([&] { return (slot = slotNamed("Testquelle")) >= 0; }, 90000))
-        << "the fed loopback node never showed up as a driver; ffmpeg " << feeder_.readAllStandardError().toStdString();
+        << "the fed loopback node never showed up as a driver; ffmpeg "
+        << source()->feeder.readAllStandardError().toStdString();
     parent_ = std::make_unique<QWidget>();
     window_ = capCreateCaptureWindowA("Video1", WS_CHILD | WS_VISIBLE, 0, 0, 1, 1, parent_.get(), 5001);
     ASSERT_NE(window_, nullptr);
@@ -191,11 +216,11 @@ TEST_F(Loopback, FindsTheMjpegSourceNegotiatesMjpegAndMatchesAnIndependentDecode
     };
     for (const auto& frame : frames()) {
         ASSERT_EQ(frame.size(), stride * height);
-        const Difference libjpeg = compare(frame, qtReference_);
+        const Difference libjpeg = compare(frame, source()->qtReference);
         EXPECT_LE(libjpeg.worst, 1) << libjpeg.beyondOne << " samples differ by more";
-        const Difference ffmpeg = compare(frame, reference_);
+        const Difference ffmpeg = compare(frame, source()->reference);
         EXPECT_LE(ffmpeg.worst, 3);
-        EXPECT_LT(ffmpeg.beyondOne, reference_.size() / 100) << "worst " << ffmpeg.worst;
+        EXPECT_LT(ffmpeg.beyondOne, source()->reference.size() / 100) << "worst " << ffmpeg.worst;
     }
 }
 
@@ -206,7 +231,8 @@ TEST_F(Loopback, ThePreviewOutlivesAnotherReaderOfTheSameNode)
 {
     int slot = -1;
     ASSERT_TRUE(SpinUntil([&] { return (slot = slotNamed("Testquelle")) >= 0; }, 90000))
-        << "the fed loopback node never showed up as a driver; ffmpeg " << feeder_.readAllStandardError().toStdString();
+        << "the fed loopback node never showed up as a driver; ffmpeg "
+        << source()->feeder.readAllStandardError().toStdString();
     std::vector<QString> messages;
     camera::SetMessageSink([&messages](const QString& text) { messages.push_back(text); });
     parent_ = std::make_unique<QWidget>();
