@@ -5,6 +5,7 @@
 #include <linux/videodev2.h>
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -15,6 +16,9 @@ namespace {
 // Two let a reader copy one picture while the next goes into the other;
 // the module may grant fewer or more.
 constexpr std::uint32_t WantedBuffers = 2;
+// More than this many are not used even when granted: the node gives back
+// only buffers we handed it, so the others just stay with it.
+constexpr std::uint32_t MostBuffers = 8;
 
 v4l2_buffer outputBuffer(std::uint32_t index)
 {
@@ -39,7 +43,7 @@ bool NodeBuffers::map(camera::V4l2System& system, int fd, std::size_t frameBytes
     request.memory = V4L2_MEMORY_MMAP;
     if (system.ioctl(fd, VIDIOC_REQBUFS, &request) < 0 || request.count < 1)
         return false;
-    for (std::uint32_t i = 0; i < request.count; ++i) {
+    for (std::uint32_t i = 0; i < std::min(request.count, MostBuffers); ++i) {
         v4l2_buffer buffer = outputBuffer(i);
         if (system.ioctl(fd, VIDIOC_QUERYBUF, &buffer) < 0 || buffer.length < frameBytes) {
             clear();

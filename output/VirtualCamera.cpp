@@ -4,6 +4,7 @@
 #include "camera/v4l2/NodeCatalog.h"
 #include "camera/v4l2/V4l2Driver.h"
 #include "camera/v4l2/V4l2System.h"
+#include "camera/v4l2/V4l2Text.h"
 
 #include <linux/videodev2.h>
 
@@ -20,6 +21,12 @@ constexpr int StartRate = 30;
 // While another program keeps the node at an older size, this often the
 // node is asked again whether it can take the new one.
 constexpr auto RetryEvery = std::chrono::seconds(2);
+// The largest format a node may answer with: no picture of ours is larger
+// (the camera side converts at most this), and it keeps every size and
+// product of sizes far inside int.
+constexpr std::uint32_t MaxSide = 16384;
+// Rows may be padded, but by less than a page.
+constexpr std::uint32_t MaxRowPadding = 4096;
 
 QString nodeText(const std::string& node)
 {
@@ -36,7 +43,7 @@ QString refusedText(const std::string& node, int error)
 {
     return QStringLiteral("Die virtuelle Webcam %1 nimmt keine Bilder an (%2). Die Ausgabe als Webcam wurde "
                           "ausgeschaltet.")
-        .arg(nodeText(node), QString::fromLocal8Bit(std::strerror(error)));
+        .arg(nodeText(node), camera::DeviceErrorText(error));
 }
 
 } // namespace
@@ -161,10 +168,25 @@ bool VirtualCamera::configure(int width, int height)
                  .arg(nodeText(node_)));
         return false;
     }
-    nodeWidth_ = static_cast<int>(pix.width) & ~1;
+    // What the node answers sizes the memory we fill and hand it: an answer
+    // no node could mean (a row of 2 GB, a width past int) is refused rather
+    // than believed. A size other than the one asked for is no fault: a
+    // reader may hold the node at an older one.
+    const std::uint32_t row = (pix.width & ~1u) * 2;
+    if (pix.width > MaxSide || pix.height > MaxSide ||
+        (pix.bytesperline != 0 && (pix.bytesperline < row || pix.bytesperline > row + MaxRowPadding))) {
+        fail(QStringLiteral("Die virtuelle Webcam %1 meldet ein unbrauchbares Bildformat (%2 × %3 Bildpunkte, %4 "
+                            "Bytes je Zeile). Die Ausgabe als Webcam wurde ausgeschaltet.")
+                 .arg(nodeText(node_))
+                 .arg(pix.width)
+                 .arg(pix.height)
+                 .arg(pix.bytesperline));
+        return false;
+    }
+    nodeWidth_ = static_cast<int>(pix.width & ~1u);
     nodeHeight_ = static_cast<int>(pix.height);
-    stride_ = std::max(static_cast<int>(pix.bytesperline), nodeWidth_ * 2);
-    const std::size_t frameBytes = static_cast<std::size_t>(stride_) * nodeHeight_;
+    stride_ = static_cast<int>(std::max(pix.bytesperline, row));
+    const std::size_t frameBytes = static_cast<std::size_t>(stride_) * static_cast<std::size_t>(nodeHeight_);
     frame_.clear();
     if (buffers_.map(system_, fd_.get(), frameBytes))
         frame_.shrink_to_fit();

@@ -21,6 +21,8 @@ void JpegDecoder::restart()
 bool JpegDecoder::decode(const std::uint8_t* jpeg, std::size_t size, int width, int height, std::uint8_t* bgr,
                          std::size_t stride)
 {
+    if (!handle_)
+        restart(); // making the last one failed; perhaps this one works
     if (!handle_ || size == 0 || size > ULONG_MAX || stride > INT_MAX)
         return false;
     int w = 0, h = 0, subsampling = 0, colourspace = 0;
@@ -32,8 +34,7 @@ bool JpegDecoder::decode(const std::uint8_t* jpeg, std::size_t size, int width, 
                     tjDecompress2(handle_.get(), jpeg, static_cast<unsigned long>(size), bgr, width,
                                   static_cast<int>(stride), height, TJPF_BGR,
                                   TJFLAG_BOTTOMUP | TJFLAG_STOPONWARNING) == 0;
-    if (!ok)
-        restart();
+    restart();
     return ok;
 }
 
@@ -42,21 +43,22 @@ QImage JpegDecoder::decode(const QByteArray& data)
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
     const auto size = static_cast<unsigned long>(data.size());
     int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    // Whatever happens below, the next picture starts afresh.
+    struct Restart {
+        JpegDecoder& decoder;
+        ~Restart() { decoder.restart(); }
+    } afterwards{*this};
     if (!handle_ || data.isEmpty() ||
-        tjDecompressHeader3(handle_.get(), bytes, size, &width, &height, &subsampling, &colourspace) != 0) {
-        restart();
+        tjDecompressHeader3(handle_.get(), bytes, size, &width, &height, &subsampling, &colourspace) != 0)
         return {};
-    }
     if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > MaxPixels)
         return {};
     QImage image(width, height, QImage::Format_RGB888);
     if (image.isNull())
         return {};
     if (tjDecompress2(handle_.get(), bytes, size, image.bits(), width, static_cast<int>(image.bytesPerLine()), height,
-                      TJPF_RGB, TJFLAG_STOPONWARNING) != 0) {
-        restart();
+                      TJPF_RGB, TJFLAG_STOPONWARNING) != 0)
         return {};
-    }
     return image;
 }
 

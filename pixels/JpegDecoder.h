@@ -34,9 +34,13 @@ private:
     struct Release {
         void operator()(void* handle) const;
     };
-    // A failed call can leave the handle reading markers where it stopped,
-    // so that the next good picture would fail too: each failure starts
-    // afresh.
+    // A handle keeps what a picture left in it: after a failure it may
+    // still be reading markers where it stopped, and after any picture it
+    // keeps the picture's Huffman and quantisation tables, which a later
+    // picture without tables of its own (an MJPEG camera's frame, which
+    // relies on the standard Huffman tables) would be decoded with. So
+    // every picture gets a fresh handle; making one costs well under a
+    // microsecond.
     void restart();
 
     std::unique_ptr<void, Release> handle_;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace camera {
@@ -51,10 +52,25 @@ bool isBayer(std::uint32_t fourcc)
            fourcc == V4L2_PIX_FMT_SRGGB8;
 }
 
-// Bytes per pixel of the uncompressed formats left to libv4lconvert.
-std::size_t otherPixelBytes(std::uint32_t fourcc)
+// The bytes one row of an uncompressed format holds without padding (of
+// the luma plane, where the format has planes).
+std::size_t packedRowBytes(std::uint32_t fourcc, std::size_t width)
 {
-    return fourcc == V4L2_PIX_FMT_RGB565 || fourcc == V4L2_PIX_FMT_Y16 ? 2 : 1;
+    switch (fourcc) {
+    case V4L2_PIX_FMT_YUYV:
+    case V4L2_PIX_FMT_YVYU:
+    case V4L2_PIX_FMT_UYVY:
+    case V4L2_PIX_FMT_VYUY:
+        return (width + 1) / 2 * 4; // an odd width still fills its last pair
+    case V4L2_PIX_FMT_RGB24:
+    case V4L2_PIX_FMT_BGR24:
+        return width * 3;
+    case V4L2_PIX_FMT_RGB565:
+    case V4L2_PIX_FMT_Y16:
+        return width * 2;
+    default: // Bayer, grey, and the luma plane of the planar YUV formats
+        return width;
+    }
 }
 
 } // namespace
@@ -120,19 +136,25 @@ bool FrameConverter::setSource(const v4l2_format& source, QString& reason)
     }
 
     source_ = source;
-    stride_ = static_cast<std::size_t>(StandardRowBytes(static_cast<int>(pix.width), 24));
-    height_ = pix.height;
+    // Some drivers answer the row length with 0, or with less than a row
+    // holds; they mean rows without padding. The converters get that, as
+    // libv4lconvert would otherwise read rows that overlap, or run past the
+    // frame that was checked against the longer row.
+    v4l2_pix_format& rows = source_.fmt.pix;
+    if (!isJpeg(fourcc))
+        rows.bytesperline = std::max<std::uint32_t>(rows.bytesperline, packedRowBytes(fourcc, rows.width));
+    stride_ = static_cast<std::size_t>(StandardRowBytes(static_cast<int>(rows.width), 24));
+    height_ = rows.height;
     if (pixels::YuvConverter::Handles(fourcc)) {
         path_ = Path::Yuv;
-        yuv_.setSource(pix);
+        yuv_.setSource(rows);
         shortest_ = yuv_.frameBytes();
     } else if (isJpeg(fourcc)) {
         path_ = Path::Jpeg;
         shortest_ = 1;
     } else {
         path_ = Path::Other;
-        const std::size_t row = pix.width * otherPixelBytes(fourcc);
-        shortest_ = std::max<std::size_t>(pix.bytesperline, row) * (pix.height - 1) + row;
+        shortest_ = std::size_t{rows.bytesperline} * (rows.height - 1) + packedRowBytes(fourcc, rows.width);
         target_ = {};
         target_.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         target_.fmt.pix.pixelformat = V4L2_PIX_FMT_BGR24;
@@ -145,12 +167,19 @@ bool FrameConverter::setSource(const v4l2_format& source, QString& reason)
     }
     // A raw frame longer than the format is from some other format.
     longest_ = path_ == Path::Jpeg ? SIZE_MAX : std::max<std::size_t>(pix.sizeimage, shortest_);
+    // libyuv and libv4lconvert count a frame's bytes and rows in int.
+    if (shortest_ > INT_MAX) {
+        path_ = Path::None;
+        topDown_.clear();
+        reason = QStringLiteral("Die Bildgröße %1 × %2 lässt sich nicht umwandeln.").arg(pix.width).arg(pix.height);
+        return false;
+    }
     return true;
 }
 
 bool FrameConverter::convert(const std::uint8_t* frame, std::size_t size, std::vector<std::uint8_t>& out)
 {
-    if (path_ == Path::None || size < shortest_ || size > longest_)
+    if (path_ == Path::None || size < shortest_ || size > longest_ || (path_ == Path::Other && size > INT_MAX))
         return false;
     out.resize(imageBytes());
     switch (path_) {

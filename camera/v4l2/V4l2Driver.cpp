@@ -3,21 +3,30 @@
 #include "camera/v4l2/CameraIdentity.h"
 #include "camera/v4l2/DeviceGone.h"
 #include "camera/v4l2/NodeCatalog.h"
+#include "camera/v4l2/V4l2Text.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
 
 #include <QMetaObject>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace camera {
 
 namespace {
 
+// A camera just started may take long for its first frame (exposure, USB
+// bandwidth); one that streams already sends the next within a frame
+// interval or two, so a grab then waits this many of them, but never less
+// than the floor: the GUI thread waits meanwhile.
 constexpr std::chrono::milliseconds grabTimeout{3000};
+constexpr int grabIntervals = 4;
+constexpr std::chrono::milliseconds grabFloor{250};
 // Failed frames in a row before the stream counts as broken: about a second
 // at 30 frames/s, which rides out a USB hiccup or a burst of damaged JPEGs
 // while the exposure settles, yet does not leave a dead camera on screen
@@ -26,6 +35,12 @@ constexpr int failureRunLimit = 30;
 // After the device refuses a frame, the worker waits this long before it
 // asks again, so that a run of failures spans real time and not a tight loop.
 constexpr int failurePauseMs = 10;
+// A buffer the device does not take back at once (EAGAIN, EINTR) is offered
+// this often, a millisecond apart, before the stream counts as broken.
+constexpr int queueTries = 5;
+// Restarts of a stream that broke under us, in a row without a good frame
+// between them, before the preview ends.
+constexpr int restartLimit = 2;
 
 // The record that names one of the capture queue's mapped buffers.
 v4l2_buffer mappedBuffer(std::uint32_t index)
@@ -42,7 +57,7 @@ QString streamErrorText(int error)
     if (DeviceGone(error))
         return QStringLiteral("Die Kamera ist nicht mehr erreichbar. Die Vorschau wurde beendet.");
     return QStringLiteral("Die Kamera meldet einen Fehler (%1). Die Vorschau wurde beendet.")
-        .arg(QString::fromLocal8Bit(std::strerror(error)));
+        .arg(DeviceErrorText(error));
 }
 
 QString noFormatText(const std::string& node)
@@ -70,8 +85,7 @@ QString ConnectErrorText(int error, const std::string& node)
     default:
         if (DeviceGone(error))
             return QStringLiteral("Die Kamera %1 ist nicht mehr erreichbar.").arg(where);
-        return QStringLiteral("Die Kamera %1 lässt sich nicht öffnen (%2).")
-            .arg(where, QString::fromLocal8Bit(std::strerror(error)));
+        return QStringLiteral("Die Kamera %1 lässt sich nicht öffnen (%2).").arg(where, DeviceErrorText(error));
     }
 }
 
@@ -248,22 +262,64 @@ void V4l2Driver::lose()
     streamOn_ = false;
 }
 
+bool V4l2Driver::queueBuffer(v4l2_buffer& buffer)
+{
+    for (int tries = 1;; ++tries) {
+        if (ioctl(VIDIOC_QBUF, &buffer) == 0)
+            return true;
+        const int error = errno;
+        if ((error != EAGAIN && error != EINTR) || tries == queueTries)
+            return false;
+        if (error == EAGAIN)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        errno = error;
+    }
+}
+
 bool V4l2Driver::startStream()
 {
     for (std::uint32_t i = 0; i < buffers_.size(); ++i) {
         v4l2_buffer buffer = mappedBuffer(i);
-        if (ioctl(VIDIOC_QBUF, &buffer) < 0) {
+        if (!queueBuffer(buffer)) {
+            const int error = errno;
             stopStream();
+            errno = error;
             return false;
         }
     }
     int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     streamOn_ = true;
     if (ioctl(VIDIOC_STREAMON, &type) < 0) {
+        const int error = errno;
         stopStream();
+        errno = error;
         return false;
     }
     return true;
+}
+
+// Worker side: starts a stream that broke under us anew. STREAMOFF takes
+// back every buffer and clears a vb2 queue's error (after which it answers
+// EIO until then). Each buffer is mapped again: v4l2loopback honours only
+// buffers mapped since anyone last asked it for buffers, which another
+// reader of the node does as it lets go, and answers EINVAL for the others.
+// A new request for buffers would do that to the other readers in turn.
+bool V4l2Driver::restartStream()
+{
+    stopStream();
+    std::vector<Mapping> remapped;
+    remapped.reserve(buffers_.size());
+    for (std::uint32_t i = 0; i < buffers_.size(); ++i) {
+        v4l2_buffer buffer = mappedBuffer(i);
+        if (ioctl(VIDIOC_QUERYBUF, &buffer) < 0)
+            return false;
+        void* address = system_.mmap(buffer.length, PROT_READ | PROT_WRITE, MAP_SHARED, fd_.get(), buffer.m.offset);
+        if (address == MAP_FAILED)
+            return false;
+        remapped.emplace_back(system_, address, buffer.length);
+    }
+    buffers_.swap(remapped); // the old mappings go with `remapped`
+    return startStream();
 }
 
 void V4l2Driver::stopStream()
@@ -320,10 +376,23 @@ bool V4l2Driver::takeFrame(Frame& frame)
     return exchange_.take(frame);
 }
 
+std::chrono::milliseconds V4l2Driver::streamingGrabTimeout() const
+{
+    v4l2_streamparm parm{};
+    parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    if (ioctl(VIDIOC_G_PARM, &parm) < 0 || !(parm.parm.capture.capability & V4L2_CAP_TIMEPERFRAME))
+        return grabTimeout;
+    const v4l2_fract& t = parm.parm.capture.timeperframe;
+    if (t.numerator == 0 || t.denominator == 0)
+        return grabTimeout;
+    const auto wait = std::chrono::milliseconds(std::uint64_t{grabIntervals} * 1000 * t.numerator / t.denominator);
+    return std::clamp<std::chrono::milliseconds>(wait, grabFloor, grabTimeout);
+}
+
 bool V4l2Driver::grab(Frame& frame)
 {
     if (streaming())
-        return exchange_.takeNext(frame, grabTimeout);
+        return exchange_.takeNext(frame, streamingGrabTimeout());
     if (!start(nullptr))
         return false;
     const bool ok = exchange_.takeNext(frame, grabTimeout);
@@ -339,9 +408,25 @@ void V4l2Driver::run(unsigned session)
     const auto began = std::chrono::steady_clock::now();
     Frame work;
     int failures = 0;
+    int restarts = 0;
     int pauseMs = 0;
     // One more failed frame; true when the run is long enough to give up.
     auto failedFrame = [&] { return ++failures >= failureRunLimit; };
+    // The stream broke under us with this error: a queue in error answers
+    // EIO, one that is not streaming (or does not know our buffers) EINVAL.
+    // Started anew it may go on. False when it cannot or did not, with
+    // the failure told.
+    auto restarted = [&](int error) {
+        if (restarts < restartLimit && !DeviceGone(error)) {
+            ++restarts;
+            if (restartStream())
+                return true;
+            if (DeviceGone(errno))
+                error = errno;
+        }
+        failed(session, streamErrorText(error));
+        return false;
+    };
     for (;;) {
         pollfd fds[2] = {{fd_.get(), POLLIN, 0}, {wake_->get(), POLLIN, 0}};
         const int ready = system_.poll(fds + (pauseMs > 0 ? 1 : 0), pauseMs > 0 ? 1 : 2, pauseMs > 0 ? pauseMs : 1000);
@@ -365,6 +450,11 @@ void V4l2Driver::run(unsigned session)
             const int error = errno;
             if ((error == EAGAIN || error == EINTR) && !(fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)))
                 continue;
+            if (error == EINVAL || error == EIO) {
+                if (!restarted(error))
+                    return;
+                continue;
+            }
             // A camera that is gone does not come back by asking again.
             if (DeviceGone(error) || failedFrame()) {
                 failed(session, streamErrorText(error == EAGAIN ? EIO : error));
@@ -379,9 +469,14 @@ void V4l2Driver::run(unsigned session)
         if (buffer.index < buffers_.size() && !(buffer.flags & V4L2_BUF_FLAG_ERROR) && buffer.bytesused > 0 &&
             buffer.bytesused <= buffers_[buffer.index].size())
             good = converter_->convert(buffers_[buffer.index].data(), buffer.bytesused, work.bytes);
-        if (ioctl(VIDIOC_QBUF, &buffer) < 0) {
-            failed(session, streamErrorText(errno));
-            return;
+        if (!queueBuffer(buffer)) {
+            const int error = errno;
+            if (error != EINVAL && error != EIO) {
+                failed(session, streamErrorText(error));
+                return;
+            }
+            if (!restarted(error))
+                return;
         }
         if (!good) {
             if (failedFrame()) {
@@ -392,6 +487,7 @@ void V4l2Driver::run(unsigned session)
             continue;
         }
         failures = 0;
+        restarts = 0;
         work.timeMs = static_cast<std::uint32_t>(
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began).count());
         if (exchange_.publish(work))

@@ -12,6 +12,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -81,8 +82,16 @@ private:
     void setInterval(const FrameInterval& interval);
     bool allocateBuffers(QString& error);
     void releaseBuffers();
+    // QBUF, offered again while the device answers EAGAIN or EINTR (a few
+    // times); false with errno set.
+    bool queueBuffer(v4l2_buffer& buffer);
+    // Queues every buffer and streams on; false with errno set.
     bool startStream();
+    bool restartStream();
     void stopStream();
+    // How long a grab waits for the next frame of a running stream: a few
+    // frame intervals at the camera's rate.
+    std::chrono::milliseconds streamingGrabTimeout() const;
     void run(unsigned session);
     void failed(unsigned session, const QString& message);
     void lose();

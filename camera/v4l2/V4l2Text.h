@@ -1,6 +1,7 @@
 #pragma once
 // Texts out of V4L2 records: the fixed-size name fields (card, driver,
-// control and menu names) and the four-character codes of pixel formats.
+// control and menu names) and the four-character codes of pixel formats;
+// and the words for the error a device answers with.
 
 #include <QString>
 
@@ -16,5 +17,10 @@ std::string FieldText(const std::uint8_t* field, std::size_t size);
 // A pixel format's code for messages: "YUYV", "Y16"; bytes that are no
 // printable ASCII show as '?'.
 QString FourccText(std::uint32_t fourcc);
+
+// Why a device call failed, for "(...)" in a German message: the common
+// causes in our own words, which the C library gives in English unless the
+// system speaks German; the system's text for the rest.
+QString DeviceErrorText(int error);
 
 } // namespace camera

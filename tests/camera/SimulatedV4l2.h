@@ -172,6 +172,13 @@ struct Camera {
     YcbcrCoding coding = Bt601(false);
     // When set, the picture an MJPEG camera sends instead of the quadrants.
     std::vector<std::uint8_t> jpeg;
+    // The row length the format answers, whatever the format; negative:
+    // the true one. Some drivers say 0, or less than a row needs.
+    std::int64_t bytesPerLine = -1;
+    // Like v4l2loopback: a buffer counts as mapped only if it was mapped
+    // since anyone last asked for buffers, and DQBUF answers EINVAL for one
+    // that is not (see System::otherReaderLetsGo).
+    bool marksMappings = false;
     // Single frames that go wrong, by their sequence number.
     enum class Fault { Damaged, Empty, Short, Garbled, DequeueError };
     std::map<int, Fault> faults;
@@ -262,6 +269,42 @@ public:
     {
         std::lock_guard lock(mutex_);
         return cameras_[i].framesSent;
+    }
+    // The queue breaks as a vb2 queue does after a driver error: DQBUF and
+    // QBUF answer `error` until the stream is switched off.
+    void breakQueue(std::size_t i, int error)
+    {
+        std::lock_guard lock(mutex_);
+        stream(i).brokenErrno = error;
+    }
+    // Another program that read the same loopback node asks for buffers as
+    // it lets go: the marks of our mappings are gone.
+    void otherReaderLetsGo(std::size_t i)
+    {
+        std::lock_guard lock(mutex_);
+        Stream& s = stream(i);
+        s.marked.assign(s.buffers.size(), false);
+    }
+    // QBUF refuses the next `count` buffers with `error`.
+    void refuseQueueing(std::size_t i, int count, int error)
+    {
+        std::lock_guard lock(mutex_);
+        stream(i).refusals = count;
+        stream(i).refusalErrno = error;
+    }
+    // The rate the camera announces and the time it really takes per frame.
+    void setPace(std::size_t i, v4l2_fract interval, std::chrono::microseconds frameTime)
+    {
+        std::lock_guard lock(mutex_);
+        cameras_[i].interval = interval;
+        cameras_[i].frameTime = frameTime;
+        Stream& s = stream(i);
+        s.nextFrame = std::min(s.nextFrame, std::chrono::steady_clock::now() + frameTime);
+    }
+    int streamOns(std::size_t i)
+    {
+        std::lock_guard lock(mutex_);
+        return cameras_[i].streamOns;
     }
     // Every unknown request seen, so a test notices calls it did not expect.
     std::vector<unsigned long> unknownRequests()
@@ -360,15 +403,19 @@ public:
             return MAP_FAILED;
         }
         void* address = s.buffers[index].data();
-        mappings_[address] = length;
+        mappings_.emplace(address, length);
+        if (s.marked.size() == s.buffers.size())
+            s.marked[index] = true;
         return address;
     }
 
     int munmap(void* address, std::size_t length) override
     {
         std::lock_guard lock(mutex_);
-        auto it = mappings_.find(address);
-        if (it == mappings_.end() || it->second != length) {
+        // A buffer mapped twice shares its address here; either mapping goes.
+        auto [first, last] = mappings_.equal_range(address);
+        auto it = std::find_if(first, last, [length](const auto& m) { return m.second == length; });
+        if (it == last) {
             errno = EINVAL;
             return -1;
         }
@@ -395,6 +442,8 @@ public:
                     const Stream& s = stream(it->second.camera);
                     if (c.gone || (c.failAfterFrames >= 0 && c.framesSent >= c.failAfterFrames && s.on))
                         fds[i].revents = POLLERR | POLLHUP;
+                    else if (s.brokenErrno != 0)
+                        fds[i].revents = POLLERR;
                     else if (s.on && !s.queued.empty() && std::chrono::steady_clock::now() >= s.nextFrame)
                         fds[i].revents = POLLIN;
                     if (fds[i].revents != 0)
@@ -434,6 +483,10 @@ private:
         std::vector<const std::vector<std::uint8_t>*> filled;
         bool on = false;
         std::chrono::steady_clock::time_point nextFrame;
+        std::vector<bool> marked; // mapped since the last REQBUFS (marksMappings)
+        int brokenErrno = 0;      // the queue's error until STREAMOFF
+        int refusals = 0;         // QBUF calls still to refuse
+        int refusalErrno = 0;
     };
 
     Stream& stream(std::size_t camera) { return streams_[camera]; }
@@ -474,6 +527,8 @@ private:
             pix.bytesperline = pix.width * 3;
             pix.sizeimage = pix.bytesperline * pix.height;
         }
+        if (c.bytesPerLine >= 0)
+            pix.bytesperline = static_cast<std::uint32_t>(c.bytesPerLine);
         pix.field = V4L2_FIELD_NONE;
         pix.colorspace = c.colorspace;
         pix.ycbcr_enc = c.ycbcrEnc;
@@ -521,6 +576,17 @@ private:
                 break;
             case V4L2_PIX_FMT_BGR24:
                 cached = MakeRgb(w, h, true);
+                break;
+            case V4L2_PIX_FMT_GREY:
+            case V4L2_PIX_FMT_SBGGR8:
+            case V4L2_PIX_FMT_SGBRG8:
+            case V4L2_PIX_FMT_SGRBG8:
+            case V4L2_PIX_FMT_SRGGB8:
+                // Dark at the top, bright at the bottom, in unpadded rows.
+                cached.resize(static_cast<std::size_t>(w) * h);
+                for (int y = 0; y < h; ++y)
+                    std::fill_n(cached.begin() + static_cast<std::ptrdiff_t>(y) * w, w,
+                                static_cast<std::uint8_t>(0x20 + 0xc0 * y / std::max(1, h - 1)));
                 break;
             default:
                 cached.assign(pix.sizeimage, 0x80);
@@ -675,6 +741,7 @@ private:
             for (std::uint32_t i = 0; i < r->count; ++i)
                 s.buffers.emplace_back(pix.sizeimage);
             s.used.assign(r->count, 0);
+            s.marked.assign(r->count, false);
             return 0;
         }
         case VIDIOC_QUERYBUF: {
@@ -690,6 +757,12 @@ private:
             if (s.owner != fd || b->index >= s.buffers.size() ||
                 std::find(s.queued.begin(), s.queued.end(), b->index) != s.queued.end())
                 return fail(EINVAL);
+            if (s.brokenErrno != 0)
+                return fail(s.brokenErrno);
+            if (s.refusals > 0) {
+                --s.refusals;
+                return fail(s.refusalErrno);
+            }
             s.queued.push_back(b->index);
             return 0;
         }
@@ -701,9 +774,13 @@ private:
                 c.gone = c.failErrno == ENODEV;
                 return fail(c.failErrno);
             }
+            if (s.brokenErrno != 0)
+                return fail(s.brokenErrno);
             const auto now = std::chrono::steady_clock::now();
             if (s.queued.empty() || now < s.nextFrame)
                 return fail(EAGAIN);
+            if (c.marksMappings && !s.marked[s.queued.front()])
+                return fail(EINVAL); // "trying to return not mapped buf"
             const auto fault = c.faults.find(c.framesSent);
             if (fault != c.faults.end() && fault->second == Camera::Fault::DequeueError) {
                 c.faults.erase(fault);
@@ -768,6 +845,7 @@ private:
                 return fail(EINVAL);
             s.on = false;
             s.queued.clear();
+            s.brokenErrno = 0;
             return 0;
         default:
             unknown_.push_back(request);
@@ -779,7 +857,7 @@ private:
     std::vector<Camera> cameras_;
     std::map<std::size_t, Stream> streams_;
     std::map<int, Handle> open_;
-    std::map<void*, std::size_t> mappings_;
+    std::multimap<void*, std::size_t> mappings_;
     std::map<std::tuple<std::uint32_t, std::uint32_t, std::tuple<double, double, bool>>, std::vector<std::uint8_t>>
         pictures_;
     std::vector<unsigned long> unknown_;

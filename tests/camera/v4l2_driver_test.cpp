@@ -7,13 +7,16 @@
 #include "camera/dialogs/FormatDialog.h"
 #include "camera/dialogs/SourceDialog.h"
 #include "camera/v4l2/V4l2Driver.h"
+#include "camera/v4l2/V4l2Text.h"
 #include "platform/avicap/VideoWindow.h"
 
 #include <linux/videodev2.h>
 
 #include <QComboBox>
+#include <QElapsedTimer>
 
 #include <cstring>
+#include <functional>
 #include <thread>
 
 using namespace avicap_test;
@@ -306,15 +309,103 @@ TEST_F(OnCamera, EveryWayOfVanishingReadsAsUnplugged)
 TEST_F(OnCamera, AnIoErrorMidStreamIsReportedOnceAsAnError)
 {
     ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, 0), 1);
-    camera().failAfterFrames = 2;
+    camera().failAfterFrames = 2; // and every frame after: no restart mends it
     camera().failErrno = EIO;
     send(WM_CAP_SET_PREVIEW, 1);
     ASSERT_TRUE(SpinUntil([this] { return !lib.messages.empty(); }));
     SpinFor(100);
     ASSERT_EQ(lib.messages.size(), 1u);
     EXPECT_TRUE(lib.messages[0].startsWith(QStringLiteral("Die Kamera meldet einen Fehler")));
+    EXPECT_EQ(lib.messages[0],
+              QStringLiteral("Die Kamera meldet einen Fehler (Übertragungsfehler). Die Vorschau wurde beendet."));
+    EXPECT_EQ(status().fLiveWindow, 0);
+    EXPECT_EQ(lib.system.streamOns(0), 3); // the start and two restarts
+    expectAllReleased();
+}
+
+// A stream that breaks under us goes on after a restart: the way a vb2
+// queue breaks after a driver error (EIO until it is streamed anew), and
+// the way a v4l2loopback node forgets our buffers when another reader lets
+// go (EINVAL until they are mapped anew), each more than once.
+TEST_F(OnCamera, AStreamThatBreaksUnderUsIsStartedAnew)
+{
+    camera().marksMappings = true;
+    ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, 0), 1);
+    send(WM_CAP_SET_CALLBACK_FRAME, 0, reinterpret_cast<LPARAM>(&RecordFrame));
+    send(WM_CAP_SET_PREVIEWRATE, 1);
+    ASSERT_EQ(send(WM_CAP_SET_PREVIEW, 1), 1);
+    const std::function<void()> breaks[] = {
+        [this] { lib.system.otherReaderLetsGo(0); },
+        [this] { lib.system.breakQueue(0, EIO); },
+        [this] { lib.system.otherReaderLetsGo(0); },
+        [this] { lib.system.breakQueue(0, EIO); },
+    };
+    int streamOns = 1;
+    for (const auto& breakIt : breaks) {
+        const std::size_t before = Log().entries.size();
+        ASSERT_TRUE(SpinUntil([before] { return Log().entries.size() >= before + 3; }));
+        breakIt();
+        const std::size_t broken = Log().entries.size();
+        ASSERT_TRUE(SpinUntil([this, broken] { return Log().entries.size() >= broken + 3 || !lib.messages.empty(); }));
+        EXPECT_TRUE(lib.messages.empty()) << lib.messages[0].toStdString();
+        EXPECT_EQ(lib.system.streamOns(0), ++streamOns);
+    }
+    EXPECT_EQ(status().fLiveWindow, 1);
+    send(WM_CAP_DRIVER_DISCONNECT);
+    expectAllReleased();
+}
+
+// A buffer the camera does not take back at once is offered again; one it
+// never takes back ends the preview with one message.
+TEST_F(OnCamera, ABufferTheCameraRefusesForAMomentIsQueuedAgain)
+{
+    ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, 0), 1);
+    send(WM_CAP_SET_CALLBACK_FRAME, 0, reinterpret_cast<LPARAM>(&RecordFrame));
+    send(WM_CAP_SET_PREVIEWRATE, 1);
+    ASSERT_EQ(send(WM_CAP_SET_PREVIEW, 1), 1);
+    for (const int error : {EAGAIN, EINTR, EAGAIN}) {
+        const std::size_t before = Log().entries.size();
+        ASSERT_TRUE(SpinUntil([before] { return Log().entries.size() >= before + 2; }));
+        lib.system.refuseQueueing(0, 3, error);
+        const std::size_t refused = Log().entries.size();
+        ASSERT_TRUE(
+            SpinUntil([this, refused] { return Log().entries.size() >= refused + 5 || !lib.messages.empty(); }));
+        EXPECT_TRUE(lib.messages.empty()) << error;
+    }
+    EXPECT_EQ(lib.system.streamOns(0), 1);
+
+    lib.system.refuseQueueing(0, 1000000, EAGAIN);
+    ASSERT_TRUE(SpinUntil([this] { return !lib.messages.empty(); }));
+    SpinFor(100);
+    EXPECT_EQ(lib.messages.size(), 1u);
     EXPECT_EQ(status().fLiveWindow, 0);
     expectAllReleased();
+}
+
+// A grab while the camera streams holds up the GUI thread only for a few
+// frame intervals at the camera's rate, or a quarter of a second where
+// that is less; a slow camera still gets its frame grabbed.
+TEST_F(OnCamera, AGrabWhileStreamingWaitsOnlyAFewFrameIntervals)
+{
+    ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, 0), 1);
+    send(WM_CAP_SET_CALLBACK_FRAME, 0, reinterpret_cast<LPARAM>(&RecordFrame));
+    ASSERT_EQ(send(WM_CAP_SET_PREVIEW, 1), 1);
+    ASSERT_TRUE(SpinUntil([] { return Log().entries.size() >= 2; }));
+
+    // At 30 frames/s the camera stops sending.
+    lib.system.setPace(0, {1, 30}, std::chrono::seconds(10));
+    SpinFor(50);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(send(WM_CAP_GRAB_FRAME), 0);
+    EXPECT_GE(clock.elapsed(), 200);
+    EXPECT_LT(clock.elapsed(), 1000);
+
+    // At 2 frames/s a frame comes within an interval, and is waited for.
+    lib.system.setPace(0, {1, 2}, std::chrono::milliseconds(500));
+    SpinFor(50);
+    EXPECT_EQ(send(WM_CAP_GRAB_FRAME), 1);
+    EXPECT_TRUE(driver().streaming());
 }
 
 TEST_F(OnCamera, BusyLockedOrUnconvertibleCamerasDoNotConnect)
@@ -395,6 +486,31 @@ TEST_F(OnCamera, DialogsDriveTheDevice)
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(format().biWidth, 320);
+}
+
+// The causes a user meets most are told in German whatever language the
+// system speaks; the rest as the system says them.
+TEST(DeviceErrorText, CommonCausesInGermanTheRestAsTheSystemSaysThem)
+{
+    const std::pair<int, const char*> own[] = {
+        {EBUSY, "das Gerät ist belegt"},
+        {EACCES, "kein Zugriff auf das Gerät"},
+        {EPERM, "kein Zugriff auf das Gerät"},
+        {ENOTTY, "das Gerät kann das nicht"},
+        {EINVAL, "das Gerät weist die Anfrage zurück"},
+        {ENOMEM, "nicht genug Speicher"},
+        {EAGAIN, "das Gerät ist gerade nicht bereit"},
+        {EIO, "Übertragungsfehler"},
+        {ENODEV, "das Gerät ist nicht mehr da"},
+        {ENOENT, "das Gerät ist nicht mehr da"},
+    };
+    for (const auto& [error, text] : own)
+        EXPECT_EQ(camera::DeviceErrorText(error), QString::fromUtf8(text)) << error;
+    EXPECT_EQ(camera::DeviceErrorText(EXDEV), QString::fromLocal8Bit(std::strerror(EXDEV)));
+
+    // Where the words appear: a camera that cannot be opened.
+    EXPECT_EQ(camera::ConnectErrorText(ENOMEM, "/dev/video3"),
+              QStringLiteral("Die Kamera /dev/video3 lässt sich nicht öffnen (nicht genug Speicher)."));
 }
 
 TEST(FrameExchange, TheLatestFrameWinsAndOneNoticeCoversAll)

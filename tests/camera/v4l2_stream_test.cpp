@@ -176,6 +176,50 @@ TEST_F(Streaming, EveryOfferedFormatStreamsOrIsRefusedWithAReasonAtAnySize)
     EXPECT_TRUE(lib.messages.empty());
 }
 
+// A driver that answers the row length with 0, or with less than a row
+// holds, means rows without padding: every converter gets whole rows, and
+// the picture comes out whole.
+TEST_F(Streaming, ARowLengthShorterThanARowMeansRowsWithoutPadding)
+{
+    // Bayer and grey first: their pictures are checked row by row.
+    const std::uint32_t formats[] = {
+        V4L2_PIX_FMT_SBGGR8, V4L2_PIX_FMT_SGBRG8, V4L2_PIX_FMT_SGRBG8, V4L2_PIX_FMT_SRGGB8, V4L2_PIX_FMT_GREY,
+        V4L2_PIX_FMT_RGB565, V4L2_PIX_FMT_Y16,    V4L2_PIX_FMT_YUYV,   V4L2_PIX_FMT_RGB24,  V4L2_PIX_FMT_MJPEG,
+    };
+    ASSERT_EQ(send(WM_CAP_DRIVER_CONNECT, 0), 1);
+    Log().keepBytes = true;
+    send(WM_CAP_SET_CALLBACK_FRAME, 0, reinterpret_cast<LPARAM>(&RecordFrame));
+    for (const std::uint32_t fourcc : formats)
+        for (const auto& [w, h] : {std::pair{64, 48}, {640, 480}})
+            for (const std::int64_t rowBytes : {std::int64_t{0}, std::int64_t{w / 2}, std::int64_t{w - 1}}) {
+                SCOPED_TRACE(std::to_string(fourcc) + " " + std::to_string(w) + "x" + std::to_string(h) + " row " +
+                             std::to_string(rowBytes));
+                camera().formats = {V4L2_PIX_FMT_YUYV, fourcc};
+                camera().sizes = {{static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h)}};
+                camera().bytesPerLine = rowBytes;
+                ASSERT_TRUE(driver().formats()->apply({fourcc, w, h, {}}))
+                    << driver().formats()->refusal().toStdString();
+                ASSERT_EQ(send(WM_CAP_GRAB_FRAME), 1);
+                const std::vector<std::uint8_t>& frame = Log().entries.back().bytes;
+                const std::size_t stride = (static_cast<std::size_t>(w) * 3 + 3) / 4 * 4;
+                ASSERT_EQ(frame.size(), stride * h);
+                // Grey and Bayer pictures go from dark at the top to bright
+                // at the bottom: rows read from the wrong place show.
+                if (std::find(std::begin(formats), std::begin(formats) + 5, fourcc) != std::begin(formats) + 5) {
+                    EXPECT_NEAR(frame[stride * (h - 1) + (w - 1) * 3 + 1], 0x20, 0x18); // top right
+                    EXPECT_NEAR(frame[1], 0xe0, 0x18);                                  // bottom left
+                }
+            }
+    // A row length no frame could hold is refused with a reason; the format
+    // before stays.
+    camera().bytesPerLine = 0x7fffffff;
+    EXPECT_FALSE(driver().formats()->apply({V4L2_PIX_FMT_GREY, 640, 480, {}}));
+    EXPECT_TRUE(driver().formats()->refusal().contains(QStringLiteral("umwandeln")));
+    camera().bytesPerLine = -1;
+    EXPECT_EQ(send(WM_CAP_GRAB_FRAME), 1);
+    EXPECT_TRUE(lib.messages.empty());
+}
+
 TEST_F(Streaming, SingleBadFramesAreDroppedAndThePreviewGoesOn)
 {
     using Fault = simv4l2::Camera::Fault;

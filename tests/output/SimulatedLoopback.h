@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -35,6 +36,8 @@ struct Node {
     int queueErrnoOnce = 0; // the next buffer handed over is refused with this
     std::uint32_t maxBuffers = 2;
     bool gone = false;
+    // A node that lies: what it makes of its answer to the format.
+    std::function<void(v4l2_pix_format&)> lie;
 
     // The module's state.
     bool ready = false;         // a writer has sent a picture
@@ -171,6 +174,8 @@ public:
             } else {
                 f->fmt.pix = n->format; // fixed while anyone has it open
             }
+            if (n->lie)
+                n->lie(f->fmt.pix);
             return 0;
         }
         case VIDIOC_S_PARM: {

@@ -1,9 +1,9 @@
 // The virtual webcam on simulated v4l2loopback nodes: which node it takes,
 // the format it sets, how it follows size and rate, and how it stops.
 
+#include "camera/v4l2/LoopbackNode.h"
 #include "output/VirtualCamera.h"
 #include "platform/avicap/DriverCatalog.h"
-#include "camera/v4l2/LoopbackNode.h"
 
 #include "tests/camera/SimulatedV4l2.h"
 #include "tests/output/SimulatedLoopback.h"
@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -343,7 +344,53 @@ TEST_P(VirtualCameraTest, StopsWithAMessageWhenTheNodeVanishesOrFails)
         EXPECT_EQ(camera.write(TestPicture(8, 8, 1).view(), t0), VirtualCamera::Result::Stopped);
         EXPECT_EQ(camera.error().contains(QStringLiteral("verschwunden")), gone) << camera.error().toStdString();
         EXPECT_EQ(system.openFds(), 0);
+        if (error == EBUSY) {
+            EXPECT_EQ(camera.error(), QStringLiteral("Die virtuelle Webcam /dev/video5 nimmt keine Bilder an (das "
+                                                     "Gerät ist belegt). Die Ausgabe als Webcam wurde ausgeschaltet."));
+        }
     }
+}
+
+// A node's answer to the format sizes the memory the pictures go into: an
+// answer no node could mean ends the output with a message, and nothing of
+// its size is reserved. A smaller size than asked for is a reader's doing
+// and is kept.
+TEST_P(VirtualCameraTest, RefusesANodeThatAnswersAFormatNoNodeCouldHave)
+{
+    using Lie = std::function<void(v4l2_pix_format&)>;
+    const Lie lies[] = {
+        [](v4l2_pix_format& p) { p.bytesperline = 0x7fffffff; },
+        [](v4l2_pix_format& p) { p.width = 0x80000002; },
+        [](v4l2_pix_format& p) { p.height = 0xffffffff; },
+        [](v4l2_pix_format& p) { p.width = 0xfffffffe, p.bytesperline = 0xfffffffc; },
+        [](v4l2_pix_format& p) { p.bytesperline = p.width; }, // shorter than a row
+    };
+    for (const Lie& lie : lies) {
+        simloop::Node node = Loop("/dev/video5", "Stillwise");
+        node.lie = lie;
+        simloop::System system({node});
+        VirtualCamera camera(system);
+        ASSERT_TRUE(camera.start());
+        EXPECT_EQ(camera.write(TestPicture(640, 480, 1).view(), t0), VirtualCamera::Result::Stopped);
+        EXPECT_FALSE(camera.running());
+        EXPECT_TRUE(camera.error().contains(QStringLiteral("unbrauchbares Bildformat")))
+            << camera.error().toStdString();
+        EXPECT_EQ(system.openFds(), 0);
+        EXPECT_EQ(system.mappings(), 0);
+    }
+
+    simloop::Node held = Loop("/dev/video5", "Stillwise");
+    held.lie = [](v4l2_pix_format& p) {
+        p.width = 320;
+        p.height = 240;
+        p.bytesperline = 320 * 2;
+    };
+    simloop::System system({held});
+    VirtualCamera camera(system);
+    ASSERT_TRUE(camera.start());
+    EXPECT_EQ(camera.write(TestPicture(640, 480, 1).view(), t0), VirtualCamera::Result::Written);
+    EXPECT_EQ(camera.width(), 320);
+    EXPECT_EQ(camera.height(), 240);
 }
 
 TEST_P(VirtualCameraTest, CannotStartWithoutANodeOrWithoutAccess)
@@ -365,7 +412,6 @@ TEST_P(VirtualCameraTest, CannotStartWithoutANodeOrWithoutAccess)
     EXPECT_FALSE(refused.running());
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, VirtualCameraTest, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? "IntoLentBuffers" : "WithWrite";
-                         });
+INSTANTIATE_TEST_SUITE_P(Ways, VirtualCameraTest, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& info) {
+    return info.param ? "IntoLentBuffers" : "WithWrite";
+});
