@@ -21,8 +21,12 @@ packages=(
   # feeds the MJPEG camera and decodes its JPEGs independently
   qemu-system-x86 qemu-system-data busybox-static kmod cpio xz-utils
   v4l-utils ffmpeg
-  # bench/measure_program.sh runs the program on a virtual X server
+  # bench/measure_program.sh and bench/soak.sh run the program on a
+  # virtual X server
   xvfb
+  # fuzz/: the targets are built with clang; libFuzzer and clang's
+  # sanitizer runtimes come in the compiler-rt package
+  clang-14 libclang-rt-14-dev
   "$@"
 )
 
