@@ -28,8 +28,12 @@ packages=(
   # GStreamer's PipeWire reader
   pipewire pipewire-bin wireplumber libspa-0.2-modules dbus-daemon udev
   gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-  # bench/measure_program.sh runs the program on a virtual X server
+  # bench/measure_program.sh and bench/soak.sh run the program on a
+  # virtual X server
   xvfb
+  # fuzz/: the targets are built with clang; libFuzzer and clang's
+  # sanitizer runtimes come in the compiler-rt package
+  clang-14 libclang-rt-14-dev
   "$@"
 )
 
