@@ -103,8 +103,12 @@ const QString GoneText = QStringLiteral("PipeWire wurde beendet oder hat die Ver
 
 // Pods are built into this; an offer of four formats needs well under 1 KiB.
 struct PodBuffer {
+    PodBuffer() { spa_pod_builder_init(&builder, bytes, sizeof bytes); }
+    PodBuffer(const PodBuffer&) = delete;
+    PodBuffer& operator=(const PodBuffer&) = delete;
+
     std::uint8_t bytes[2048];
-    spa_pod_builder builder = SPA_POD_BUILDER_INIT(bytes, sizeof bytes);
+    spa_pod_builder builder{};
 };
 
 class Stream final : public PipeWireStream {
