@@ -9,6 +9,11 @@
 #include "tests/output/SimulatedPipeWire.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QToolTip>
 #include <QTest>
 #include <QToolButton>
 
@@ -189,6 +194,26 @@ TEST_F(WebcamBox, WithBothWaysEveryPictureGoesToBothAndTheDaemonGoingStopsTheBox
     EXPECT_EQ(daemon.frames, 3);
     EXPECT_EQ(daemon.lastFrame, expectedFrame());
     EXPECT_EQ(system.node(0).lastFrame(), expectedFrame());
+
+    // For the README: the bottom bar with the box ticked, and the box's
+    // tooltip drawn as Qt draws tooltips.
+    QWidget* bar = form->WebcamBox->parentWidget();
+    QLabel tip(form->WebcamBox->toolTip());
+    tip.setWordWrap(true);
+    tip.setFixedWidth(bar->width());
+    tip.setMargin(6);
+    tip.setPalette(QToolTip::palette());
+    tip.setAutoFillBackground(true);
+    tip.setFrameStyle(QFrame::Box | QFrame::Plain);
+    tip.adjustSize();
+    QImage shot(bar->width(), bar->height() + tip.height() + 4, QImage::Format_RGB32);
+    shot.fill(Qt::white);
+    QPainter painter(&shot);
+    painter.drawPixmap(0, 0, bar->grab());
+    painter.drawPixmap(0, bar->height() + 4, tip.grab());
+    painter.end();
+    QDir().mkpath(QStringLiteral(STILLWISE_SCREENSHOT_DIR));
+    EXPECT_TRUE(shot.save(QStringLiteral(STILLWISE_SCREENSHOT_DIR "/webcam-box.png")));
 
     // The daemon stops: the box goes off with a word, the panes go on.
     daemon.running = false;
