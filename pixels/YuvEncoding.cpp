@@ -4,7 +4,10 @@ namespace pixels {
 
 YuvEncoding EncodingOf(const v4l2_pix_format& pix)
 {
-    const auto colorspace = static_cast<v4l2_colorspace>(pix.colorspace);
+    // Kept as the plain number the device answered: a camera may name a
+    // colour space this kernel header does not know, and such a value held
+    // in the enum type would be undefined.
+    const unsigned colorspace = pix.colorspace;
     unsigned enc = pix.ycbcr_enc;
     if (enc == V4L2_YCBCR_ENC_DEFAULT)
         enc = V4L2_MAP_YCBCR_ENC_DEFAULT(colorspace);

@@ -259,4 +259,9 @@ TEST(YuvColourTruth, DefaultsFollowTheColorspace)
     EXPECT_EQ(of(V4L2_COLORSPACE_BT2020, 0, 0).matrix, M::Bt2020);
     EXPECT_EQ(of(V4L2_COLORSPACE_SRGB, V4L2_YCBCR_ENC_XV709, 0).matrix, M::Bt709);
     EXPECT_TRUE(of(V4L2_COLORSPACE_REC709, 0, V4L2_QUANTIZATION_FULL_RANGE).fullRange);
+    // A colour space this program has never heard of (a newer kernel, or a
+    // lying device) reads as an unknown one, without undefined behaviour.
+    const auto alien = of(65544, 0, 0);
+    EXPECT_EQ(alien.matrix, M::Bt601);
+    EXPECT_FALSE(alien.fullRange);
 }
