@@ -1,13 +1,17 @@
 #include "camera/v4l2/DeviceMonitor.h"
 
 #include <libudev.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSocketNotifier>
+
+#include <cstring>
 
 namespace camera {
 
@@ -54,11 +58,31 @@ DeviceMonitor::DeviceMonitor(Mode mode, QString scanDir, int scanMs, QObject* pa
 
 DeviceMonitor::~DeviceMonitor() = default;
 
+namespace {
+
+// The daemon's control socket can outlive the daemon (one stopped without
+// cleaning up, or a root file system shared with a machine that ran one),
+// so its file proves nothing: only a daemon that takes a connection counts.
+bool udevAnswers()
+{
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, "/run/udev/control", sizeof address.sun_path - 1);
+    const bool answered = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return answered;
+}
+
+} // namespace
+
 // Only worth it when the udev daemon runs: without it the kernel's events
 // never reach the "udev" group this monitor listens to.
 bool DeviceMonitor::startUdev()
 {
-    if (::access("/run/udev/control", F_OK) != 0)
+    if (!udevAnswers())
         return false;
     udev_.reset(udev_new());
     if (!udev_)
