@@ -299,11 +299,12 @@ bool V4l2Driver::startStream()
 }
 
 // Worker side: starts a stream that broke under us anew. STREAMOFF takes
-// back every buffer and clears a vb2 queue's error (after which it answers
-// EIO until then). Each buffer is mapped again: v4l2loopback honours only
+// back every buffer and ends a vb2 queue's error state, in which it answers
+// EIO to everything. Each buffer is mapped again: v4l2loopback honours only
 // buffers mapped since anyone last asked it for buffers, which another
-// reader of the node does as it lets go, and answers EINVAL for the others.
-// A new request for buffers would do that to the other readers in turn.
+// reader of the node does as it starts and as it lets go, and answers
+// EINVAL for the others. Asking for buffers ourselves would do the same to
+// the other readers.
 bool V4l2Driver::restartStream()
 {
     stopStream();
