@@ -9,6 +9,7 @@
 #include "pixels/JpegDecoder.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTimer>
@@ -79,6 +80,42 @@ QString shownSize(const QWidget* box)
     return QStringLiteral("%1 x %2").arg(r.width()).arg(r.height());
 }
 
+// The capture window's count of frames handed out and dropped, on stderr
+// every `seconds`.
+void reportEvery(TMainForm& form, int seconds)
+{
+    auto* timer = new QTimer(&form);
+    auto since = std::make_shared<QElapsedTimer>();
+    since->start();
+    QObject::connect(timer, &QTimer::timeout, &form, [&form, since] {
+        CAPSTATUS status;
+        if (SendMessageA(form.Video1->CaptureWindowHandle(), WM_CAP_GET_STATUS, sizeof status,
+                         reinterpret_cast<LPARAM>(&status)) == 0)
+            return;
+        std::fprintf(stderr, "Stillwise: nach %lld s %lu Bilder gezeigt, %lu verworfen\n",
+                     static_cast<long long>((since->elapsed() + 500) / 1000),
+                     static_cast<unsigned long>(status.dwCurrentVideoFrame),
+                     static_cast<unsigned long>(status.dwCurrentVideoFramesDropped));
+        std::fflush(stderr);
+    });
+    timer->start(seconds * 1000);
+}
+
+// Ticks the webcam box as a user would, or says why there is none to tick.
+void switchWebcamOn(TMainForm& form)
+{
+    QCheckBox* box = form.WebcamBox;
+    if (!box->isEnabled()) {
+        // The tooltip's first line says what is missing.
+        std::fprintf(stdout, "Stillwise: keine virtuelle Webcam: %s\n",
+                     box->toolTip().section(QLatin1Char('\n'), 0, 0).toLocal8Bit().constData());
+        return;
+    }
+    box->click();
+    std::fprintf(stdout, "Stillwise: Ausgabe als Webcam %s\n",
+                 box->isChecked() ? "eingeschaltet" : "ließ sich nicht einschalten");
+}
+
 void measure(TMainForm& form, int seconds)
 {
     // One second to let the panes be laid out for the frame size.
@@ -118,18 +155,20 @@ void InstallSelfCheck(TMainForm& form, const QElapsedTimer& sinceStart)
     if (qEnvironmentVariableIntValue("STILLWISE_SELFCHECK_WHOLE") == 1)
         showWholeFrames(form, size.isValid() ? size : QSize(form.Video1->ImageWidth(), form.Video1->ImageHeight()));
     const int seconds = std::clamp(qEnvironmentVariableIntValue("STILLWISE_SELFCHECK_SECONDS"), 0, 3600);
+    const int every = std::clamp(qEnvironmentVariableIntValue("STILLWISE_SELFCHECK_EVERY"), 0, 3600);
+    const bool webcam = qEnvironmentVariableIntValue("STILLWISE_SELFCHECK_WEBCAM") == 1;
 
     TVideo* video = form.Video1;
     TVideoStream handler = video->OnFrame();
     auto done = std::make_shared<bool>(false);
-    video->SetOnFrame([handler, done, &form, sinceStart, seconds](QObject* sender, PVIDEOHDR header) {
+    video->SetOnFrame([handler, done, &form, sinceStart, seconds, every, webcam](QObject* sender, PVIDEOHDR header) {
         if (handler)
             handler(sender, header);
         if (*done)
             return;
         *done = true;
         const qint64 ms = sinceStart.elapsed();
-        QTimer::singleShot(0, &form, [ms, seconds, &form] {
+        QTimer::singleShot(0, &form, [ms, seconds, every, webcam, &form] {
             const QStringList missing = missingPictures();
             if (!missing.isEmpty()) {
                 finish(1, QStringLiteral("Stillwise: Bilder fehlen: %1").arg(missing.join(QStringLiteral(", "))));
@@ -147,6 +186,11 @@ void InstallSelfCheck(TMainForm& form, const QElapsedTimer& sinceStart)
                 return;
             }
             std::fprintf(stdout, "%s\n", first.toLocal8Bit().constData());
+            if (webcam)
+                switchWebcamOn(form);
+            std::fflush(stdout);
+            if (every > 0)
+                reportEvery(form, every);
             measure(form, seconds);
         });
     });

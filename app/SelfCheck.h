@@ -15,6 +15,12 @@
 //                                   24 bits (exit code 1 if it refuses)
 //   STILLWISE_SELFCHECK_WHOLE=1     make the window large enough to show both
 //                                   whole frames at 100 %, panes half and half
+//   STILLWISE_SELFCHECK_EVERY=N     from the first frame on, every N seconds a
+//                                   line on stderr with the frames the capture
+//                                   window has handed out and dropped so far
+//                                   (bench/soak.sh reads it)
+//   STILLWISE_SELFCHECK_WEBCAM=1    after the first frame tick "Als Webcam
+//                                   ausgeben", or say why it cannot be ticked
 
 #include <QElapsedTimer>
 

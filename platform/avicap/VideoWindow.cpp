@@ -149,6 +149,7 @@ void VideoWindow::disconnectDriver()
     hasPending_ = false;
     frame_.bytes.clear();
     framesDelivered_ = 0;
+    framesDropped_ = 0;
     update();
 }
 
@@ -180,6 +181,7 @@ LRESULT VideoWindow::getStatus(WPARAM size, LPARAM block)
         status.fOverlayWindow = overlay_ ? 1 : 0;
         status.fUsingDefaultPalette = 1;
         status.dwCurrentVideoFrame = framesDelivered_;
+        status.dwCurrentVideoFramesDropped = framesDropped_;
     }
     status.fScale = scale_ ? 1 : 0;
     copyOut(status, size, block);
@@ -288,11 +290,16 @@ bool VideoWindow::frameFitsFormat(const camera::Frame& frame) const
 
 void VideoWindow::frameReady()
 {
+    const bool replacing = hasPending_;
     if (!driver_ || !driver_->takeFrame(pending_))
         return;
+    if (replacing)
+        ++framesDropped_;
     hasPending_ = frameFitsFormat(pending_);
-    if (!hasPending_)
+    if (!hasPending_) {
+        ++framesDropped_;
         return;
+    }
     if (overlay_) {
         std::swap(frame_, pending_);
         hasPending_ = false;

@@ -73,6 +73,10 @@ private:
     bool scale_ = false;
     int rateMs_ = 66;
     DWORD framesDelivered_ = 0;
+    // Frames taken from the driver but never handed out: replaced by a
+    // newer one while waiting for the preview interval, or not of the
+    // format.
+    DWORD framesDropped_ = 0;
     bool inCallback_ = false;
 
     camera::Frame frame_;   // what the window shows and the callback gets

@@ -321,3 +321,98 @@ TEST(CallbackReentry, AWindowDeletedInsideItsFrameCallbackIsNotTouchedAgain)
     EXPECT_EQ(deleting, nullptr);
     EXPECT_TRUE(parent.children().isEmpty());
 }
+
+namespace {
+
+// A camera whose frames come when the test sends them: 4 x 2 pixels at 24
+// bits, 24 bytes a frame.
+class PushCamera final : public camera::Driver {
+public:
+    PushCamera()
+    {
+        BITMAPINFOHEADER h;
+        h.biWidth = 4;
+        h.biHeight = 2;
+        h.biBitCount = 24;
+        format_.resize(sizeof h);
+        std::memcpy(format_.data(), &h, sizeof h);
+    }
+    const std::vector<std::uint8_t>& format() const override { return format_; }
+    bool hasOverlay() const override { return false; }
+    bool start(camera::FrameSink* sink) override
+    {
+        sink_ = sink;
+        return true;
+    }
+    void stop() override { sink_ = nullptr; }
+    bool streaming() const override { return sink_ != nullptr; }
+    bool takeFrame(camera::Frame& frame) override
+    {
+        if (ready_ == 0)
+            return false;
+        frame.bytes.assign(ready_, 0x40);
+        ready_ = 0;
+        return true;
+    }
+    bool grab(camera::Frame&) override { return false; }
+    camera::ControlSet* controls() override { return nullptr; }
+    camera::FormatSet* formats() override { return nullptr; }
+
+    // One frame of `bytes` bytes arrives.
+    void send(std::size_t bytes = 24)
+    {
+        ready_ = bytes;
+        if (sink_ != nullptr)
+            sink_->frameReady();
+    }
+
+private:
+    std::vector<std::uint8_t> format_;
+    camera::FrameSink* sink_ = nullptr;
+    std::size_t ready_ = 0;
+};
+
+} // namespace
+
+TEST(CaptureWindowStatus, CountsFramesReplacedBeforeTheirTurnAndFramesOfAnotherSizeAsDropped)
+{
+    App();
+    PushCamera* camera = nullptr;
+    QWidget parent;
+    avicap::VideoWindow window(
+        [&camera](int) {
+            auto made = std::make_unique<PushCamera>();
+            camera = made.get();
+            return made;
+        },
+        &parent);
+    auto status = [&window] {
+        CAPSTATUS s;
+        window.message(WM_CAP_GET_STATUS, sizeof s, reinterpret_cast<LPARAM>(&s));
+        return s;
+    };
+    ASSERT_EQ(window.message(WM_CAP_DRIVER_CONNECT, 0, 0), 1);
+    // One frame a minute: the first goes out at once, the others wait.
+    window.message(WM_CAP_SET_PREVIEWRATE, 60000, 0);
+    ASSERT_EQ(window.message(WM_CAP_SET_PREVIEW, 1, 0), 1);
+
+    camera->send(); // handed out
+    EXPECT_EQ(status().dwCurrentVideoFrame, 1u);
+    EXPECT_EQ(status().dwCurrentVideoFramesDropped, 0u);
+    camera->send(); // waits for its turn
+    EXPECT_EQ(status().dwCurrentVideoFramesDropped, 0u);
+    camera->send(); // replaces the waiting one
+    camera->send(); // and again
+    EXPECT_EQ(status().dwCurrentVideoFramesDropped, 2u);
+    camera->send(5); // not a frame of the format, and it replaced the waiting one
+    EXPECT_EQ(status().dwCurrentVideoFramesDropped, 4u);
+    camera->send(); // nothing waited: only waits itself
+    EXPECT_EQ(status().dwCurrentVideoFramesDropped, 4u);
+    EXPECT_EQ(status().dwCurrentVideoFrame, 1u);
+
+    // A new connection starts counting afresh.
+    ASSERT_EQ(window.message(WM_CAP_DRIVER_DISCONNECT, 0, 0), 1);
+    ASSERT_EQ(window.message(WM_CAP_DRIVER_CONNECT, 0, 0), 1);
+    EXPECT_EQ(status().dwCurrentVideoFramesDropped, 0u);
+    EXPECT_EQ(status().dwCurrentVideoFrame, 0u);
+}
