@@ -63,6 +63,7 @@ public:
         const Picture picture(width, height);
         const bool wasRunning = camera_.running();
         const std::uint64_t written = camera_.written(), dropped = camera_.dropped();
+        const int reached = device_.node().frames;
 
         const output::VirtualCamera::Result result = camera_.write(picture.view, now_);
 
@@ -73,6 +74,8 @@ public:
             fuzz::Fail("the output stopped without a reason");
         if (result == Result::Written && (camera_.written() != written + 1 || camera_.dropped() != dropped))
             fuzz::Fail("a written picture was not counted as written");
+        if ((result == Result::Written) != (device_.node().frames == reached + 1))
+            fuzz::Fail("a picture reached the node without being counted as written, or the other way round");
         if (result == Result::Dropped && (camera_.dropped() != dropped + 1 || camera_.written() != written))
             fuzz::Fail("a dropped picture was not counted as dropped");
         if (result == Result::Written && (camera_.width() < 2 || camera_.width() % 2 != 0 || camera_.height() < 1))
