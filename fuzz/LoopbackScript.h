@@ -17,7 +17,7 @@ enum LoopbackNodeFlag : std::uint8_t {
 };
 
 enum class LoopbackOp : std::uint8_t {
-    Picture,     // u16 width, u16 height, u8 time since the last one in 10 ms
+    Picture,     // u16 width, u16 height (1 + each modulo 160 and 120), u8 time since the last one in 10 ms
     LieFormat,   // u8 FormatLie bits, u32 width, height, bytesperline, sizeimage, pixelformat
     LieBuffers,  // u32 the next REQBUFS count
     LieLength,   // u32 the next QUERYBUF length
