@@ -4,6 +4,8 @@
 
 #include "pixels/Yuv420Conversion.h"
 
+#include "tests/pixels/RandomPicture.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,24 +15,8 @@
 
 namespace {
 
-struct Picture {
-    int width, height, rowbytes;
-    std::vector<std::uint8_t> bits; // BGR, bottom-up
-    const std::uint8_t* pixel(int x, int yFromTop) const
-    {
-        return bits.data() + static_cast<std::size_t>(height - 1 - yFromTop) * rowbytes + x * 3;
-    }
-};
-
-Picture RandomPicture(int width, int height, int padding, unsigned seed)
-{
-    Picture p{width, height, width * 3 + padding, {}};
-    p.bits.resize(static_cast<std::size_t>(p.rowbytes) * height);
-    std::mt19937 random(seed);
-    for (auto& b : p.bits)
-        b = static_cast<std::uint8_t>(random());
-    return p;
-}
+using pixtest::Picture;
+using pixtest::RandomPicture;
 
 struct Ycc {
     double y, cb, cr;
