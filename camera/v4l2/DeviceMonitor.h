@@ -35,6 +35,11 @@ public:
     // one learnt of the devices may be out of date.
     unsigned changes() const { return changes_; }
 
+    // A change this monitor cannot see itself (a camera that another
+    // back-end offers came or went): told like one of its own, on the GUI
+    // thread.
+    void announce() { settle_.start(); }
+
 signals:
     void devicesChanged();
 

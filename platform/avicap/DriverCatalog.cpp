@@ -1,5 +1,7 @@
 #include "platform/avicap/DriverCatalog.h"
 
+#include "camera/Notices.h"
+#include "camera/pipewire/PipeWireDriver.h"
 #include "camera/testcam/TestCamera.h"
 #include "camera/v4l2/CameraIdentity.h"
 #include "camera/v4l2/DeviceGone.h"
@@ -13,6 +15,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -42,8 +45,9 @@ bool describeClosedNode(camera::V4l2System& system, const std::string& node, int
 
 } // namespace
 
-DriverCatalog::DriverCatalog(camera::V4l2System& system, std::uint64_t testCameraSeed)
-    : system_(system), seed_(testCameraSeed)
+DriverCatalog::DriverCatalog(camera::V4l2System& system, std::uint64_t testCameraSeed,
+                             camera::PipeWireCameras* pipewire)
+    : system_(system), seed_(testCameraSeed), pipewire_(pipewire)
 {}
 
 std::vector<DriverSlot> DriverCatalog::drivers() const
@@ -52,11 +56,14 @@ std::vector<DriverSlot> DriverCatalog::drivers() const
     // The virtual webcam's own node is never offered: the program would
     // read what it writes.
     camera::LoopbackChoice output;
+    std::vector<std::string> busy;
     for (const camera::NodeLook& look : camera::LookAtNodes(system_)) {
         DriverSlot slot;
         slot.kind = DriverSlot::Kind::V4l2;
         slot.node = look.node;
         if (look.openError != 0) {
+            if (look.openError == EBUSY)
+                busy.push_back(look.node);
             output.considerClosed(look.node, system_.nodeAttribute(look.node, "name"), look.openError);
             if (describeClosedNode(system_, look.node, look.openError, slot))
                 found.push_back(std::move(slot));
@@ -74,6 +81,7 @@ std::vector<DriverSlot> DriverCatalog::drivers() const
         found.push_back(std::move(slot));
     }
     std::erase_if(found, [&](const DriverSlot& s) { return s.node == output.chosen().node; });
+    addPipeWireCameras(found, busy, output.chosen().node);
     if (found.size() + 1 > SlotCount)
         found.resize(SlotCount - 1);
     DriverSlot camera;
@@ -84,6 +92,62 @@ std::vector<DriverSlot> DriverCatalog::drivers() const
     return found;
 }
 
+void DriverCatalog::addPipeWireCameras(std::vector<DriverSlot>& found, const std::vector<std::string>& busy,
+                                       const std::string& output) const
+{
+    if (pipewire_ == nullptr || !pipewire_->available())
+        return;
+    for (const camera::PipeWireNode& node : pipewire_->nodes()) {
+        // Our own output, published directly or seen through the loopback
+        // node PipeWire's device monitor found: the program would read
+        // what it writes.
+        if (node.ours || (!output.empty() && node.v4l2Path == output))
+            continue;
+        if (!node.v4l2Path.empty()) {
+            auto listed = std::find_if(found.begin(), found.end(),
+                                       [&](const DriverSlot& s) { return s.node == node.v4l2Path; });
+            if (listed != found.end()) {
+                // A node we can open ourselves is opened as today, with all
+                // its controls. One another program holds is read through
+                // PipeWire, which may serve it to both.
+                if (std::find(busy.begin(), busy.end(), node.v4l2Path) != busy.end()) {
+                    listed->pipewire = node;
+                    listed->version = "(" + node.v4l2Path + ", geteilt über PipeWire)";
+                    listed->identity = camera::PipeWireIdentity(node);
+                }
+                continue;
+            }
+        }
+        DriverSlot slot;
+        slot.kind = DriverSlot::Kind::PipeWire;
+        slot.name = node.description;
+        slot.version = "(PipeWire)";
+        slot.identity = camera::PipeWireIdentity(node);
+        slot.pipewire = node;
+        found.push_back(std::move(slot));
+    }
+}
+
+std::unique_ptr<camera::Driver> DriverCatalog::openSlot(const DriverSlot& slot) const
+{
+    QString error;
+    std::unique_ptr<camera::Driver> driver;
+    if (slot.kind == DriverSlot::Kind::TestCamera)
+        return std::make_unique<camera::TestCamera>(seed_);
+    if (slot.pipewire && pipewire_ != nullptr) {
+        driver = camera::PipeWireDriver::open(*pipewire_, *slot.pipewire, error);
+        if (driver && slot.kind == DriverSlot::Kind::V4l2)
+            camera::ReportToUser(QStringLiteral("Die Kamera „%1“ wird gerade von einem anderen Programm benutzt; "
+                                                "Stillwise zeigt sie über PipeWire gemeinsam mit ihm.")
+                                     .arg(QString::fromStdString(slot.name)));
+    } else {
+        driver = camera::V4l2Driver::open(system_, slot.node, error);
+    }
+    if (!driver)
+        SetLastConnectError(error);
+    return driver;
+}
+
 std::unique_ptr<camera::Driver> DriverCatalog::open(int slot) const
 {
     const std::vector<DriverSlot> all = drivers();
@@ -91,14 +155,7 @@ std::unique_ptr<camera::Driver> DriverCatalog::open(int slot) const
         SetLastConnectError(QStringLiteral("In diesem Platz ist kein Treiber eingerichtet."));
         return nullptr;
     }
-    const DriverSlot& chosen = all[static_cast<std::size_t>(slot)];
-    if (chosen.kind == DriverSlot::Kind::TestCamera)
-        return std::make_unique<camera::TestCamera>(seed_);
-    QString error;
-    std::unique_ptr<camera::Driver> driver = camera::V4l2Driver::open(system_, chosen.node, error);
-    if (!driver)
-        SetLastConnectError(error);
-    return driver;
+    return openSlot(all[static_cast<std::size_t>(slot)]);
 }
 
 std::pair<int, std::unique_ptr<camera::Driver>> DriverCatalog::openCamera(const std::string& identity) const
@@ -109,8 +166,7 @@ std::pair<int, std::unique_ptr<camera::Driver>> DriverCatalog::openCamera(const 
     for (std::size_t i = 0; i < all.size(); ++i) {
         if (all[i].identity != identity)
             continue;
-        QString error;
-        std::unique_ptr<camera::Driver> driver = camera::V4l2Driver::open(system_, all[i].node, error);
+        std::unique_ptr<camera::Driver> driver = openSlot(all[i]);
         if (driver && driver->identity() == identity)
             return {static_cast<int>(i), std::move(driver)};
     }

@@ -1,15 +1,19 @@
 #pragma once
 // The drivers of this machine in slots 0..9: every V4L2 node that captures
-// video, in node order, then the built-in test camera. The catalog looks at
-// the devices afresh each time it is asked, so a camera plugged in later
-// shows up.
+// video, in node order, then the cameras only PipeWire offers, then the
+// built-in test camera. Each camera is listed once: a camera PipeWire
+// serves from a /dev/video* node this catalog lists is that node's slot.
+// The catalog looks at the devices afresh each time it is asked, so a
+// camera plugged in later shows up.
 
 #include "camera/Driver.h"
+#include "camera/pipewire/PipeWireCameras.h"
 #include "platform/avicap/CaptureApi.h"
 
 #include <QElapsedTimer>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,20 +24,26 @@ class V4l2System;
 namespace avicap {
 
 struct DriverSlot {
-    enum class Kind { V4l2, TestCamera };
+    enum class Kind { V4l2, PipeWire, TestCamera };
     Kind kind = Kind::TestCamera;
     std::string node; // device node of a V4L2 slot
     std::string name;
     std::string version;
-    std::string identity; // of a V4L2 camera that could be asked
+    std::string identity; // of a camera that could be asked
+    // The PipeWire node of a PipeWire slot, or of a V4L2 slot whose node is
+    // held by another program while PipeWire serves it: then the slot is
+    // opened through PipeWire, shared with that program.
+    std::optional<camera::PipeWireNode> pipewire;
 };
 
 class DriverCatalog {
 public:
     static constexpr int SlotCount = 10;
 
-    // `system` carries every V4L2 call; the test camera starts from `seed`.
-    DriverCatalog(camera::V4l2System& system, std::uint64_t testCameraSeed);
+    // `system` carries every V4L2 call; the test camera starts from `seed`;
+    // `pipewire` (may be null) offers PipeWire's cameras.
+    DriverCatalog(camera::V4l2System& system, std::uint64_t testCameraSeed,
+                  camera::PipeWireCameras* pipewire = nullptr);
 
     std::vector<DriverSlot> drivers() const;
     // The connected driver of a slot, or null with LastConnectError() set.
@@ -43,8 +53,14 @@ public:
     std::pair<int, std::unique_ptr<camera::Driver>> openCamera(const std::string& identity) const;
 
 private:
+    // The PipeWire cameras added to `found` (the V4L2 slots so far).
+    void addPipeWireCameras(std::vector<DriverSlot>& found, const std::vector<std::string>& busy,
+                            const std::string& output) const;
+    std::unique_ptr<camera::Driver> openSlot(const DriverSlot& slot) const;
+
     camera::V4l2System& system_;
     std::uint64_t seed_;
+    camera::PipeWireCameras* pipewire_;
 };
 
 // The library on top of a catalog. Descriptions asked for slot after slot
