@@ -3,7 +3,7 @@
 // node list the test sets (telling the change handler), formats and
 // controls per node, a daemon that can be away or refuse streams, and
 // streams the test drives frame by frame. Header-only, so the benchmark can
-// use it as well.
+// use it as well. (Namespace simpwcam: tests/output/SimulatedPipeWire.h has simpw.)
 
 #include "camera/pipewire/PipeWireCameras.h"
 
@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-namespace simpw {
+namespace simpwcam {
 
 class Cameras;
 
@@ -310,4 +310,4 @@ inline camera::PipeWireNode Node(std::uint32_t id, std::string name, std::string
     return node;
 }
 
-} // namespace simpw
+} // namespace simpwcam
