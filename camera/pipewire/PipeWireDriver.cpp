@@ -172,14 +172,14 @@ bool PipeWireDriver::adopt(const FormatSetting& format, QString& reason)
     return true;
 }
 
-void PipeWireDriver::followFormat(const FormatSetting& seen, unsigned serial)
+void PipeWireDriver::followFormat(unsigned serial)
 {
-    if (serial != serial_ || !stream_ || sameFrames(seen, current_))
-        return; // an older stream's, or taken up meanwhile
+    if (serial != serial_ || !stream_)
+        return; // an older stream's
+    // Frames of another format than the one the node names now are left
+    // over from a renegotiation, or garbage: they go on being dropped.
     const FormatSetting agreed = stream_->format();
-    // Frames of a format the node no longer names are left over from a
-    // renegotiation; the next ones tell where it went.
-    if (!sameFrames(seen, agreed))
+    if (agreed.fourcc == 0 || sameFrames(agreed, current_))
         return;
     QString reason;
     if (adopt(agreed, reason))
@@ -278,9 +278,9 @@ void PipeWireDriver::received(const PipeWireFrame& frame)
             const unsigned serial = serial_;
             QMetaObject::invokeMethod(
                 &gui_,
-                [this, seen = frame.format, serial] {
+                [this, serial] {
                     formatNoticeSent_ = false;
-                    followFormat(seen, serial);
+                    followFormat(serial);
                 },
                 Qt::QueuedConnection);
         }

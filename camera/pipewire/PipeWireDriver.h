@@ -104,8 +104,9 @@ private:
     FormatSetting awaitAgreement(const FormatSetting& wanted);
     // Makes frames of this format the ones the driver converts and hands out.
     bool adopt(const FormatSetting& format, QString& reason);
-    // Frames of `seen` arrived, which the driver does not convert.
-    void followFormat(const FormatSetting& seen, unsigned serial);
+    // Frames arrived that the driver is not set up for: the node may have
+    // changed its format.
+    void followFormat(unsigned serial);
     // Ends the stream for good and tells the sink, if it streamed.
     void fail(const QString& message);
     void lose();
