@@ -179,4 +179,14 @@ QString GermanPixelFormatName(std::uint32_t fourcc, const QString& deviceText)
     return it != german.end() ? text(it->second) : deviceText;
 }
 
+QString FourccText(std::uint32_t fourcc)
+{
+    QString code;
+    for (int i = 0; i < 4; ++i) {
+        const char c = static_cast<char>((fourcc >> (8 * i)) & 0x7f);
+        code += c >= ' ' ? QChar(c) : QChar('?');
+    }
+    return code.trimmed();
+}
+
 } // namespace camera

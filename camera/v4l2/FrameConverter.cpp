@@ -1,7 +1,7 @@
 #include "camera/v4l2/FrameConverter.h"
 
+#include "camera/ControlNames.h"
 #include "camera/DeviceSettings.h"
-#include "camera/v4l2/V4l2Text.h"
 
 #include "platform/base/WinTypes.h"
 

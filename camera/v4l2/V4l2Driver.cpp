@@ -1,5 +1,6 @@
 #include "camera/v4l2/V4l2Driver.h"
 
+#include "camera/BgrFormat.h"
 #include "camera/v4l2/CameraIdentity.h"
 #include "camera/v4l2/DeviceGone.h"
 #include "camera/v4l2/NodeCatalog.h"
@@ -13,7 +14,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <thread>
 
 namespace camera {
@@ -182,15 +182,7 @@ bool V4l2Driver::setFormat(const v4l2_format& wanted, QString& error, QString* r
         return false;
     }
     source_ = format;
-
-    BITMAPINFOHEADER h;
-    h.biWidth = static_cast<LONG>(pix.width);
-    h.biHeight = static_cast<LONG>(pix.height);
-    h.biBitCount = 24;
-    h.biCompression = BI_RGB;
-    h.biSizeImage = static_cast<DWORD>(converter_->imageBytes());
-    format_.resize(sizeof h);
-    std::memcpy(format_.data(), &h, sizeof h);
+    format_ = BgrFormatBlock(static_cast<int>(pix.width), static_cast<int>(pix.height));
     return true;
 }
 

@@ -13,16 +13,6 @@ std::string FieldText(const std::uint8_t* field, std::size_t size)
     return std::string(text, strnlen(text, size));
 }
 
-QString FourccText(std::uint32_t fourcc)
-{
-    QString text;
-    for (int i = 0; i < 4; ++i) {
-        const char c = static_cast<char>((fourcc >> (8 * i)) & 0x7f);
-        text += c >= ' ' ? QChar(c) : QChar('?');
-    }
-    return text.trimmed();
-}
-
 QString DeviceErrorText(int error)
 {
     if (DeviceGone(error))

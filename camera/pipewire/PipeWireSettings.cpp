@@ -1,0 +1,56 @@
+// The PipeWire driver's source settings (the node's controls) and formats.
+
+#include "camera/pipewire/PipeWireDriver.h"
+
+#include "camera/ControlNames.h"
+
+namespace camera {
+
+std::vector<ControlInfo> PipeWireDriver::Controls::list()
+{
+    return driver_.stream_ ? driver_.stream_->controls() : std::vector<ControlInfo>{};
+}
+
+bool PipeWireDriver::Controls::set(std::uint32_t id, int value)
+{
+    return driver_.stream_ && driver_.stream_->setControl(id, value);
+}
+
+void PipeWireDriver::Controls::reset()
+{
+    // Twice: leaving an automatic mode can unlock values that were locked.
+    for (int round = 0; round < 2; ++round)
+        for (const ControlInfo& c : list())
+            if (c.kind != ControlInfo::Kind::Button && !c.readOnly && c.value != c.defaultValue)
+                set(c.id, c.defaultValue);
+}
+
+std::vector<PixelFormatChoice> PipeWireDriver::Formats::list()
+{
+    std::vector<PixelFormatChoice> all;
+    for (PixelFormatChoice& choice : driver_.cameras_.formats(driver_.node_)) {
+        if (!PipeWireFrameConverter::Convertible(choice.fourcc))
+            continue;
+        choice.description = GermanPixelFormatName(
+            choice.fourcc, choice.description.isEmpty() ? FourccText(choice.fourcc) : choice.description);
+        all.push_back(std::move(choice));
+    }
+    return all;
+}
+
+// Asks the node for the format and waits, bounded, until it agrees; frames
+// of the old format go on meanwhile. When it does not agree, the old format
+// stays (and should the node switch later after all, the driver follows).
+bool PipeWireDriver::Formats::apply(const FormatSetting& setting)
+{
+    PipeWireDriver& d = driver_;
+    refusal_.clear();
+    if (!PipeWireFrameConverter::Takes(setting, refusal_))
+        return false;
+    if (!d.stream_ || !d.stream_->setFormat(setting))
+        return false;
+    const FormatSetting agreed = d.awaitAgreement(setting);
+    return agreed.fourcc != 0 && d.adopt(agreed, refusal_);
+}
+
+} // namespace camera
