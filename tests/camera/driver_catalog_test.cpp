@@ -35,10 +35,10 @@ std::vector<camera::PixelFormatChoice> Yuyv640()
 }
 
 // What a list shows: kind, node, the two texts and the identity.
-std::vector<std::string> Shown(const std::vector<DriverSlot>& slots)
+std::vector<std::string> Shown(const std::vector<DriverSlot>& found)
 {
     std::vector<std::string> shown;
-    for (const DriverSlot& s : slots)
+    for (const DriverSlot& s : found)
         shown.push_back(std::to_string(static_cast<int>(s.kind)) + "|" + s.node + "|" + s.name + "|" + s.version + "|" +
                         s.identity + (s.pipewire ? "|pw" : ""));
     return shown;
@@ -111,27 +111,27 @@ TEST_F(DriverCatalogTest, EachCameraIsListedOnceAndOurOutputNever)
         simpwcam::Node(43, "libcamera_input.front", "Integrated Camera"),
         V4l2Node(44, "/dev/video9", "Kamera ohne eigenen Platz"), // a node we do not list ourselves
     });
-    const std::vector<DriverSlot> slots = DriverCatalog(v4l2_, 1, &pipewire_).drivers();
-    ASSERT_EQ(slots.size(), 5u) << testing::PrintToString(Shown(slots));
+    const std::vector<DriverSlot> found = DriverCatalog(v4l2_, 1, &pipewire_).drivers();
+    ASSERT_EQ(found.size(), 5u) << testing::PrintToString(Shown(found));
 
-    EXPECT_EQ(slots[0].node, "/dev/video0");
-    EXPECT_FALSE(slots[0].pipewire) << "a camera we can open is opened directly, with all its controls";
+    EXPECT_EQ(found[0].node, "/dev/video0");
+    EXPECT_FALSE(found[0].pipewire) << "a camera we can open is opened directly, with all its controls";
 
-    EXPECT_EQ(slots[1].kind, DriverSlot::Kind::V4l2);
-    EXPECT_EQ(slots[1].node, "/dev/video2");
-    EXPECT_EQ(slots[1].name, "Belegte Kamera");
-    EXPECT_EQ(slots[1].version, "(/dev/video2, geteilt über PipeWire)");
-    ASSERT_TRUE(slots[1].pipewire);
-    EXPECT_EQ(slots[1].pipewire->id, 41u);
+    EXPECT_EQ(found[1].kind, DriverSlot::Kind::V4l2);
+    EXPECT_EQ(found[1].node, "/dev/video2");
+    EXPECT_EQ(found[1].name, "Belegte Kamera");
+    EXPECT_EQ(found[1].version, "(/dev/video2, geteilt über PipeWire)");
+    ASSERT_TRUE(found[1].pipewire);
+    EXPECT_EQ(found[1].pipewire->id, 41u);
 
-    EXPECT_EQ(slots[2].kind, DriverSlot::Kind::PipeWire);
-    EXPECT_EQ(slots[2].name + " " + slots[2].version, "Integrated Camera (PipeWire)");
-    EXPECT_EQ(slots[2].identity, "pipewire:libcamera_input.front");
+    EXPECT_EQ(found[2].kind, DriverSlot::Kind::PipeWire);
+    EXPECT_EQ(found[2].name + " " + found[2].version, "Integrated Camera (PipeWire)");
+    EXPECT_EQ(found[2].identity, "pipewire:libcamera_input.front");
 
-    EXPECT_EQ(slots[3].kind, DriverSlot::Kind::PipeWire);
-    EXPECT_EQ(slots[3].name, "Kamera ohne eigenen Platz");
+    EXPECT_EQ(found[3].kind, DriverSlot::Kind::PipeWire);
+    EXPECT_EQ(found[3].name, "Kamera ohne eigenen Platz");
 
-    EXPECT_EQ(slots[4].kind, DriverSlot::Kind::TestCamera);
+    EXPECT_EQ(found[4].kind, DriverSlot::Kind::TestCamera);
 }
 
 TEST_F(DriverCatalogTest, ABusyCameraIsReadThroughPipeWireWithANotice)
@@ -180,9 +180,9 @@ TEST_F(DriverCatalogTest, AFailedPipeWireOpenSaysWhyAndTheTestCameraStays)
     DriverCatalog catalog(v4l2_, 1, &pipewire_);
     EXPECT_EQ(catalog.open(2), nullptr);
     EXPECT_FALSE(avicap::LastConnectError().isEmpty());
-    const std::vector<DriverSlot> slots = catalog.drivers();
-    EXPECT_EQ(slots.back().kind, DriverSlot::Kind::TestCamera);
-    EXPECT_NE(catalog.open(static_cast<int>(slots.size()) - 1), nullptr);
+    const std::vector<DriverSlot> found = catalog.drivers();
+    EXPECT_EQ(found.back().kind, DriverSlot::Kind::TestCamera);
+    EXPECT_NE(catalog.open(static_cast<int>(found.size()) - 1), nullptr);
 }
 
 TEST_F(DriverCatalogTest, ManyPipeWireCamerasLeaveTheLastSlotToTheTestCamera)
@@ -191,10 +191,10 @@ TEST_F(DriverCatalogTest, ManyPipeWireCamerasLeaveTheLastSlotToTheTestCamera)
     for (std::uint32_t i = 0; i < 20; ++i)
         many.push_back(simpwcam::Node(100 + i, "cam" + std::to_string(i)));
     pipewire_.setNodes(many);
-    const std::vector<DriverSlot> slots = DriverCatalog(v4l2_, 1, &pipewire_).drivers();
-    ASSERT_EQ(slots.size(), static_cast<std::size_t>(DriverCatalog::SlotCount));
-    EXPECT_EQ(slots[0].node, "/dev/video0") << "V4L2 cameras keep their places";
-    EXPECT_EQ(slots.back().kind, DriverSlot::Kind::TestCamera);
+    const std::vector<DriverSlot> found = DriverCatalog(v4l2_, 1, &pipewire_).drivers();
+    ASSERT_EQ(found.size(), static_cast<std::size_t>(DriverCatalog::SlotCount));
+    EXPECT_EQ(found[0].node, "/dev/video0") << "V4L2 cameras keep their places";
+    EXPECT_EQ(found.back().kind, DriverSlot::Kind::TestCamera);
 }
 
 } // namespace
