@@ -6,6 +6,7 @@
 #include "camera/Notices.h"
 #include "platform/avicap/CaptureApi.h"
 #include "platform/avicap/DriverCatalog.h"
+#include "tests/camera/SimulatedPipeWire.h"
 #include "tests/camera/SimulatedV4l2.h"
 
 #include <QApplication>
@@ -91,7 +92,7 @@ inline LRESULT RecordFrame(HWND window, VIDEOHDR* header)
 class SimulatedLibrary {
 public:
     explicit SimulatedLibrary(std::vector<simv4l2::Camera> cameras = {}, std::uint64_t seed = 7)
-        : system(std::move(cameras)), library(avicap::DriverCatalog(system, seed))
+        : system(std::move(cameras)), library(avicap::DriverCatalog(system, seed, &pipewire))
     {
         App();
         avicap::SetLibrary(&library);
@@ -105,6 +106,8 @@ public:
     }
 
     simv4l2::System system;
+    // Reachable, with no cameras until a test adds some.
+    simpwcam::Cameras pipewire;
     avicap::CatalogLibrary library;
     std::vector<QString> messages;
 };

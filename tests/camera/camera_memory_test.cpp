@@ -296,6 +296,70 @@ TEST(CameraReturn, TheSameCameraResumesWithItsFormatAnotherDoesNotTakeOver)
     EXPECT_EQ(run.lib.messages.size(), 1u) << "no dialog, no new message";
 }
 
+// A camera only PipeWire offers: its publisher leaves mid-stream and comes
+// back under a new registry id; the picture returns by itself in the size
+// the user chose, and its dialog says that it has no controls.
+TEST(CameraReturn, APipeWireCameraResumesWithItsFormatWhenItsPublisherReturns)
+{
+    OwnSettings settings;
+    ProgramRun run({});
+    const std::uint32_t yuyv = camera::FourCC('Y', 'U', 'Y', 'V');
+    const std::vector<camera::PixelFormatChoice> formats = {
+        {yuyv, QStringLiteral("YUYV"), {{640, 480, {{1, 30}}}, {320, 240, {{1, 30}}}}}};
+    run.lib.pipewire.setNodes({simpwcam::Node(43, "TestCam", "Testbild")});
+    run.lib.pipewire.setFormats(43, formats);
+    ASSERT_EQ(run.send(WM_CAP_DRIVER_CONNECT, 0), 1) << avicap::LastConnectError().toStdString();
+
+    onModal<camera::SourceDialog>(
+        [&] { run.send(WM_CAP_DLG_VIDEOSOURCE); },
+        [](camera::SourceDialog& d) {
+            QStringList texts;
+            for (QLabel* l : d.findChildren<QLabel*>())
+                texts << l->text();
+            EXPECT_TRUE(texts.contains(QStringLiteral("Die Kamera bietet keine Einstellungen an.")))
+                << texts.join(QLatin1Char('|')).toStdString();
+        });
+    run.pickSize(1); // 320 x 240
+    simpwcam::Stream* first = run.lib.pipewire.stream();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->format().width, 320);
+
+    const camera::FormatSetting small{yuyv, 320, 240, {1, 30}};
+    const std::vector<std::uint8_t> grey(320 * 240 * 2, 0x80);
+    run.send(WM_CAP_SET_CALLBACK_FRAME, 0, reinterpret_cast<LPARAM>(&RecordFrame));
+    run.send(WM_CAP_SET_PREVIEWRATE, 1);
+    ASSERT_EQ(run.send(WM_CAP_SET_PREVIEW, 1), 1);
+    first->feed(grey, small, 0);
+    ASSERT_TRUE(SpinUntil([] { return Log().entries.size() >= 3; }));
+
+    first->end(QStringLiteral("Die Kamera ist nicht mehr erreichbar. Die Vorschau wurde beendet."));
+    ASSERT_TRUE(SpinUntil([&] { return !run.lib.messages.empty(); }));
+    EXPECT_TRUE(run.lib.messages[0].contains(QStringLiteral("nicht mehr erreichbar")));
+    run.lib.pipewire.setNodes({});
+
+    // Back, under a new id; the device monitor tells of it as the program's
+    // PipeWire session would.
+    run.lib.pipewire.setNodes({simpwcam::Node(77, "TestCam", "Testbild")});
+    run.lib.pipewire.setFormats(77, formats);
+    emit camera::DeviceMonitor::Instance().devicesChanged();
+    ASSERT_TRUE(SpinUntil([&] {
+        simpwcam::Stream* s = run.lib.pipewire.stream();
+        return s != nullptr && s->node().id == 77;
+    }));
+    simpwcam::Stream* again = run.lib.pipewire.stream();
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->format().width, 320) << "the stored size, not the node's first";
+    const std::size_t before = Log().entries.size();
+    again->feed(grey, small, 0);
+    ASSERT_TRUE(SpinUntil([&] { return Log().entries.size() >= before + 3; }, 2000));
+    CAPSTATUS status;
+    run.send(WM_CAP_GET_STATUS, sizeof status, reinterpret_cast<LPARAM>(&status));
+    EXPECT_EQ(status.fLiveWindow, 1u);
+    EXPECT_EQ(status.uiImageWidth, 320u);
+    EXPECT_EQ(run.lib.messages.size(), 1u) << "no dialog, no new message";
+    again->stopFeeding();
+}
+
 TEST(DeviceMonitor, ScanningTellsABurstOfChangesOnce)
 {
     App();
