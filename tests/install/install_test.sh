@@ -41,7 +41,7 @@ done
 deb=$(ls "$work"/pkg/stillwise_*.deb)
 info=$(dpkg-deb --info "$deb")
 depends=$(printf '%s\n' "$info" | sed -n 's/^ Depends: //p')
-for dep in libqt6widgets6 libqt6gui6 libqt6printsupport6 libv4lconvert0 libyuv0 libturbojpeg0 libpipewire-0.3-0 \
+for dep in libqt6widgets6 libqt6gui6 libqt6printsupport6 libqt6dbus6 libv4lconvert0 libyuv0 libturbojpeg0 libpipewire-0.3-0 \
            qt6-qpa-plugins; do
   printf '%s' "$depends" | grep -q "$dep" || fail "Abhängigkeit fehlt: $dep (Depends: $depends)"
 done
