@@ -103,12 +103,21 @@ V4l2Driver::~V4l2Driver()
     stop();
 }
 
-std::unique_ptr<Driver> V4l2Driver::open(V4l2System& system, const std::string& node, QString& error)
+std::unique_ptr<Driver> V4l2Driver::open(V4l2System& system, const std::string& node, QString& error, int* cause)
 {
     auto driver = std::make_unique<V4l2Driver>(system, node);
-    if (!driver->connect(error))
+    const bool connected = driver->connect(error);
+    if (cause != nullptr)
+        *cause = connected ? 0 : driver->connectErrno_;
+    if (!connected)
         return nullptr;
     return driver;
+}
+
+QString V4l2Driver::connectError(int error)
+{
+    connectErrno_ = error;
+    return ConnectErrorText(error, node_);
 }
 
 // Opens the node and makes it ready to stream: the format it had (or the
@@ -118,7 +127,7 @@ bool V4l2Driver::connect(QString& error)
 {
     OpenedNode opened = OpenNode(system_, node_);
     if (!opened.fd) {
-        error = ConnectErrorText(opened.openError != 0 ? opened.openError : opened.queryError, node_);
+        error = connectError(opened.openError != 0 ? opened.openError : opened.queryError);
         return false;
     }
     fd_ = std::move(opened.fd);
@@ -172,7 +181,7 @@ bool V4l2Driver::setFormat(const v4l2_format& wanted, QString& error, QString* r
     v4l2_format format = wanted;
     format.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     if (ioctl(VIDIOC_S_FMT, &format) < 0) {
-        error = ConnectErrorText(errno, node_);
+        error = connectError(errno);
         return false;
     }
     const v4l2_pix_format& pix = format.fmt.pix;
@@ -206,24 +215,24 @@ bool V4l2Driver::allocateBuffers(QString& error)
     request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     request.memory = V4L2_MEMORY_MMAP;
     if (ioctl(VIDIOC_REQBUFS, &request) < 0) {
-        error = ConnectErrorText(errno, node_);
+        error = connectError(errno);
         return false;
     }
     if (request.count < 2) {
-        error = ConnectErrorText(ENOMEM, node_);
+        error = connectError(ENOMEM);
         releaseBuffers();
         return false;
     }
     for (std::uint32_t i = 0; i < request.count; ++i) {
         v4l2_buffer buffer = mappedBuffer(i);
         if (ioctl(VIDIOC_QUERYBUF, &buffer) < 0) {
-            error = ConnectErrorText(errno, node_);
+            error = connectError(errno);
             releaseBuffers();
             return false;
         }
         void* address = system_.mmap(buffer.length, PROT_READ | PROT_WRITE, MAP_SHARED, fd_.get(), buffer.m.offset);
         if (address == MAP_FAILED) {
-            error = ConnectErrorText(errno, node_);
+            error = connectError(errno);
             releaseBuffers();
             return false;
         }

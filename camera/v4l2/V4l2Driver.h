@@ -23,8 +23,10 @@ class V4l2Driver final : public Driver {
 public:
     static constexpr int BufferCount = 4;
 
-    // The connected driver, or null with a German reason in `error`.
-    static std::unique_ptr<Driver> open(V4l2System& system, const std::string& node, QString& error);
+    // The connected driver, or null with a German reason in `error` and,
+    // where a device call failed, its errno in `cause` (0 otherwise).
+    static std::unique_ptr<Driver> open(V4l2System& system, const std::string& node, QString& error,
+                                        int* cause = nullptr);
 
     // Not connected yet; open() is the way to get a working driver.
     V4l2Driver(V4l2System& system, std::string node);
@@ -76,6 +78,8 @@ private:
 
     int ioctl(unsigned long request, void* arg) const { return system_.ioctl(fd_.get(), request, arg); }
     bool connect(QString& error);
+    // The text for a failed connect; keeps `error` for open()'s caller.
+    QString connectError(int error);
     // Sets the device's format; when the device takes it but its frames
     // cannot be converted, `refusal` (if given) says why.
     bool setFormat(const v4l2_format& wanted, QString& error, QString* refusal = nullptr);
@@ -99,6 +103,7 @@ private:
     V4l2System& system_;
     std::string node_;
     std::string identity_;
+    int connectErrno_ = 0;
     DeviceFd fd_;
     std::unique_ptr<FrameConverter> converter_;
     v4l2_format source_{}; // what the device sends; type 0 until the first format is set

@@ -108,10 +108,11 @@ void DriverCatalog::addPipeWireCameras(std::vector<DriverSlot>& found, const std
                                        [&](const DriverSlot& s) { return s.node == node.v4l2Path; });
             if (listed != found.end()) {
                 // A node we can open ourselves is opened as today, with all
-                // its controls. One another program holds is read through
-                // PipeWire, which may serve it to both.
+                // its controls; PipeWire's node is kept for when another
+                // program holds the camera, as PipeWire may serve it to both.
+                listed->pipewire = node;
                 if (std::find(busy.begin(), busy.end(), node.v4l2Path) != busy.end()) {
-                    listed->pipewire = node;
+                    listed->shared = true;
                     listed->version = "(" + node.v4l2Path + ", geteilt über PipeWire)";
                     listed->identity = camera::PipeWireIdentity(node);
                 }
@@ -130,21 +131,39 @@ void DriverCatalog::addPipeWireCameras(std::vector<DriverSlot>& found, const std
 
 std::unique_ptr<camera::Driver> DriverCatalog::openSlot(const DriverSlot& slot) const
 {
-    QString error;
-    std::unique_ptr<camera::Driver> driver;
     if (slot.kind == DriverSlot::Kind::TestCamera)
         return std::make_unique<camera::TestCamera>(seed_);
-    if (slot.pipewire && pipewire_ != nullptr) {
-        driver = camera::PipeWireDriver::open(*pipewire_, *slot.pipewire, error);
-        if (driver && slot.kind == DriverSlot::Kind::V4l2)
-            camera::ReportToUser(QStringLiteral("Die Kamera „%1“ wird gerade von einem anderen Programm benutzt; "
-                                                "Stillwise zeigt sie über PipeWire gemeinsam mit ihm.")
-                                     .arg(QString::fromStdString(slot.name)));
-    } else {
-        driver = camera::V4l2Driver::open(system_, slot.node, error);
-    }
+    if (slot.kind == DriverSlot::Kind::PipeWire || slot.shared)
+        return openThroughPipeWire(slot, nullptr);
+    QString error;
+    int cause = 0;
+    std::unique_ptr<camera::Driver> driver = camera::V4l2Driver::open(system_, slot.node, error, &cause);
+    // Most cameras open for a second program, and say they are busy only
+    // when it asks for their stream: only then is it known that another
+    // program holds one PipeWire may share.
+    if (!driver && cause == EBUSY && slot.pipewire)
+        return openThroughPipeWire(slot, &error);
     if (!driver)
         SetLastConnectError(error);
+    return driver;
+}
+
+std::unique_ptr<camera::Driver> DriverCatalog::openThroughPipeWire(const DriverSlot& slot, const QString* busy) const
+{
+    QString error;
+    std::unique_ptr<camera::Driver> driver;
+    if (slot.pipewire && pipewire_ != nullptr)
+        driver = camera::PipeWireDriver::open(*pipewire_, *slot.pipewire, error);
+    if (!driver) {
+        // For a busy camera that PipeWire cannot serve either, being busy
+        // is what the user can act on.
+        SetLastConnectError(busy != nullptr ? *busy : error);
+        return nullptr;
+    }
+    if (slot.kind == DriverSlot::Kind::V4l2)
+        camera::ReportToUser(QStringLiteral("Die Kamera „%1“ wird gerade von einem anderen Programm benutzt; "
+                                            "Stillwise zeigt sie über PipeWire gemeinsam mit ihm.")
+                                 .arg(QString::fromStdString(slot.name)));
     return driver;
 }
 
@@ -164,9 +183,13 @@ std::pair<int, std::unique_ptr<camera::Driver>> DriverCatalog::openCamera(const 
         return {-1, nullptr};
     const std::vector<DriverSlot> all = drivers();
     for (std::size_t i = 0; i < all.size(); ++i) {
-        if (all[i].identity != identity)
-            continue;
-        std::unique_ptr<camera::Driver> driver = openSlot(all[i]);
+        std::unique_ptr<camera::Driver> driver;
+        if (all[i].identity == identity)
+            driver = openSlot(all[i]);
+        // A V4L2 camera that was read through PipeWire is taken up that
+        // way again.
+        else if (all[i].pipewire && camera::PipeWireIdentity(*all[i].pipewire) == identity)
+            driver = openThroughPipeWire(all[i], nullptr);
         if (driver && driver->identity() == identity)
             return {static_cast<int>(i), std::move(driver)};
     }

@@ -30,10 +30,11 @@ struct DriverSlot {
     std::string name;
     std::string version;
     std::string identity; // of a camera that could be asked
-    // The PipeWire node of a PipeWire slot, or of a V4L2 slot whose node is
-    // held by another program while PipeWire serves it: then the slot is
-    // opened through PipeWire, shared with that program.
+    // The PipeWire node of a PipeWire slot, or the one PipeWire serves a
+    // V4L2 slot's node through: when another program holds the camera, the
+    // slot is opened through PipeWire, shared with that program.
     std::optional<camera::PipeWireNode> pipewire;
+    bool shared = false; // held by another program when the list was made
 };
 
 class DriverCatalog {
@@ -57,6 +58,9 @@ private:
     void addPipeWireCameras(std::vector<DriverSlot>& found, const std::vector<std::string>& busy,
                             const std::string& output) const;
     std::unique_ptr<camera::Driver> openSlot(const DriverSlot& slot) const;
+    // With a notice when a V4L2 camera is shared; `busy` is the V4L2
+    // driver's reason, told instead when PipeWire cannot serve either.
+    std::unique_ptr<camera::Driver> openThroughPipeWire(const DriverSlot& slot, const QString* busy) const;
 
     camera::V4l2System& system_;
     std::uint64_t seed_;

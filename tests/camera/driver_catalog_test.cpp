@@ -115,11 +115,13 @@ TEST_F(DriverCatalogTest, EachCameraIsListedOnceAndOurOutputNever)
     ASSERT_EQ(found.size(), 5u) << testing::PrintToString(Shown(found));
 
     EXPECT_EQ(found[0].node, "/dev/video0");
-    EXPECT_FALSE(found[0].pipewire) << "a camera we can open is opened directly, with all its controls";
+    EXPECT_FALSE(found[0].shared);
+    EXPECT_EQ(found[0].version, "(/dev/video0)");
 
     EXPECT_EQ(found[1].kind, DriverSlot::Kind::V4l2);
     EXPECT_EQ(found[1].node, "/dev/video2");
     EXPECT_EQ(found[1].name, "Belegte Kamera");
+    EXPECT_TRUE(found[1].shared);
     EXPECT_EQ(found[1].version, "(/dev/video2, geteilt über PipeWire)");
     ASSERT_TRUE(found[1].pipewire);
     EXPECT_EQ(found[1].pipewire->id, 41u);
@@ -148,6 +150,39 @@ TEST_F(DriverCatalogTest, ABusyCameraIsReadThroughPipeWireWithANotice)
     EXPECT_TRUE(told_[0].contains(QStringLiteral("„Belegte Kamera“"))) << told_[0].toStdString();
     EXPECT_TRUE(told_[0].contains(QStringLiteral("über PipeWire gemeinsam")));
     EXPECT_FALSE(told_[0].contains(QLatin1Char('\n'))) << "one line";
+}
+
+// Most cameras open for a second program and refuse only its stream: such
+// a camera is opened directly while it is free, and through PipeWire once
+// the V4L2 driver finds it busy.
+TEST_F(DriverCatalogTest, ACameraFoundBusyOnConnectIsSharedThroughPipeWire)
+{
+    pipewire_.setNodes({V4l2Node(40, "/dev/video0", "Freie Kamera (V4L2)")});
+    pipewire_.setFormats(40, Yuyv640());
+    DriverCatalog catalog(v4l2_, 1, &pipewire_);
+    ASSERT_NE(catalog.open(0), nullptr);
+    EXPECT_EQ(pipewire_.opens, 0) << "a free camera is opened directly, with all its controls";
+    EXPECT_TRUE(told_.isEmpty());
+
+    v4l2_.camera(0).setFormatErrno = EBUSY; // another program streams from it
+    std::unique_ptr<camera::Driver> shared = catalog.open(0);
+    ASSERT_NE(shared, nullptr) << avicap::LastConnectError().toStdString();
+    EXPECT_EQ(pipewire_.opens, 1);
+    ASSERT_EQ(told_.size(), 1);
+    EXPECT_TRUE(told_[0].contains(QStringLiteral("„Freie Kamera“")));
+    shared.reset();
+
+    // The same camera taken up again after it was lost is read the way it
+    // was read.
+    auto [slot, again] = catalog.openCamera(camera::PipeWireIdentity(V4l2Node(40, "/dev/video0", "")));
+    EXPECT_EQ(slot, 0);
+    EXPECT_NE(again, nullptr);
+
+    // When PipeWire cannot serve it either, the user learns that it is busy.
+    pipewire_.openError = QStringLiteral("PipeWire ist nicht erreichbar.");
+    EXPECT_EQ(catalog.open(0), nullptr);
+    EXPECT_TRUE(avicap::LastConnectError().contains(QStringLiteral("anderen Programm")))
+        << avicap::LastConnectError().toStdString();
 }
 
 TEST_F(DriverCatalogTest, APipeWireCameraIsFoundAgainByItsNameWhenItReturns)
