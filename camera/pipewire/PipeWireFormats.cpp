@@ -1,6 +1,7 @@
 #include "camera/pipewire/PipeWireFormats.h"
 
 #include "camera/ControlNames.h"
+#include "camera/pipewire/PipeWireFrameConverter.h"
 #include "pixels/YuvConverter.h"
 
 #include <linux/videodev2.h>
@@ -366,7 +367,7 @@ std::uint32_t SpaFormatOfFourcc(std::uint32_t fourcc)
 
 bool PipeWireConvertible(std::uint32_t fourcc)
 {
-    return pixels::YuvConverter::Handles(fourcc) || fourcc == V4L2_PIX_FMT_MJPEG || fourcc == V4L2_PIX_FMT_GREY;
+    return PipeWireFrameConverter::Convertible(fourcc);
 }
 
 std::vector<PixelFormatChoice> ParseEnumFormat(const spa_pod* pod)

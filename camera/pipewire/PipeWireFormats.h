@@ -24,9 +24,8 @@ std::uint32_t FourccOfSpaFormat(std::uint32_t spaFormat);
 // when PipeWire has none, and for MJPG, which is a media subtype instead.
 std::uint32_t SpaFormatOfFourcc(std::uint32_t fourcc);
 
-// Whether frames in this format can be turned into BGR by pixels/ (the YUV
-// and 24-bit RGB layouts, MJPEG) or grey by copying. The 32-bit RGB layouts
-// are translated, but offered only once pixels/ converts them.
+// Whether frames in this format can be turned into BGR (the driver's frame
+// converter takes them); only those are offered or listed.
 bool PipeWireConvertible(std::uint32_t fourcc);
 
 // The largest width or height taken from a node; the converters refuse

@@ -112,9 +112,9 @@ TEST(PipeWireFormatTable, NamesEachLayoutByTheSameBytesOnBothSides)
     EXPECT_EQ(camera::SpaFormatOfFourcc(V4L2_PIX_FMT_MJPEG), SPA_VIDEO_FORMAT_UNKNOWN);
 
     for (const std::uint32_t yes : {V4L2_PIX_FMT_YUYV, V4L2_PIX_FMT_UYVY, V4L2_PIX_FMT_NV12, V4L2_PIX_FMT_YUV420,
-                                    V4L2_PIX_FMT_RGB24, V4L2_PIX_FMT_MJPEG, V4L2_PIX_FMT_GREY})
+                                    V4L2_PIX_FMT_RGB24, V4L2_PIX_FMT_MJPEG, V4L2_PIX_FMT_GREY, V4L2_PIX_FMT_XBGR32})
         EXPECT_TRUE(camera::PipeWireConvertible(yes)) << yes;
-    for (const std::uint32_t no : {V4L2_PIX_FMT_XBGR32, V4L2_PIX_FMT_H264, 0u})
+    for (const std::uint32_t no : {V4L2_PIX_FMT_SBGGR8, V4L2_PIX_FMT_H264, 0u})
         EXPECT_FALSE(camera::PipeWireConvertible(no)) << no;
 }
 
@@ -133,7 +133,7 @@ TEST(PipeWireEnumFormat, ReadsWhatAV4l2NodeListsOneSizeAtATime)
                          camera::ParseEnumFormat(NodeFormat(builder, SPA_VIDEO_FORMAT_NV12, 640, 480, {{30, 1}})));
     // Formats that cannot be converted are left out.
     camera::MergeFormats(formats,
-                         camera::ParseEnumFormat(NodeFormat(builder, SPA_VIDEO_FORMAT_BGRx, 640, 480, {{30, 1}})));
+                         camera::ParseEnumFormat(NodeFormat(builder, SPA_VIDEO_FORMAT_RGB16, 640, 480, {{30, 1}})));
 
     ASSERT_EQ(formats.size(), 2u);
     EXPECT_EQ(formats[0].fourcc, V4L2_PIX_FMT_YUYV);
@@ -154,7 +154,7 @@ TEST(PipeWireEnumFormat, TurnsChoicesAndRangesIntoFixedSizesAndRates)
         const spa_fraction rate{25, 1};
         spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_format,
                             SPA_POD_CHOICE_ENUM_Id(5, SPA_VIDEO_FORMAT_I420, SPA_VIDEO_FORMAT_I420,
-                                                   SPA_VIDEO_FORMAT_RGBA, SPA_VIDEO_FORMAT_UYVY, 9999u),
+                                                   SPA_VIDEO_FORMAT_RGB16, SPA_VIDEO_FORMAT_UYVY, 9999u),
                             SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_ENUM_Rectangle(3, &vga, &vga, &hd),
                             SPA_FORMAT_VIDEO_framerate, SPA_POD_Fraction(&rate), 0);
     });
@@ -337,12 +337,12 @@ TEST(PipeWireFormat, ReadsTheAgreedFormatAndOnlyAFixedOne)
                             SPA_POD_CHOICE_RANGE_Rectangle(&def, &min, &max), 0);
     });
     EXPECT_FALSE(camera::ParseFormat(open).has_value());
-    const spa_pod* bgrx = VideoFormat(builder, SPA_PARAM_Format, SPA_MEDIA_SUBTYPE_raw, [](spa_pod_builder& b) {
+    const spa_pod* rgb16 = VideoFormat(builder, SPA_PARAM_Format, SPA_MEDIA_SUBTYPE_raw, [](spa_pod_builder& b) {
         const spa_rectangle size{320, 240};
-        spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_format, SPA_POD_Id(SPA_VIDEO_FORMAT_BGRx), SPA_FORMAT_VIDEO_size,
+        spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_format, SPA_POD_Id(SPA_VIDEO_FORMAT_RGB16), SPA_FORMAT_VIDEO_size,
                             SPA_POD_Rectangle(&size), 0);
     });
-    EXPECT_FALSE(camera::ParseFormat(bgrx).has_value());
+    EXPECT_FALSE(camera::ParseFormat(rgb16).has_value());
     const spa_pod* empty = VideoFormat(builder, SPA_PARAM_Format, SPA_MEDIA_SUBTYPE_raw, [](spa_pod_builder& b) {
         const spa_rectangle size{0, 0};
         spa_pod_builder_add(&b, SPA_FORMAT_VIDEO_format, SPA_POD_Id(SPA_VIDEO_FORMAT_YUY2), SPA_FORMAT_VIDEO_size,
@@ -372,6 +372,7 @@ TEST(PipeWireOffer, OffersEveryConvertibleFormatOrExactlyTheWantedOne)
     const spa_pod* yuy2 = NodeFormat(nodes, SPA_VIDEO_FORMAT_YUY2, 640, 480, {{30, 1}, {15, 1}});
     const spa_pod* nv12 = NodeFormat(nodes, SPA_VIDEO_FORMAT_NV12, 1280, 720, {{30, 1}});
     const spa_pod* bgrx = NodeFormat(nodes, SPA_VIDEO_FORMAT_BGRx, 640, 480, {{30, 1}});
+    const spa_pod* rgb16 = NodeFormat(nodes, SPA_VIDEO_FORMAT_RGB16, 640, 480, {{30, 1}});
     const spa_pod* mjpeg = VideoFormat(nodes, SPA_PARAM_EnumFormat, SPA_MEDIA_SUBTYPE_mjpg, [](spa_pod_builder& b) {
         const spa_rectangle size{1920, 1080};
         const spa_fraction rate{30, 1};
@@ -385,12 +386,13 @@ TEST(PipeWireOffer, OffersEveryConvertibleFormatOrExactlyTheWantedOne)
     EXPECT_EQ(Negotiate(any, yuy2), (FormatSetting{V4L2_PIX_FMT_YUYV, 640, 480, Every(30)}));
     EXPECT_EQ(Negotiate(any, nv12), (FormatSetting{V4L2_PIX_FMT_NV12, 1280, 720, Every(30)}));
     EXPECT_EQ(Negotiate(any, mjpeg), (FormatSetting{V4L2_PIX_FMT_MJPEG, 1920, 1080, Every(30)}));
-    EXPECT_FALSE(Negotiate(any, bgrx).has_value());
+    EXPECT_EQ(Negotiate(any, bgrx), (FormatSetting{V4L2_PIX_FMT_XBGR32, 640, 480, Every(30)}));
+    EXPECT_FALSE(Negotiate(any, rgb16).has_value());
     // Read back, the offer lists every convertible layout PipeWire names.
     std::vector<PixelFormatChoice> offered;
     for (const spa_pod* pod : any)
         camera::MergeFormats(offered, camera::ParseEnumFormat(pod));
-    EXPECT_EQ(offered.size(), 13u);
+    EXPECT_EQ(offered.size(), 20u) << "19 raw layouts and MJPEG";
 
     // Exactly one format, size and rate.
     Builder exact;
@@ -405,7 +407,7 @@ TEST(PipeWireOffer, OffersEveryConvertibleFormatOrExactlyTheWantedOne)
               (FormatSetting{V4L2_PIX_FMT_MJPEG, 1920, 1080, Every(30)}));
 
     // Nothing for what cannot be converted, nor without room.
-    EXPECT_TRUE(camera::BuildEnumFormats(exact.b, {V4L2_PIX_FMT_XBGR32, 640, 480, {}}).empty());
+    EXPECT_TRUE(camera::BuildEnumFormats(exact.b, {V4L2_PIX_FMT_SBGGR8, 640, 480, {}}).empty());
     std::uint8_t tiny[64];
     spa_pod_builder small{};
     spa_pod_builder_init(&small, tiny, sizeof tiny);
