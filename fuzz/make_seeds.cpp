@@ -17,6 +17,10 @@
 #include <QString>
 
 #include <linux/videodev2.h>
+#include <spa/param/format-utils.h>
+#include <spa/param/props.h>
+#include <spa/param/video/format-utils.h>
+#include <spa/pod/builder.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -388,6 +392,87 @@ void loopbackSeeds()
           Script(fuzz::NodeLends, 3).pictures(3, 64, 48).then(Op::Restart).pictures(3, 64, 48).bytes());
 }
 
+// One pod, after the byte that picks the pods half of the target.
+void pod(const std::string& name, const spa_pod* p)
+{
+    Bytes bytes{0};
+    const auto* raw = reinterpret_cast<const std::uint8_t*>(p);
+    bytes.insert(bytes.end(), raw, raw + SPA_POD_SIZE(p));
+    write("pipewire", name, bytes);
+}
+
+// One frame: format index, width, height, row length, and the bytes.
+void pipewireFrame(const std::string& name, std::uint8_t format, std::uint8_t width, std::uint8_t height,
+                   std::int16_t stride, const Bytes& bytes)
+{
+    fuzz::SeedWriter w;
+    w.put<std::uint8_t>(1);
+    w.put(format);
+    w.put<std::uint8_t>(width - 1);
+    w.put<std::uint8_t>(height - 1);
+    w.put(stride);
+    w.put<std::uint8_t>(1); // the frame is of the size agreed
+    Bytes out = w.bytes();
+    out.insert(out.end(), bytes.begin(), bytes.end());
+    write("pipewire", name, out);
+}
+
+void pipewireSeeds()
+{
+    std::uint8_t buffer[4096];
+    spa_pod_builder b{};
+    auto fresh = [&] { spa_pod_builder_init(&b, buffer, sizeof buffer); };
+
+    // What a V4L2 node lists: one format, one size, a choice of rates.
+    fresh();
+    spa_rectangle vga{640, 480}, small{16, 16}, big{1920, 1080};
+    spa_fraction r30{30, 1}, r15{15, 1}, r5{5, 1};
+    pod("enum_yuy2_rates",
+        static_cast<const spa_pod*>(spa_pod_builder_add_object(
+            &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
+            SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
+            SPA_POD_Id(SPA_VIDEO_FORMAT_YUY2), SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&vga),
+            SPA_FORMAT_VIDEO_framerate, SPA_POD_CHOICE_ENUM_Fraction(3, &r30, &r30, &r15))));
+    // What a published camera lists: a choice of formats, a size range.
+    fresh();
+    pod("enum_choices_ranges",
+        static_cast<const spa_pod*>(spa_pod_builder_add_object(
+            &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
+            SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_raw), SPA_FORMAT_VIDEO_format,
+            SPA_POD_CHOICE_ENUM_Id(4, SPA_VIDEO_FORMAT_I420, SPA_VIDEO_FORMAT_I420, SPA_VIDEO_FORMAT_BGRx,
+                                   SPA_VIDEO_FORMAT_NV12),
+            SPA_FORMAT_VIDEO_size, SPA_POD_CHOICE_RANGE_Rectangle(&vga, &small, &big), SPA_FORMAT_VIDEO_framerate,
+            SPA_POD_CHOICE_RANGE_Fraction(&r30, &r5, &r30))));
+    fresh();
+    pod("enum_mjpeg",
+        static_cast<const spa_pod*>(spa_pod_builder_add_object(
+            &b, SPA_TYPE_OBJECT_Format, SPA_PARAM_EnumFormat, SPA_FORMAT_mediaType, SPA_POD_Id(SPA_MEDIA_TYPE_video),
+            SPA_FORMAT_mediaSubtype, SPA_POD_Id(SPA_MEDIA_SUBTYPE_mjpg), SPA_FORMAT_VIDEO_size, SPA_POD_Rectangle(&big),
+            SPA_FORMAT_VIDEO_framerate, SPA_POD_Fraction(&r30))));
+    // A control as a V4L2 node describes it, and a value for it.
+    fresh();
+    pod("propinfo_brightness",
+        static_cast<const spa_pod*>(spa_pod_builder_add_object(
+            &b, SPA_TYPE_OBJECT_PropInfo, SPA_PARAM_PropInfo, SPA_PROP_INFO_id,
+            SPA_POD_Id(SPA_PROP_START_CUSTOM + V4L2_CID_BRIGHTNESS), SPA_PROP_INFO_description,
+            SPA_POD_String("Brightness"), SPA_PROP_INFO_type, SPA_POD_CHOICE_STEP_Int(128, 0, 255, 1))));
+    fresh();
+    pod("props_brightness", static_cast<const spa_pod*>(spa_pod_builder_add_object(
+                                &b, SPA_TYPE_OBJECT_Props, SPA_PARAM_Props, SPA_PROP_START_CUSTOM + V4L2_CID_BRIGHTNESS,
+                                SPA_POD_Int(200))));
+
+    // Frames, indexes into the fuzzer's list of formats.
+    Bytes yuyv(16 * 8 * 2);
+    for (std::size_t i = 0; i < yuyv.size(); ++i)
+        yuyv[i] = static_cast<std::uint8_t>(i * 7);
+    pipewireFrame("frame_yuyv_16x8", 0, 16, 8, 0, yuyv);
+    pipewireFrame("frame_yuyv_padded_rows", 0, 12, 8, 32, yuyv);
+    pipewireFrame("frame_i420_16x8", 6, 16, 8, 0, Bytes(16 * 8 * 3 / 2, 0x80));
+    pipewireFrame("frame_bgrx_8x8", 11, 8, 8, 0, Bytes(8 * 8 * 4, 0x40));
+    pipewireFrame("frame_grey_short", 18, 16, 16, 0, Bytes(100, 0x10));
+    pipewireFrame("frame_mjpeg_32x32", 19, 32, 32, 0, fuzz::MakeJpeg({32, 32}));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -401,5 +486,6 @@ int main(int argc, char** argv)
     jpegSeeds();
     memorySeeds();
     loopbackSeeds();
+    pipewireSeeds();
     return 0;
 }

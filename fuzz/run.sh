@@ -54,6 +54,7 @@ seeds=fuzz/seeds
 run frame_conversion frame_conversion_fuzzer "$runs" "$seeds"/frame_conversion/*
 run jpeg_decoder jpeg_decoder_fuzzer "$runs" "$seeds"/jpeg_decoder/*
 run loopback loopback_fuzzer "$runs" "$seeds"/loopback/*
+run pipewire pipewire_fuzzer "$runs" "$seeds"/pipewire/*
 run camera_memory camera_memory_fuzzer "$(((runs + 24) / 25))" "$seeds"/camera_memory/*
 # A few of its seeds in a file that has seen 10,000 other cameras: seconds
 # each under the sanitizers.
