@@ -44,9 +44,9 @@ std::string PipeWireIdentity(const PipeWireNode& node);
 // over, in the format agreed when it was sent.
 struct PipeWireFrame {
     const std::uint8_t* data = nullptr;
-    std::size_t size = 0;  // the chunk's bytes (may be shorter than the format needs: a bad frame)
-    int stride = 0;        // bytes per row of the first plane, 0 when the daemon did not say
-    FormatSetting format;  // fourcc, size and interval of this frame
+    std::size_t size = 0; // the chunk's bytes (may be shorter than the format needs: a bad frame)
+    int stride = 0;       // bytes per row of the first plane, 0 when the daemon did not say
+    FormatSetting format; // fourcc, size and interval of this frame
     std::uint64_t timeNs = 0;
 };
 

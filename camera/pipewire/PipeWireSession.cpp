@@ -19,6 +19,7 @@
 // few of a node's properties (api.v4l2.path and device.api are not among
 // them), so the /dev/video* device behind a node is read from object.path.
 
+#include "camera/pipewire/MappedBlock.h"
 #include "camera/pipewire/PipeWireCameras.h"
 #include "camera/pipewire/PipeWireFormats.h"
 
@@ -621,6 +622,9 @@ private:
         StreamPtr stream;
         spa_hook listener{};
         FormatSetting format;
+        // The DMA-BUF blocks the stream left unmapped, per buffer and block;
+        // declared after the stream, so that they go first.
+        std::map<pw_buffer*, std::vector<MappedBlock>> mapped;
         std::vector<std::uint8_t> planes; // a frame whose planes come in separate blocks
         ~Link()
         {
@@ -663,6 +667,8 @@ private:
                 static_cast<Link*>(link)->owner->paramChanged(*static_cast<Link*>(link), id, param);
             };
             e.process = [](void* link) { static_cast<Link*>(link)->owner->process(*static_cast<Link*>(link)); };
+            e.add_buffer = [](void* link, pw_buffer* buffer) { AddBuffer(*static_cast<Link*>(link), buffer); };
+            e.remove_buffer = [](void* link, pw_buffer* buffer) { static_cast<Link*>(link)->mapped.erase(buffer); };
             return e;
         }();
         pw_stream_add_listener(link->stream.get(), &link->listener, &events, link.get());
@@ -728,14 +734,16 @@ private:
         }
         if (link.format.fourcc == 0)
             return;
-        // The node allocates; it is told that we read any memory the
-        // stream can map, and want each frame's time.
+        // The node allocates; it is told that we read the memory the
+        // stream maps for us, and want each frame's time. Not DmaBuf:
+        // libpipewire 0.3.65 maps only MemFd, and a V4L2 node hands its
+        // exported buffers out as MemFd unless DmaBuf is allowed.
         PodBuffer pods;
         const spa_pod* params[2];
         params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
             &pods.builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
             SPA_POD_CHOICE_RANGE_Int(4, 2, 16), SPA_PARAM_BUFFERS_dataType,
-            SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemPtr) | (1 << SPA_DATA_MemFd) | (1 << SPA_DATA_DmaBuf))));
+            SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemPtr) | (1 << SPA_DATA_MemFd))));
         params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
             &pods.builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
             SPA_PARAM_META_size, SPA_POD_Int(static_cast<int>(sizeof(spa_meta_header)))));
@@ -743,46 +751,75 @@ private:
             pw_stream_update_params(link.stream.get(), params, 2);
     }
 
+    static void AddBuffer(Link& link, pw_buffer* buffer)
+    {
+        std::vector<MappedBlock> blocks;
+        bool any = false;
+        for (std::uint32_t i = 0; i < buffer->buffer->n_datas; ++i) {
+            const spa_data& d = buffer->buffer->datas[i];
+            if (d.data == nullptr && d.type == SPA_DATA_DmaBuf && d.fd >= 0 && d.fd <= INT32_MAX) {
+                blocks.emplace_back(static_cast<int>(d.fd), d.mapoffset, d.maxsize);
+                any = true;
+            } else {
+                blocks.emplace_back();
+            }
+        }
+        if (any)
+            link.mapped[buffer] = std::move(blocks);
+    }
+
     void process(Link& link)
     {
         pw_buffer* buffer = pw_stream_dequeue_buffer(link.stream.get());
         if (buffer == nullptr)
             return;
-        if (state_ != PipeWireState::Failed && link.format.fourcc != 0)
-            deliver(link, *buffer->buffer);
+        if (state_ != PipeWireState::Failed && link.format.fourcc != 0) {
+            const auto mapped = link.mapped.find(buffer);
+            const std::vector<MappedBlock>* blocks = mapped != link.mapped.end() ? &mapped->second : nullptr;
+            if (blocks != nullptr)
+                for (const MappedBlock& block : *blocks)
+                    block.beginRead();
+            deliver(link, *buffer->buffer, blocks);
+            if (blocks != nullptr)
+                for (const MappedBlock& block : *blocks)
+                    block.endRead();
+        }
         pw_stream_queue_buffer(link.stream.get(), buffer);
     }
 
-    // Hands one buffer to the receiver, unless its chunks point outside the
-    // memory they describe: such a frame is skipped.
-    void deliver(Link& link, const spa_buffer& buffer)
+    // Hands one buffer to the receiver, unless a block is not mapped or its
+    // chunk points outside the memory it describes: such a frame is skipped.
+    void deliver(Link& link, const spa_buffer& buffer, const std::vector<MappedBlock>* blocks)
     {
-        PipeWireFrame frame;
-        frame.format = link.format;
+        if (buffer.n_datas == 0)
+            return;
+        std::vector<const std::uint8_t*> starts;
         std::size_t total = 0;
         for (std::uint32_t i = 0; i < buffer.n_datas; ++i) {
             const spa_data& d = buffer.datas[i];
-            if (d.data == nullptr || d.chunk == nullptr || (d.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) != 0 ||
+            const auto* memory = static_cast<const std::uint8_t*>(d.data);
+            if (memory == nullptr && blocks != nullptr && i < blocks->size() && (*blocks)[i])
+                memory = (*blocks)[i].data();
+            if (memory == nullptr || d.chunk == nullptr || (d.chunk->flags & SPA_CHUNK_FLAG_CORRUPTED) != 0 ||
                 d.chunk->offset > d.maxsize || d.chunk->size > d.maxsize - d.chunk->offset)
                 return;
+            starts.push_back(memory + d.chunk->offset);
             total += d.chunk->size;
         }
-        if (buffer.n_datas == 0 || total == 0)
+        if (total == 0)
             return;
-        const spa_data& first = buffer.datas[0];
-        frame.stride = std::max(first.chunk->stride, 0);
+        PipeWireFrame frame;
+        frame.format = link.format;
+        frame.stride = std::max(buffer.datas[0].chunk->stride, 0);
         if (buffer.n_datas == 1) {
-            frame.data = static_cast<const std::uint8_t*>(first.data) + first.chunk->offset;
-            frame.size = first.chunk->size;
+            frame.data = starts[0];
+            frame.size = total;
         } else {
             // Planes in blocks of their own, one after the other as a
             // single block holds them.
             link.planes.clear();
-            for (std::uint32_t i = 0; i < buffer.n_datas; ++i) {
-                const spa_data& d = buffer.datas[i];
-                const auto* from = static_cast<const std::uint8_t*>(d.data) + d.chunk->offset;
-                link.planes.insert(link.planes.end(), from, from + d.chunk->size);
-            }
+            for (std::uint32_t i = 0; i < buffer.n_datas; ++i)
+                link.planes.insert(link.planes.end(), starts[i], starts[i] + buffer.datas[i].chunk->size);
             frame.data = link.planes.data();
             frame.size = link.planes.size();
         }

@@ -9,6 +9,9 @@
 #include "camera/pipewire/PipeWireCameras.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -64,7 +67,8 @@ public:
     }
     ~Helper() { stop(SIGKILL); }
     bool started() const { return started_; }
-    bool running() const { return process_.state() == QProcess::Running; }
+    // Without an event loop QProcess learns of an end only when asked to wait.
+    bool running() { return !process_.waitForFinished(0) && process_.state() == QProcess::Running; }
     void stop(int signal)
     {
         if (process_.state() == QProcess::NotRunning)
@@ -180,6 +184,23 @@ int WorstYuy2(const std::vector<std::uint8_t>& frame, int stride)
     return worst;
 }
 
+// The links that read node `id`, as pw-dump shows them: their states.
+QStringList LinksFrom(std::uint32_t id)
+{
+    QProcess dump;
+    dump.start(QStringLiteral("pw-dump"), {});
+    if (!dump.waitForFinished(30000))
+        return {};
+    QStringList states;
+    for (const QJsonValue& o : QJsonDocument::fromJson(dump.readAllStandardOutput()).array()) {
+        const QJsonObject info = o.toObject().value(QStringLiteral("info")).toObject();
+        if (o.toObject().value(QStringLiteral("type")).toString() == QStringLiteral("PipeWire:Interface:Link") &&
+            info.value(QStringLiteral("output-node-id")).toInt() == static_cast<int>(id))
+            states << info.value(QStringLiteral("state")).toString();
+    }
+    return states;
+}
+
 int ReadPid(const char* name)
 {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -259,21 +280,57 @@ TEST_F(PipeWireSource, VividHeldByAnotherReaderIsListedByItsDeviceAndReadAsWell)
     for (const camera::PixelFormatChoice& f : formats)
         EXPECT_FALSE(f.sizes.empty()) << f.description.toStdString();
 
+    // Alone, in one format and then in another the node listed.
+    const auto nv12 = std::find_if(formats.begin(), formats.end(), [](const camera::PixelFormatChoice& f) {
+        return f.fourcc == camera::FourCC('N', 'V', '1', '2');
+    });
+    ASSERT_NE(nv12, formats.end());
+    const camera::FormatSetting small{nv12->fourcc, nv12->sizes.back().width, nv12->sizes.back().height, {}};
+    {
+        Receiver alone;
+        QString error;
+        auto stream = camera::SessionCameras().open(*node, {}, alone, error);
+        ASSERT_TRUE(stream) << error.toStdString();
+        ASSERT_TRUE(WaitFor([&] { return alone.frames() >= 5; })) << "state " << static_cast<int>(stream->state());
+        ASSERT_TRUE(stream->setFormat(small));
+        ASSERT_TRUE(WaitFor([&] {
+            const camera::FormatSetting f = stream->format();
+            return f.fourcc == small.fourcc && f.width == small.width && f.height == small.height;
+        }));
+        const int before = alone.frames();
+        ASSERT_TRUE(WaitFor([&] { return alone.frames() >= before + 5; }));
+        camera::FormatSetting format;
+        int stride = 0;
+        const std::vector<std::uint8_t> frame = alone.last(format, stride);
+        EXPECT_EQ(format.fourcc, small.fourcc);
+        EXPECT_GE(frame.size(), static_cast<std::size_t>(small.width * small.height * 3 / 2));
+        EXPECT_EQ(alone.ends(), 0);
+    }
+
     // Another program reads vivid through PipeWire first.
     Helper other({QStringLiteral("-q"), QStringLiteral("pipewiresrc"), QStringLiteral("path=%1").arg(node->id),
-                  QStringLiteral("!"), QStringLiteral("fakesink")});
+                  QStringLiteral("!"), QStringLiteral("video/x-raw,format=YUY2"), QStringLiteral("!"),
+                  QStringLiteral("fakesink")});
     ASSERT_TRUE(other.started());
-    std::this_thread::sleep_for(3s);
+    ASSERT_TRUE(
+        WaitFor([&] { return LinksFrom(node->id).contains(QStringLiteral("active")) || !other.running(); }, 120s));
     ASSERT_TRUE(other.running()) << "the other reader did not get vivid";
 
     Receiver receiver;
     QString error;
     auto stream = camera::SessionCameras().open(*node, {}, receiver, error);
     ASSERT_TRUE(stream) << error.toStdString();
-    ASSERT_TRUE(WaitFor([&] { return receiver.frames() >= 5; })) << "state " << static_cast<int>(stream->state());
+    ASSERT_TRUE(WaitFor([&] { return receiver.frames() >= 5; }))
+        << "state " << static_cast<int>(stream->state()) << ", links " << LinksFrom(node->id).join(u' ').toStdString();
+    EXPECT_EQ(LinksFrom(node->id), (QStringList{QStringLiteral("active"), QStringLiteral("active")}));
     EXPECT_TRUE(other.running());
+    camera::FormatSetting last;
+    int stride = 0;
+    const std::vector<std::uint8_t> frame = receiver.last(last, stride);
+    EXPECT_GE(frame.size(), static_cast<std::size_t>(std::max(stride, last.width * 2) * last.height));
+    // The node streams in the format the first reader chose.
     const camera::FormatSetting format = stream->format();
-    EXPECT_NE(format.fourcc, 0u);
+    EXPECT_EQ(format.fourcc, camera::FourCC('Y', 'U', 'Y', 'V'));
     EXPECT_GT(format.width, 0);
 
     // vivid's controls, as on a V4L2 camera; one set through PipeWire
