@@ -7,6 +7,7 @@
 // daemon; the last one stops it.
 
 #include "camera/pipewire/PipeWireCameras.h"
+#include "output/PipeWireCamera.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -17,10 +18,14 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -270,6 +275,21 @@ TEST_F(PipeWireSource, APublishedCameraIsListedWithItsFormatsAndStreamsItsColour
     EXPECT_EQ(receiver.ends(), 0); // closing is no end to tell
 }
 
+TEST_F(PipeWireSource, TheProgramsOwnCameraIsListedAsOurs)
+{
+    output::PipeWireCamera own(output::SessionPipeWire());
+    ASSERT_TRUE(own.start()) << own.error().toStdString();
+    std::vector<std::uint8_t> bits(64 * 3 * 48, 0x80);
+    const output::BgrPicture picture{bits.data(), 64 * 3, 64, 48};
+    std::optional<PipeWireNode> node;
+    ASSERT_TRUE(WaitFor([&] {
+        own.write(picture);
+        return (node = Find([](const PipeWireNode& n) { return n.name == camera::OwnNodeName; })).has_value();
+    }));
+    EXPECT_TRUE(node->ours);
+    EXPECT_EQ(node->description, "Stillwise");
+}
+
 TEST_F(PipeWireSource, VividHeldByAnotherReaderIsListedByItsDeviceAndReadAsWell)
 {
     const std::optional<PipeWireNode> node = WaitForNode(IsVivid);
@@ -436,6 +456,42 @@ TEST_F(PipeWireSource, TheDaemonStoppingMidStreamFailsTheStreamWithAMessageAndIt
     EXPECT_TRUE(WaitFor([] { return camera::SessionCameras().available(); }));
     const auto again = Publish();
     EXPECT_TRUE(WaitForNode(IsTestCamera).has_value());
+}
+
+// Last, as it changes the way to the daemon for good.
+TEST_F(PipeWireSource, ADescriptorHandedOverIsTheWayToTheDaemonFromThenOn)
+{
+    const auto publisher = Publish();
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    ASSERT_NE(runtime, nullptr);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s/pipewire-0", runtime);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    // The socket by name leads nowhere now: only a descriptor does.
+    ::setenv("PIPEWIRE_REMOTE", "/nonexistent/pipewire-0", 1);
+
+    // One whose other end closes: from then on the session is cut off,
+    // though it was connected a moment ago.
+    int pair[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+    camera::UsePipeWireRemote(pair[0]);
+    ::close(pair[1]);
+    EXPECT_TRUE(WaitFor([] { return !camera::SessionCameras().available(); }));
+    EXPECT_TRUE(camera::SessionCameras().nodes().empty());
+
+    // One to the daemon: it is back.
+    camera::UsePipeWireRemote(fd);
+    EXPECT_TRUE(WaitFor([] { return camera::SessionCameras().available(); }));
+    const std::optional<PipeWireNode> node = WaitForNode(IsTestCamera);
+    ASSERT_TRUE(node.has_value());
+    Receiver receiver;
+    QString error;
+    auto stream = camera::SessionCameras().open(*node, {}, receiver, error);
+    ASSERT_TRUE(stream) << error.toStdString();
+    EXPECT_TRUE(WaitFor([&] { return receiver.frames() >= 5; }));
 }
 
 int main(int argc, char** argv)
