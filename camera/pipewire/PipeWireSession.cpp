@@ -435,8 +435,8 @@ private:
         pw_thread_loop_get_time(loop_, &until, AnswerTimeoutNs);
         auto answered = [&] { return std::find(waiting_.begin(), waiting_.end(), seq) == waiting_.end(); };
         while (!answered() && !dead_)
-            if (pw_thread_loop_timed_wait_full(loop_, &until) == -ETIMEDOUT)
-                break;
+            if (pw_thread_loop_timed_wait_full(loop_, &until) != 0)
+                break; // the time is up
         const bool ok = answered();
         std::erase(waiting_, seq);
         return ok;
@@ -600,6 +600,10 @@ public:
         if (control == controls_.end() || value < control->info.minimum || value > control->info.maximum ||
             connection_->dead())
             return false;
+        const auto& items = control->info.items;
+        if (control->info.kind == ControlInfo::Kind::Menu &&
+            std::none_of(items.begin(), items.end(), [&](const auto& item) { return item.first == value; }))
+            return false;
         PodBuffer pods;
         const spa_pod* props = BuildProps(pods.builder, *control, value);
         if (props == nullptr || !connection_->setParam(node_, SPA_PARAM_Props, props))
@@ -625,7 +629,8 @@ private:
         // The DMA-BUF blocks the stream left unmapped, per buffer and block;
         // declared after the stream, so that they go first.
         std::map<pw_buffer*, std::vector<MappedBlock>> mapped;
-        std::vector<std::uint8_t> planes; // a frame whose planes come in separate blocks
+        std::vector<const std::uint8_t*> starts; // where each block's chunk begins
+        std::vector<std::uint8_t> planes;        // a frame whose planes come in separate blocks
         ~Link()
         {
             if (stream)
@@ -793,7 +798,8 @@ private:
     {
         if (buffer.n_datas == 0)
             return;
-        std::vector<const std::uint8_t*> starts;
+        std::vector<const std::uint8_t*>& starts = link.starts;
+        starts.clear();
         std::size_t total = 0;
         for (std::uint32_t i = 0; i < buffer.n_datas; ++i) {
             const spa_data& d = buffer.datas[i];
@@ -1026,8 +1032,8 @@ private:
             timespec until{};
             pw_thread_loop_get_time(loop_.get(), &until, AnswerTimeoutNs);
             while (state_ == State::Connecting)
-                if (pw_thread_loop_timed_wait_full(loop_.get(), &until) == -ETIMEDOUT)
-                    break;
+                if (pw_thread_loop_timed_wait_full(loop_.get(), &until) != 0)
+                    break; // the time is up
         }
         if (state_ != State::Connected || !connection_ || connection_->dead() || !connection_->ready())
             return nullptr;
