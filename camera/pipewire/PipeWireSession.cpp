@@ -19,6 +19,7 @@
 // few of a node's properties (api.v4l2.path and device.api are not among
 // them), so the /dev/video* device behind a node is read from object.path.
 
+#include "camera/pipewire/CameraPortal.h"
 #include "camera/pipewire/MappedBlock.h"
 #include "camera/pipewire/PipeWireCameras.h"
 #include "camera/pipewire/PipeWireFormats.h"
@@ -193,12 +194,6 @@ bool SocketThere()
     const std::string path = SocketPath();
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
-}
-
-// A sandbox reaches the daemon only through the camera portal's descriptor.
-bool Sandboxed()
-{
-    return ::access("/.flatpak-info", F_OK) == 0;
 }
 
 // A pod copied out of an event, valid after it.
@@ -918,7 +913,8 @@ public:
             ask();
             return state_ != State::Dead;
         }
-        if (Sandboxed() || !SocketThere())
+        // A sandbox reaches the daemon only through the portal's descriptor.
+        if (InSandbox() || !SocketThere())
             return false;
         ask();
         return state_ != State::Dead;
@@ -1026,7 +1022,7 @@ private:
     // null when there is none. With the loop lock held, off the loop thread.
     std::shared_ptr<Connection> connected()
     {
-        if (remote_ || (!Sandboxed() && SocketThere()))
+        if (remote_ || (!InSandbox() && SocketThere()))
             ask();
         if (!pw_thread_loop_in_thread(loop_.get())) {
             timespec until{};
