@@ -333,6 +333,8 @@ public:
         return it->second.serial.empty() ? it->second.node.name : it->second.serial;
     }
 
+    bool has(std::uint32_t id) const { return nodes_.count(id) != 0; }
+
     void follow(NodeFollower* follower) { followers_.push_back(follower); }
     void unfollow(NodeFollower* follower) { std::erase(followers_, follower); }
 
@@ -711,14 +713,17 @@ private:
             break;
         case PW_STREAM_STATE_ERROR:
         case PW_STREAM_STATE_UNCONNECTED:
-            if (connection_->dead())
+            if (connection_->dead()) {
                 fail(DaemonGoneText());
-            else if (state == PW_STREAM_STATE_ERROR && why != nullptr)
+            } else if (!connection_->has(node_)) {
+                fail(CameraGoneText());
+            } else if (state == PW_STREAM_STATE_ERROR && why != nullptr) {
                 fail(QStringLiteral("PipeWire liefert keine Bilder der Kamera mehr (%1). Die Vorschau wurde "
                                     "beendet.")
                          .arg(QString::fromUtf8(why)));
-            else
-                fail(CameraGoneText());
+            } else {
+                fail(QStringLiteral("PipeWire hat die Verbindung zur Kamera getrennt. Die Vorschau wurde beendet."));
+            }
             break;
         }
     }

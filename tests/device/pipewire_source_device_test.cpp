@@ -87,21 +87,6 @@ private:
     bool started_ = false;
 };
 
-// A camera a program publishes, of one colour.
-std::unique_ptr<Helper> Publish()
-{
-    return std::make_unique<Helper>(
-        QStringList{QStringLiteral("-q"), QStringLiteral("videotestsrc"), QStringLiteral("is-live=true"),
-                    QStringLiteral("pattern=solid-color"),
-                    QStringLiteral("foreground-color=0x%1").arg(0xff000000u | Red << 16 | Green << 8 | Blue, 8, 16),
-                    QStringLiteral("!"),
-                    QStringLiteral("video/x-raw,format=YUY2,width=%1,height=%2,framerate=30/1").arg(Width).arg(Height),
-                    QStringLiteral("!"), QStringLiteral("pipewiresink"), QStringLiteral("mode=provide"),
-                    QStringLiteral("client-name=Testkamera"),
-                    QStringLiteral("stream-properties=props,media.class=Video/Source,media.role=Camera,"
-                                   "node.description=Testkamera,node.name=stillwise-test-camera")});
-}
-
 // Frames and the end as a stream tells them, on PipeWire's thread.
 class Receiver final : public camera::PipeWireReceiver {
 public:
@@ -156,6 +141,24 @@ std::optional<PipeWireNode> WaitForNode(const std::function<bool(const PipeWireN
 bool IsTestCamera(const PipeWireNode& node)
 {
     return node.name == "stillwise-test-camera";
+}
+
+// A camera a program publishes, of one colour.
+std::unique_ptr<Helper> Publish()
+{
+    // One a test killed before may still be listed for a moment; a stream
+    // aimed at it would find it gone.
+    WaitFor([] { return !Find(IsTestCamera).has_value(); });
+    return std::make_unique<Helper>(
+        QStringList{QStringLiteral("-q"), QStringLiteral("videotestsrc"), QStringLiteral("is-live=true"),
+                    QStringLiteral("pattern=solid-color"),
+                    QStringLiteral("foreground-color=0x%1").arg(0xff000000u | Red << 16 | Green << 8 | Blue, 8, 16),
+                    QStringLiteral("!"),
+                    QStringLiteral("video/x-raw,format=YUY2,width=%1,height=%2,framerate=30/1").arg(Width).arg(Height),
+                    QStringLiteral("!"), QStringLiteral("pipewiresink"), QStringLiteral("mode=provide"),
+                    QStringLiteral("client-name=Testkamera"),
+                    QStringLiteral("stream-properties=props,media.class=Video/Source,media.role=Camera,"
+                                   "node.description=Testkamera,node.name=stillwise-test-camera")});
 }
 
 bool IsVivid(const PipeWireNode& node)
@@ -428,7 +431,7 @@ TEST_F(PipeWireSource, TheDaemonStoppingMidStreamFailsTheStreamWithAMessageAndIt
     QString error;
     auto stream = camera::SessionCameras().open(*node, {}, receiver, error);
     ASSERT_TRUE(stream) << error.toStdString();
-    ASSERT_TRUE(WaitFor([&] { return receiver.frames() >= 5; }));
+    ASSERT_TRUE(WaitFor([&] { return receiver.frames() >= 5; })) << stream->failure().toStdString();
 
     const int pid = ReadPid("pipewire.pid");
     ASSERT_GT(pid, 1);
