@@ -100,7 +100,9 @@ public:
 
 // The cameras of the user's session. Connects on first use, through the
 // daemon's socket; once UsePipeWireRemote() was called, through that
-// descriptor instead.
+// descriptor instead. Its streams must be gone before main() returns (the
+// session ends with the program's static objects), and must not be
+// destroyed from a receiver's call.
 PipeWireCameras& SessionCameras();
 
 // In a sandbox the camera portal hands out the only way to the daemon: a
