@@ -6,14 +6,18 @@
 // on a machine without a session). The cases run in order and share the
 // daemon; the last one stops it.
 
+#include "camera/Notices.h"
 #include "camera/pipewire/PipeWireCameras.h"
+#include "camera/v4l2/V4l2System.h"
 #include "output/PipeWireCamera.h"
+#include "platform/avicap/DriverCatalog.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStringList>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +26,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -220,6 +225,22 @@ int ReadPid(const char* name)
     return pid;
 }
 
+// Takes and counts the frames a capture driver announces, as a capture
+// window does (a driver tells of the next frame once this one is taken).
+struct FrameCounter final : camera::FrameSink {
+    explicit FrameCounter(camera::Driver& driver) : driver(driver) {}
+    void frameReady() override
+    {
+        if (driver.takeFrame(last))
+            ++frames;
+    }
+    void streamFailed(const QString& message) override { failure = message; }
+    camera::Driver& driver;
+    camera::Frame last;
+    int frames = 0;
+    QString failure;
+};
+
 class PipeWireSource : public ::testing::Test {
 protected:
     void SetUp() override
@@ -376,6 +397,42 @@ TEST_F(PipeWireSource, VividHeldByAnotherReaderIsListedByItsDeviceAndReadAsWell)
     }
     EXPECT_FALSE(stream->setControl(brightness->id, brightness->maximum + 1));
     EXPECT_EQ(receiver.ends(), 0);
+    stream.reset();
+
+    // What the user gets from "Treiber wechseln...": vivid is listed once,
+    // by its node; as the other reader streams from it, its V4L2 driver is
+    // refused the stream, and it is read through PipeWire instead, with a
+    // notice, beside the other reader.
+    QStringList told;
+    camera::SetMessageSink([&](const QString& text) { told << text; });
+    const avicap::DriverCatalog catalog(camera::LinuxV4l2System(), 1, &camera::SessionCameras());
+    const std::vector<avicap::DriverSlot> listed = catalog.drivers();
+    EXPECT_EQ(std::count_if(listed.begin(), listed.end(),
+                            [](const avicap::DriverSlot& s) {
+                                return s.node == "/dev/video0" || (s.pipewire && s.pipewire->v4l2Path == "/dev/video0");
+                            }),
+              1);
+    const auto vivid = std::find_if(listed.begin(), listed.end(),
+                                    [](const avicap::DriverSlot& s) { return s.node == "/dev/video0"; });
+    ASSERT_NE(vivid, listed.end());
+    ASSERT_TRUE(vivid->pipewire);
+    std::unique_ptr<camera::Driver> driver = catalog.open(static_cast<int>(vivid - listed.begin()));
+    ASSERT_TRUE(driver) << avicap::LastConnectError().toStdString();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(QStringLiteral("über PipeWire gemeinsam"))) << told[0].toStdString();
+    FrameCounter sink(*driver);
+    ASSERT_TRUE(driver->start(&sink));
+    const auto until = std::chrono::steady_clock::now() + 30s;
+    while (sink.frames < 5 && std::chrono::steady_clock::now() < until)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_GE(sink.frames, 5) << sink.failure.toStdString();
+    const camera::Frame& shown = sink.last;
+    const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(driver->format().data());
+    EXPECT_EQ(shown.bytes.size(),
+              static_cast<std::size_t>((header->biWidth * 3 + 3) / 4 * 4) * static_cast<std::size_t>(header->biHeight));
+    EXPECT_TRUE(other.running());
+    driver->stop();
+    camera::SetMessageSink({});
 }
 
 TEST_F(PipeWireSource, APublisherLeavingEndsTheStreamOnceAndItsReturnIsSeen)
