@@ -1,5 +1,7 @@
 #include "camera/FrameExchange.h"
 
+#include <algorithm>
+
 #include <utility>
 
 namespace camera {
@@ -40,6 +42,17 @@ bool FrameExchange::takeNext(Frame& frame, std::chrono::milliseconds timeout)
     std::swap(waiting_, frame);
     fresh_ = false;
     return true;
+}
+
+std::chrono::milliseconds NextFrameWait(const FrameInterval& interval)
+{
+    constexpr int intervals = 4;
+    constexpr std::chrono::milliseconds floor{250};
+    if (interval.numerator == 0 || interval.denominator == 0)
+        return FirstFrameWait;
+    const auto wait = std::chrono::milliseconds(std::uint64_t{intervals} * 1000 * interval.numerator /
+                                                interval.denominator);
+    return std::clamp<std::chrono::milliseconds>(wait, floor, FirstFrameWait);
 }
 
 void FrameExchange::clear()

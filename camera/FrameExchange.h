@@ -12,6 +12,15 @@
 
 namespace camera {
 
+// How long a grab waits. A camera just started may take long for its first
+// frame (exposure, USB bandwidth): up to FirstFrameWait. One that streams
+// already sends the next within a frame interval or two, so a grab then
+// waits four of them at `interval`, but never less than a quarter second
+// nor more than FirstFrameWait (also where the rate is unknown, 0/0): the
+// GUI thread waits meanwhile.
+inline constexpr std::chrono::milliseconds FirstFrameWait{3000};
+std::chrono::milliseconds NextFrameWait(const FrameInterval& interval);
+
 class FrameExchange {
 public:
     // Worker: makes `frame` the waiting one and gives back an older buffer

@@ -15,6 +15,8 @@
 
 #include "output/PipeWireStream.h"
 
+#include "camera/pipewire/PipeWireHandles.h"
+
 #include <pipewire/pipewire.h>
 #include <spa/param/buffers.h>
 #include <spa/param/video/format-utils.h>
@@ -34,43 +36,13 @@ namespace output {
 
 namespace {
 
-// RAII for every PipeWire object; each deleter is the object's own.
-struct LoopDeleter {
-    void operator()(pw_thread_loop* loop) const
-    {
-        pw_thread_loop_stop(loop);
-        pw_thread_loop_destroy(loop);
-    }
-};
-struct ContextDeleter {
-    void operator()(pw_context* context) const { pw_context_destroy(context); }
-};
-struct CoreDeleter {
-    void operator()(pw_core* core) const { pw_core_disconnect(core); }
-};
-struct StreamDeleter {
-    void operator()(pw_stream* stream) const { pw_stream_destroy(stream); }
-};
-struct PropertiesDeleter {
-    void operator()(pw_properties* properties) const { pw_properties_free(properties); }
-};
-using LoopPtr = std::unique_ptr<pw_thread_loop, LoopDeleter>;
-using ContextPtr = std::unique_ptr<pw_context, ContextDeleter>;
-using CorePtr = std::unique_ptr<pw_core, CoreDeleter>;
-using StreamPtr = std::unique_ptr<pw_stream, StreamDeleter>;
-using PropertiesPtr = std::unique_ptr<pw_properties, PropertiesDeleter>;
-
-// Holds the loop lock for one scope.
-class Locked {
-public:
-    explicit Locked(pw_thread_loop* loop) : loop_(loop) { pw_thread_loop_lock(loop_); }
-    ~Locked() { pw_thread_loop_unlock(loop_); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-
-private:
-    pw_thread_loop* loop_;
-};
+using camera::pw::ContextPtr;
+using camera::pw::CorePtr;
+using camera::pw::Locked;
+using camera::pw::LoopPtr;
+using camera::pw::PodBuffer;
+using camera::pw::PropertiesPtr;
+using camera::pw::StreamPtr;
 
 spa_video_format SpaFormat(PixelLayout layout)
 {
@@ -100,16 +72,6 @@ PixelLayout LayoutOf(std::uint32_t format)
 const QString GoneText = QStringLiteral("PipeWire wurde beendet oder hat die Verbindung getrennt. Die Ausgabe als "
                                         "Webcam wurde ausgeschaltet; sobald PipeWire wieder läuft, lässt sie sich "
                                         "wieder einschalten.");
-
-// Pods are built into this; an offer of four formats needs well under 1 KiB.
-struct PodBuffer {
-    PodBuffer() { spa_pod_builder_init(&builder, bytes, sizeof bytes); }
-    PodBuffer(const PodBuffer&) = delete;
-    PodBuffer& operator=(const PodBuffer&) = delete;
-
-    std::uint8_t bytes[2048];
-    spa_pod_builder builder{};
-};
 
 class Stream final : public PipeWireStream {
 public:
@@ -396,24 +358,11 @@ private:
     pw_buffer* spare_ = nullptr;
 };
 
-// The daemon's socket, where libpipewire looks for it.
-std::string SocketPath()
-{
-    const char* remote = std::getenv("PIPEWIRE_REMOTE");
-    const std::string name = remote != nullptr && *remote != '\0' ? remote : "pipewire-0";
-    if (name.front() == '/')
-        return name;
-    for (const char* variable : {"PIPEWIRE_RUNTIME_DIR", "XDG_RUNTIME_DIR", "USERPROFILE"})
-        if (const char* dir = std::getenv(variable); dir != nullptr && *dir != '\0')
-            return std::string(dir) + "/" + name;
-    return {};
-}
-
 class SessionSystem final : public PipeWireSystem {
 public:
     bool reachable() override
     {
-        const std::string path = SocketPath();
+        const std::string path = camera::pw::SocketPath();
         struct stat st {};
         return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
     }

@@ -13,12 +13,6 @@ namespace camera {
 
 namespace {
 
-// As the V4L2 driver: a stream that runs sends the next frame within a
-// frame interval or two, so a grab waits this many of them, but never less
-// than the floor nor more than the bound: the GUI thread waits meanwhile.
-constexpr std::chrono::milliseconds grabTimeout{3000};
-constexpr int grabIntervals = 4;
-constexpr std::chrono::milliseconds grabFloor{250};
 // Damaged frames in a row before the stream counts as broken: about a
 // second at 30 frames/s.
 constexpr int damagedRunLimit = 30;
@@ -248,22 +242,13 @@ bool PipeWireDriver::takeFrame(Frame& frame)
     return exchange_.take(frame);
 }
 
-std::chrono::milliseconds PipeWireDriver::streamingGrabTimeout() const
-{
-    const FrameInterval& t = current_.interval;
-    if (t.numerator == 0 || t.denominator == 0)
-        return grabTimeout;
-    const auto wait = std::chrono::milliseconds(std::uint64_t{grabIntervals} * 1000 * t.numerator / t.denominator);
-    return std::clamp<std::chrono::milliseconds>(wait, grabFloor, grabTimeout);
-}
-
 bool PipeWireDriver::grab(Frame& frame)
 {
     if (streaming())
-        return exchange_.takeNext(frame, streamingGrabTimeout());
+        return exchange_.takeNext(frame, NextFrameWait(current_.interval));
     if (!start(nullptr))
         return false;
-    const bool ok = exchange_.takeNext(frame, grabTimeout);
+    const bool ok = exchange_.takeNext(frame, FirstFrameWait);
     stop();
     return ok;
 }

@@ -110,7 +110,6 @@ private:
     // Ends the stream for good and tells the sink, if it streamed.
     void fail(const QString& message);
     void lose();
-    std::chrono::milliseconds streamingGrabTimeout() const;
 
     // Loop thread.
     void received(const PipeWireFrame& frame);

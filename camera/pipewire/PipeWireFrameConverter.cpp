@@ -2,6 +2,7 @@
 
 #include "camera/BgrFormat.h"
 #include "camera/ControlNames.h"
+#include "pixels/RowBytes.h"
 
 #include <linux/videodev2.h>
 
@@ -16,32 +17,6 @@ constexpr int largestSide = 16384;
 bool isJpeg(std::uint32_t fourcc)
 {
     return fourcc == V4L2_PIX_FMT_MJPEG || fourcc == V4L2_PIX_FMT_JPEG;
-}
-
-// The bytes one row of a raw format holds without padding (of the luma
-// plane, where the format has planes).
-std::size_t packedRowBytes(std::uint32_t fourcc, std::size_t width)
-{
-    switch (fourcc) {
-    case V4L2_PIX_FMT_YUYV:
-    case V4L2_PIX_FMT_YVYU:
-    case V4L2_PIX_FMT_UYVY:
-    case V4L2_PIX_FMT_VYUY:
-        return (width + 1) / 2 * 4; // an odd width still fills its last pair
-    case V4L2_PIX_FMT_NV12:
-    case V4L2_PIX_FMT_NV21:
-        return (width + 1) / 2 * 2; // the chroma rows share the luma stride
-    case V4L2_PIX_FMT_RGB24:
-    case V4L2_PIX_FMT_BGR24:
-        return width * 3;
-    case V4L2_PIX_FMT_GREY:
-    case V4L2_PIX_FMT_YUV420:
-    case V4L2_PIX_FMT_YVU420:
-    case V4L2_PIX_FMT_YUV422P:
-        return width;
-    default: // the 32-bit RGB layouts
-        return width * 4;
-    }
 }
 
 } // namespace
@@ -95,7 +70,7 @@ bool PipeWireFrameConverter::useRowLength(int rowBytes)
 {
     if (rowBytes == rowBytes_)
         return true;
-    const std::size_t row = packedRowBytes(format_.fourcc, static_cast<std::size_t>(format_.width));
+    const std::size_t row = pixels::RowBytes(format_.fourcc, static_cast<std::size_t>(format_.width));
     // Rows closer together than a row holds would overlap: the daemon's
     // word is wrong, and the frame cannot be read as what it claims to be.
     if (rowBytes < 0 || (rowBytes != 0 && static_cast<std::size_t>(rowBytes) < row))

@@ -1,13 +1,17 @@
 #pragma once
-// What every part of the PipeWire session shares: RAII for libpipewire's
-// objects (each deleter is the object's own), the loop lock for one scope,
-// and pods kept past the event that handed them over.
+// What every user of libpipewire in this program shares (the camera
+// session here, and the webcam output): RAII for libpipewire's objects
+// (each deleter is the object's own), the loop lock for one scope, pods
+// kept past the event that handed them over, and where the daemon's socket
+// is.
 
 #include <pipewire/pipewire.h>
 #include <spa/pod/builder.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace camera::pw {
@@ -31,11 +35,15 @@ struct ProxyDeleter {
 struct StreamDeleter {
     void operator()(pw_stream* stream) const { pw_stream_destroy(stream); }
 };
+struct PropertiesDeleter {
+    void operator()(pw_properties* properties) const { pw_properties_free(properties); }
+};
 using LoopPtr = std::unique_ptr<pw_thread_loop, LoopDeleter>;
 using ContextPtr = std::unique_ptr<pw_context, ContextDeleter>;
 using CorePtr = std::unique_ptr<pw_core, CoreDeleter>;
 using ProxyPtr = std::unique_ptr<pw_proxy, ProxyDeleter>;
 using StreamPtr = std::unique_ptr<pw_stream, StreamDeleter>;
+using PropertiesPtr = std::unique_ptr<pw_properties, PropertiesDeleter>;
 
 // Holds the loop lock for one scope (the lock is recursive).
 class Locked {
@@ -72,5 +80,19 @@ struct PodBuffer {
     alignas(8) std::uint8_t bytes[4096];
     spa_pod_builder builder{};
 };
+
+// The daemon's socket, where libpipewire looks for it; empty when no
+// variable says where that is.
+inline std::string SocketPath()
+{
+    const char* remote = std::getenv("PIPEWIRE_REMOTE");
+    const std::string name = remote != nullptr && *remote != '\0' ? remote : "pipewire-0";
+    if (name.front() == '/')
+        return name;
+    for (const char* variable : {"PIPEWIRE_RUNTIME_DIR", "XDG_RUNTIME_DIR", "USERPROFILE"})
+        if (const char* dir = std::getenv(variable); dir != nullptr && *dir != '\0')
+            return std::string(dir) + "/" + name;
+    return {};
+}
 
 } // namespace camera::pw

@@ -73,19 +73,6 @@ QString NoDaemonText()
                           "PipeWire anbietet, nicht verwenden.");
 }
 
-// The daemon's socket, where libpipewire looks for it.
-std::string SocketPath()
-{
-    const char* remote = std::getenv("PIPEWIRE_REMOTE");
-    const std::string name = remote != nullptr && *remote != '\0' ? remote : "pipewire-0";
-    if (name.front() == '/')
-        return name;
-    for (const char* variable : {"PIPEWIRE_RUNTIME_DIR", "XDG_RUNTIME_DIR", "USERPROFILE"})
-        if (const char* dir = std::getenv(variable); dir != nullptr && *dir != '\0')
-            return std::string(dir) + "/" + name;
-    return {};
-}
-
 bool SocketThere()
 {
     const std::string path = SocketPath();

@@ -2,7 +2,7 @@
 
 #include "camera/ControlNames.h"
 #include "camera/DeviceSettings.h"
-
+#include "pixels/RowBytes.h"
 #include "platform/base/WinTypes.h"
 
 #include <libv4l-plugin.h>
@@ -50,27 +50,6 @@ bool isBayer(std::uint32_t fourcc)
 {
     return fourcc == V4L2_PIX_FMT_SBGGR8 || fourcc == V4L2_PIX_FMT_SGBRG8 || fourcc == V4L2_PIX_FMT_SGRBG8 ||
            fourcc == V4L2_PIX_FMT_SRGGB8;
-}
-
-// The bytes one row of an uncompressed format holds without padding (of
-// the luma plane, where the format has planes).
-std::size_t packedRowBytes(std::uint32_t fourcc, std::size_t width)
-{
-    switch (fourcc) {
-    case V4L2_PIX_FMT_YUYV:
-    case V4L2_PIX_FMT_YVYU:
-    case V4L2_PIX_FMT_UYVY:
-    case V4L2_PIX_FMT_VYUY:
-        return (width + 1) / 2 * 4; // an odd width still fills its last pair
-    case V4L2_PIX_FMT_RGB24:
-    case V4L2_PIX_FMT_BGR24:
-        return width * 3;
-    case V4L2_PIX_FMT_RGB565:
-    case V4L2_PIX_FMT_Y16:
-        return width * 2;
-    default: // Bayer, grey, and the luma plane of the planar YUV formats
-        return width;
-    }
 }
 
 } // namespace
@@ -142,7 +121,7 @@ bool FrameConverter::setSource(const v4l2_format& source, QString& reason)
     // frame that was checked against the longer row.
     v4l2_pix_format& rows = source_.fmt.pix;
     if (!isJpeg(fourcc))
-        rows.bytesperline = std::max<std::uint32_t>(rows.bytesperline, packedRowBytes(fourcc, rows.width));
+        rows.bytesperline = std::max<std::uint32_t>(rows.bytesperline, pixels::RowBytes(fourcc, rows.width));
     stride_ = static_cast<std::size_t>(StandardRowBytes(static_cast<int>(rows.width), 24));
     height_ = rows.height;
     if (pixels::YuvConverter::Handles(fourcc)) {
@@ -154,7 +133,7 @@ bool FrameConverter::setSource(const v4l2_format& source, QString& reason)
         shortest_ = 1;
     } else {
         path_ = Path::Other;
-        shortest_ = std::size_t{rows.bytesperline} * (rows.height - 1) + packedRowBytes(fourcc, rows.width);
+        shortest_ = std::size_t{rows.bytesperline} * (rows.height - 1) + pixels::RowBytes(fourcc, rows.width);
         target_ = {};
         target_.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         target_.fmt.pix.pixelformat = V4L2_PIX_FMT_BGR24;

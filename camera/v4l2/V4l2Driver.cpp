@@ -20,13 +20,6 @@ namespace camera {
 
 namespace {
 
-// A camera just started may take long for its first frame (exposure, USB
-// bandwidth); one that streams already sends the next within a frame
-// interval or two, so a grab then waits this many of them, but never less
-// than the floor: the GUI thread waits meanwhile.
-constexpr std::chrono::milliseconds grabTimeout{3000};
-constexpr int grabIntervals = 4;
-constexpr std::chrono::milliseconds grabFloor{250};
 // Failed frames in a row before the stream counts as broken: about a second
 // at 30 frames/s, which rides out a USB hiccup or a burst of damaged JPEGs
 // while the exposure settles, yet does not leave a dead camera on screen
@@ -383,12 +376,9 @@ std::chrono::milliseconds V4l2Driver::streamingGrabTimeout() const
     v4l2_streamparm parm{};
     parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     if (ioctl(VIDIOC_G_PARM, &parm) < 0 || !(parm.parm.capture.capability & V4L2_CAP_TIMEPERFRAME))
-        return grabTimeout;
+        return FirstFrameWait;
     const v4l2_fract& t = parm.parm.capture.timeperframe;
-    if (t.numerator == 0 || t.denominator == 0)
-        return grabTimeout;
-    const auto wait = std::chrono::milliseconds(std::uint64_t{grabIntervals} * 1000 * t.numerator / t.denominator);
-    return std::clamp<std::chrono::milliseconds>(wait, grabFloor, grabTimeout);
+    return NextFrameWait({t.numerator, t.denominator});
 }
 
 bool V4l2Driver::grab(Frame& frame)
@@ -397,7 +387,7 @@ bool V4l2Driver::grab(Frame& frame)
         return exchange_.takeNext(frame, streamingGrabTimeout());
     if (!start(nullptr))
         return false;
-    const bool ok = exchange_.takeNext(frame, grabTimeout);
+    const bool ok = exchange_.takeNext(frame, FirstFrameWait);
     stop();
     return ok;
 }
