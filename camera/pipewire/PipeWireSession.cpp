@@ -82,22 +82,7 @@ bool SocketThere()
 
 class Session final : public PipeWireCameras, private ConnectionOwner {
 public:
-    Session()
-    {
-        // Once per process; PipeWire keeps its own count.
-        static std::once_flag once;
-        std::call_once(once, [] { pw_init(nullptr, nullptr); });
-        loop_.reset(pw_thread_loop_new("stillwise-cam", nullptr));
-        if (!loop_)
-            return;
-        wake_ = pw_loop_add_event(
-            pw_thread_loop_get_loop(loop_.get()),
-            [](void* self, std::uint64_t) { static_cast<Session*>(self)->setUp(); }, this);
-        if (wake_ == nullptr || pw_thread_loop_start(loop_.get()) < 0) {
-            loop_.reset();
-            wake_ = nullptr;
-        }
-    }
+    Session() = default;
 
     ~Session() override
     {
@@ -114,14 +99,12 @@ public:
 
     bool available() override
     {
-        if (!loop_)
-            return false;
         if (remote_) {
             ask();
             return state_ != State::Dead;
         }
         // A sandbox reaches the daemon only through the portal's descriptor.
-        if (InSandbox() || !SocketThere())
+        if (InSandbox() || !SocketThere() || !startLoop())
             return false;
         ask();
         return state_ != State::Dead;
@@ -138,8 +121,11 @@ public:
 
     void onChange(std::function<void()> changed) override
     {
-        if (!loop_)
+        // Without a loop there is no thread that could read it meanwhile.
+        if (!loop_) {
+            changed_ = std::move(changed);
             return;
+        }
         Locked lock(loop_.get());
         changed_ = std::move(changed);
     }
@@ -185,7 +171,7 @@ public:
 
     void useRemote(int fd)
     {
-        if (!loop_) {
+        if (!startLoop()) {
             UniqueFd closed(fd);
             return;
         }
@@ -201,6 +187,32 @@ public:
     }
 
 private:
+    // The loop thread starts with the first sign of a daemon (its socket,
+    // or a descriptor from the portal): a machine without PipeWire runs no
+    // thread for it and holds none of its descriptors. GUI thread only.
+    bool startLoop()
+    {
+        if (loop_)
+            return true;
+        if (loopFailed_)
+            return false;
+        // Once per process; PipeWire keeps its own count.
+        static std::once_flag once;
+        std::call_once(once, [] { pw_init(nullptr, nullptr); });
+        loop_.reset(pw_thread_loop_new("stillwise-cam", nullptr));
+        if (loop_)
+            wake_ = pw_loop_add_event(
+                pw_thread_loop_get_loop(loop_.get()),
+                [](void* self, std::uint64_t) { static_cast<Session*>(self)->setUp(); }, this);
+        if (!loop_ || wake_ == nullptr || pw_thread_loop_start(loop_.get()) < 0) {
+            wake_ = nullptr;
+            loop_.reset();
+            loopFailed_ = true;
+            return false;
+        }
+        return true;
+    }
+
     enum class State { Idle, Connecting, Connected, Dead };
 
     // Asks the loop thread for a connection, unless there is one or one is
@@ -295,6 +307,7 @@ private:
 
     LoopPtr loop_;
     spa_source* wake_ = nullptr;
+    bool loopFailed_ = false;
     // Under the loop lock.
     ContextPtr context_;
     std::shared_ptr<Connection> connection_;
