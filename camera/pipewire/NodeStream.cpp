@@ -58,7 +58,7 @@ public:
     {
         Locked lock(loop_);
         connection_->unfollow(this);
-        link_.reset();
+        retire(std::move(link_));
         if (failLater_ != nullptr)
             pw_loop_destroy_source(pw_thread_loop_get_loop(loop_), failLater_);
     }
@@ -89,7 +89,7 @@ public:
         if (state_ == PipeWireState::Failed || connection_->dead() || failLater_ == nullptr)
             return false;
         // The node takes a new format only once the old link is gone.
-        link_.reset();
+        retire(std::move(link_));
         {
             std::lock_guard formatLock(formatMutex_);
             format_ = {};
@@ -163,6 +163,32 @@ private:
                 spa_hook_remove(&listener);
         }
     };
+
+    // Ends a link at once for us, and for PipeWire only after what its data
+    // thread queued for the loop thread has run. A stream that is not driven
+    // in real time has its data thread queue each frame's process call on
+    // the loop thread, with the stream as its argument; destroying the
+    // stream before that call runs makes it run on freed memory (seen as a
+    // crash on the loop thread right after a format change). Disconnected,
+    // the stream queues nothing more, and its destruction, queued behind
+    // what is waiting, comes last. With the loop lock held, off the loop
+    // thread.
+    void retire(std::unique_ptr<Link> link)
+    {
+        if (!link || !link->stream)
+            return;
+        spa_hook_remove(&link->listener);
+        pw_stream_disconnect(link->stream.get());
+        pw_stream* stream = link->stream.release();
+        link.reset();
+        pw_loop_invoke(
+            pw_thread_loop_get_loop(loop_),
+            [](spa_loop*, bool, std::uint32_t, const void* data, std::size_t, void*) {
+                pw_stream_destroy(*static_cast<pw_stream* const*>(data));
+                return 0;
+            },
+            0, &stream, sizeof stream, false, nullptr);
+    }
 
     std::unique_ptr<Link> makeLink(const FormatSetting& wanted, QString& error)
     {

@@ -295,6 +295,7 @@ TEST_F(PipeWireSource, APublishedCameraIsListedWithItsFormatsAndStreamsItsColour
     EXPECT_TRUE(WaitFor([&] { return receiver.frames() >= before + 10; }));
     EXPECT_EQ(stream->format(), agreed);
     EXPECT_TRUE(stream->controls().empty()); // a published camera has none
+
     stream.reset();
     EXPECT_EQ(receiver.ends(), 0); // closing is no end to tell
 }
