@@ -43,20 +43,20 @@ info=$(dpkg-deb --info "$deb")
 depends=$(printf '%s\n' "$info" | sed -n 's/^ Depends: //p')
 for dep in libqt6widgets6 libqt6gui6 libqt6printsupport6 libqt6dbus6 libv4lconvert0 libyuv0 libturbojpeg0 libpipewire-0.3-0 \
            qt6-qpa-plugins; do
-  printf '%s' "$depends" | grep -q "$dep" || fail "Abhängigkeit fehlt: $dep (Depends: $depends)"
+  grep -q "$dep" <<<"$depends" || fail "Abhängigkeit fehlt: $dep (Depends: $depends)"
 done
 # The virtual webcam's kernel module is offered, not required.
-printf '%s\n' "$info" | grep -q "^ Suggests: .*v4l2loopback-dkms" || fail "v4l2loopback-dkms fehlt unter Suggests"
-printf '%s' "$depends" | grep -q v4l2loopback && fail "v4l2loopback darf keine Abhängigkeit sein (Depends: $depends)"
+grep -q "^ Suggests: .*v4l2loopback-dkms" <<<"$info" || fail "v4l2loopback-dkms fehlt unter Suggests"
+grep -q v4l2loopback <<<"$depends" && fail "v4l2loopback darf keine Abhängigkeit sein (Depends: $depends)"
 recommends=$(printf '%s\n' "$info" | sed -n 's/^ Recommends: //p')
 for rec in qt6-translations-l10n xdg-utils; do
-  printf '%s' "$recommends" | grep -q "$rec" || fail "Empfehlung fehlt: $rec (Recommends: $recommends)"
+  grep -q "$rec" <<<"$recommends" || fail "Empfehlung fehlt: $rec (Recommends: $recommends)"
 done
 contents=$(dpkg-deb --contents "$deb")
 for f in ./usr/bin/stillwise ./usr/share/applications/stillwise.desktop ./usr/share/man/man1/stillwise.1 \
          ./usr/share/icons/hicolor/48x48/apps/stillwise.png \
          ./usr/share/wireplumber/main.lua.d/60-stillwise-loopback.lua; do
-  printf '%s\n' "$contents" | grep -q " $f\$" || fail "nicht im Paket: $f"
+  grep -q " $f\$" <<<"$contents" || fail "nicht im Paket: $f"
 done
 echo "package: $(basename "$deb")"
 echo "depends: $depends"
