@@ -1,6 +1,6 @@
 #include "camera/BgrFormat.h"
 
-#include "platform/base/WinTypes.h"
+#include "records/WinTypes.h"
 
 #include <cstring>
 

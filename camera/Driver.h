@@ -4,7 +4,7 @@
 // the models behind the driver's own source and format dialogs.
 
 #include "camera/DeviceSettings.h"
-#include "platform/base/WinTypes.h"
+#include "records/WinTypes.h"
 
 #include <QString>
 

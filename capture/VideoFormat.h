@@ -3,7 +3,7 @@
 // header (VIDEOHDR, a record of the capture interface), the video format block that describes the frame bytes, the event
 // that carries a frame, and the two format queries a source of frames answers.
 
-#include "platform/base/VfwTypes.h"
+#include "records/VfwTypes.h"
 
 #include <cstdint>
 #include <functional>

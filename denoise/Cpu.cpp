@@ -1,6 +1,6 @@
 #include "denoise/Cpu.h"
 
-#include "platform/base/CpuFeatures.h"
+#include "records/CpuFeatures.h"
 
 namespace denoise {
 

@@ -10,10 +10,6 @@
 #include <cstdint>
 #include <vector>
 
-namespace avicap {
-class V4l2System;
-}
-
 namespace output {
 
 class NodeBuffers {

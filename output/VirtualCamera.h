@@ -19,10 +19,6 @@
 #include <string>
 #include <vector>
 
-namespace avicap {
-class V4l2System;
-}
-
 namespace output {
 
 class VirtualCamera final : public WebcamOutput {

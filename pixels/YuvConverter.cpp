@@ -1,7 +1,7 @@
 #include "pixels/YuvConverter.h"
 
 #include "pixels/YuvEncoding.h"
-#include "platform/base/CpuFeatures.h"
+#include "records/CpuFeatures.h"
 
 #include <libyuv/convert_argb.h>
 #include <libyuv/planar_functions.h>

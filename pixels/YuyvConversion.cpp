@@ -1,6 +1,6 @@
 #include "pixels/YuyvConversion.h"
 
-#include "platform/base/CpuFeatures.h"
+#include "records/CpuFeatures.h"
 
 #include <cstddef>
 

@@ -1,6 +1,6 @@
 #include "camera/testcam/SceneKernels.h"
 
-#include "platform/base/CpuFeatures.h"
+#include "records/CpuFeatures.h"
 
 #include <immintrin.h>
 

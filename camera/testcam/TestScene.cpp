@@ -2,7 +2,7 @@
 
 #include "camera/testcam/SceneKernels.h"
 
-#include "platform/base/WinTypes.h"
+#include "records/WinTypes.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 #include "camera/ControlNames.h"
 #include "camera/DeviceSettings.h"
 #include "pixels/RowBytes.h"
-#include "platform/base/WinTypes.h"
+#include "records/WinTypes.h"
 
 #include <libv4l-plugin.h>
 #include <libv4lconvert.h>

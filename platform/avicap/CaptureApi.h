@@ -8,7 +8,7 @@
 // thread too, while it dispatches events. A null window answers every message
 // with 0.
 
-#include "platform/base/VfwTypes.h"
+#include "records/VfwTypes.h"
 
 #include <QString>
 #include <QWidget>

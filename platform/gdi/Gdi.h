@@ -25,7 +25,7 @@
 //
 // Everything here runs on the GUI thread.
 
-#include "platform/base/WinTypes.h"
+#include "records/WinTypes.h"
 
 #include <functional>
 #include <memory>

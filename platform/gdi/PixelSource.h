@@ -3,7 +3,7 @@
 // formats a DIB transfer accepts, or the 32-bit pixels of a device bitmap,
 // addressed from the top row down as they appear on a device.
 
-#include "platform/base/WinTypes.h"
+#include "records/WinTypes.h"
 
 #include <array>
 #include <cstdint>

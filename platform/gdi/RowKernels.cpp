@@ -1,6 +1,6 @@
 #include "platform/gdi/RowKernels.h"
 
-#include "platform/base/CpuFeatures.h"
+#include "records/CpuFeatures.h"
 
 namespace gdi {
 

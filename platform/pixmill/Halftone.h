@@ -2,7 +2,7 @@
 // Halftoning of 24-bit pictures to an 8-bit colour cube, for screens that show
 // 256 colours or fewer.
 
-#include "platform/base/WinTypes.h"
+#include "records/WinTypes.h"
 
 #include <cstdint>
 

@@ -11,7 +11,7 @@
 //  - a request that cannot be met gives a record whose bits is null.
 // All functions may be called from any thread, one at a time per picture.
 
-#include "platform/base/WinTypes.h"
+#include "records/WinTypes.h"
 
 #include <cstdint>
 

@@ -8,7 +8,7 @@
 #include "camera/testcam/SceneKernels.h"
 #include "camera/testcam/TestCamera.h"
 #include "camera/testcam/TestScene.h"
-#include "platform/base/CpuFeatures.h"
+#include "records/CpuFeatures.h"
 
 #include <linux/videodev2.h>
 

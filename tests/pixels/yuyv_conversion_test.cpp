@@ -2,7 +2,7 @@
 // worked out in double precision from the BT.601 definitions.
 
 #include "pixels/YuyvConversion.h"
-#include "platform/base/CpuFeatures.h"
+#include "records/CpuFeatures.h"
 
 #include "tests/pixels/RandomPicture.h"
 

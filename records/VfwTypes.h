@@ -2,7 +2,7 @@
 // Records and numbers of the video-capture interface: what travels between a
 // capture window and its client.
 
-#include "platform/base/WinTypes.h"
+#include "records/WinTypes.h"
 
 #include <cstdint>
 
