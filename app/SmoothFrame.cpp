@@ -107,7 +107,8 @@ const std::uint8_t* wholeRow(const std::uint8_t* frame, std::size_t avail, std::
 } // namespace
 
 bool SmoothFrame(DIB& correctedPic, DIB& rawPic, const BITMAPINFO* format, std::size_t formatSize,
-                 const std::uint8_t* lpData, std::uint32_t dwBufferLength, int strength, const MotionSparing& motion)
+                 const std::uint8_t* lpData, std::uint32_t dwBufferLength, int strength, const MotionSparing& motion,
+                 denoise::AutoSmoother* automatic)
 {
     if (format == nullptr || formatSize < sizeof(BITMAPINFOHEADER))
         return false;
@@ -167,29 +168,50 @@ bool SmoothFrame(DIB& correctedPic, DIB& rawPic, const BITMAPINFO* format, std::
     const int threshold = std::clamp(motion.threshold, 0, 255);
     const bool spareMotion = motion.on && w.d != 0 && threshold < 255;
 
-    for (int y = 0; y < height; ++y) {
-        const std::size_t off = static_cast<std::size_t>(y) * rowbytes;
-        const std::size_t avail = static_cast<std::size_t>(std::clamp<std::int64_t>(n - static_cast<std::int64_t>(off), 0, static_cast<std::int64_t>(rowbytes)));
-        std::uint8_t* c = corrected.bits + off;
-        std::uint8_t* r = raw.bits + off;
-        const std::uint8_t* hist = history != nullptr ? history + off : zeros;
-        const std::uint8_t* frame = avail > 0 ? lpData + off : zeros;
-
-        // Pixels: frame bytes where the frame reaches, black beyond it.
-        const std::size_t fromFrame = std::min(avail, blended);
-        if (spareMotion) {
-            const std::uint8_t* pixels = fromFrame == blended ? frame : wholeRow(frame, fromFrame, blended);
-            smooth::state().motion(c, r, pixels, hist, static_cast<std::size_t>(width), w.o, w.d, threshold);
-        } else {
-            blendRange(c, r, frame, hist, fromFrame, w);
-            blendRange(c + fromFrame, r + fromFrame, zeros, hist + fromFrame, blended - fromFrame, w);
+    if (automatic != nullptr) {
+        // The smoother reads whole frames: a short one is completed with
+        // black first, as the blend would see it.
+        const std::size_t bytes = static_cast<std::size_t>(limit);
+        const std::uint8_t* whole = lpData;
+        std::vector<std::uint8_t> padded;
+        if (static_cast<std::size_t>(n) < bytes) {
+            padded.assign(bytes, 0);
+            if (n > 0)
+                std::memcpy(padded.data(), lpData, static_cast<std::size_t>(n));
+            whole = padded.data();
         }
+        const denoise::FrameShape shape{width, height, rowbytes};
+        automatic->Process(whole, corrected.bits, shape, strength);
+        for (int y = 0; y < height; ++y) {
+            const std::size_t off = static_cast<std::size_t>(y) * rowbytes;
+            std::memcpy(raw.bits + off, whole + off, rowbytes);
+            std::memcpy(corrected.bits + off + blended, whole + off + blended, rowbytes - blended);
+        }
+    } else {
+        for (int y = 0; y < height; ++y) {
+            const std::size_t off = static_cast<std::size_t>(y) * rowbytes;
+            const std::size_t avail = static_cast<std::size_t>(std::clamp<std::int64_t>(n - static_cast<std::int64_t>(off), 0, static_cast<std::int64_t>(rowbytes)));
+            std::uint8_t* c = corrected.bits + off;
+            std::uint8_t* r = raw.bits + off;
+            const std::uint8_t* hist = history != nullptr ? history + off : zeros;
+            const std::uint8_t* frame = avail > 0 ? lpData + off : zeros;
 
-        // Row padding: taken from the frame, never blended.
-        for (std::size_t i = blended; i < rowbytes; ++i) {
-            const std::uint8_t v = i < avail ? frame[i] : 0;
-            c[i] = v;
-            r[i] = v;
+            // Pixels: frame bytes where the frame reaches, black beyond it.
+            const std::size_t fromFrame = std::min(avail, blended);
+            if (spareMotion) {
+                const std::uint8_t* pixels = fromFrame == blended ? frame : wholeRow(frame, fromFrame, blended);
+                smooth::state().motion(c, r, pixels, hist, static_cast<std::size_t>(width), w.o, w.d, threshold);
+            } else {
+                blendRange(c, r, frame, hist, fromFrame, w);
+                blendRange(c + fromFrame, r + fromFrame, zeros, hist + fromFrame, blended - fromFrame, w);
+            }
+
+            // Row padding: taken from the frame, never blended.
+            for (std::size_t i = blended; i < rowbytes; ++i) {
+                const std::uint8_t v = i < avail ? frame[i] : 0;
+                c[i] = v;
+                r[i] = v;
+            }
         }
     }
 
@@ -219,11 +241,11 @@ FormatBlock::FormatBlock(VideoFormatSource& source)
 }
 
 bool TakeFrame(VideoFormatSource& source, const VIDEOHDR& header, int strength, DIB& correctedPic, DIB& rawPic,
-               const MotionSparing& motion)
+               const MotionSparing& motion, denoise::AutoSmoother* automatic)
 {
     const FormatBlock format(source);
     if (!format.takenByFrameStep())
         return false;
     return SmoothFrame(correctedPic, rawPic, format.info(), format.size(), header.lpData, header.dwBufferLength,
-                       strength, motion);
+                       strength, motion, automatic);
 }

@@ -3,6 +3,7 @@
 // and flicker that change from frame to frame average out.
 
 #include "capture/VideoFormat.h"
+#include "denoise/AutoSmoother.h"
 #include "denoise/Cpu.h"
 #include "dib/Pixmill.h"
 
@@ -43,9 +44,14 @@ struct MotionSparing {
     int threshold = 24; // brought into 0..255; at 255 no pixel counts as moving
 };
 
+// With an automatic smoother given, it makes the corrected picture's pixels
+// from the frame (missing bytes black, as above) at the given strength, and
+// motion sparing is not asked; the raw picture and the row padding are
+// taken as always. The smoother keeps its own history, so it must see every
+// frame of the stream, and is reset by whoever changes the stream.
 bool SmoothFrame(DIB& correctedPic, DIB& rawPic, const BITMAPINFO* format, std::size_t formatSize,
                  const std::uint8_t* lpData, std::uint32_t dwBufferLength, int strength,
-                 const MotionSparing& motion = MotionSparing{});
+                 const MotionSparing& motion = MotionSparing{}, denoise::AutoSmoother* automatic = nullptr);
 
 // The source's current format block, as the frame step reads it. Empty
 // (info() null) when the block is shorter than its header or longer than
@@ -67,7 +73,7 @@ private:
 // ignores frames that are not 24 bits per pixel, then runs SmoothFrame.
 // Answers whether the pictures were renewed (and so should be repainted).
 bool TakeFrame(VideoFormatSource& source, const VIDEOHDR& header, int strength, DIB& correctedPic, DIB& rawPic,
-               const MotionSparing& motion = MotionSparing{});
+               const MotionSparing& motion = MotionSparing{}, denoise::AutoSmoother* automatic = nullptr);
 
 namespace smooth {
 
