@@ -200,7 +200,8 @@ Picture MakeWorld(int width, int height, std::uint64_t seed)
         for (int x = 0; x < width; ++x) {
             const std::size_t i = static_cast<std::size_t>(y) * width + x;
             float* px = world.at(x, y);
-            const float l = 40.0f + 180.0f * light[i];
+            // Broad light and shade plus finer texture (fabric, wood, plaster).
+            const float l = 40.0f + 180.0f * (0.75f * light[i] + 0.25f * detail[i]);
             px[0] = l * (0.75f + 0.5f * tintA[i]);
             px[1] = l;
             px[2] = l * (0.75f + 0.5f * tintB[i]);
