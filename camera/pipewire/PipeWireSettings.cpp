@@ -50,7 +50,10 @@ bool PipeWireDriver::Formats::apply(const FormatSetting& setting)
     if (!d.stream_ || !d.stream_->setFormat(setting))
         return false;
     const FormatSetting agreed = d.awaitAgreement(setting);
-    return agreed.fourcc != 0 && d.adopt(agreed, refusal_);
+    if (agreed.fourcc == 0 || !d.adopt(agreed, refusal_))
+        return false;
+    d.watchForFrames();
+    return true;
 }
 
 } // namespace camera

@@ -8,6 +8,7 @@
 
 #include "camera/Notices.h"
 #include "camera/pipewire/PipeWireCameras.h"
+#include "camera/pipewire/PipeWireDriver.h"
 #include "camera/v4l2/V4l2System.h"
 #include "output/PipeWireCamera.h"
 #include "platform/avicap/DriverCatalog.h"
@@ -298,6 +299,123 @@ TEST_F(PipeWireSource, APublishedCameraIsListedWithItsFormatsAndStreamsItsColour
 
     stream.reset();
     EXPECT_EQ(receiver.ends(), 0); // closing is no end to tell
+}
+
+namespace {
+
+// A user clicking quickly through the format dialog: `formats` applied one
+// after the other, twenty times in all, each after one frame of the last.
+// Every change must bring frames again, and soon. `pump` runs on the GUI
+// thread between looks (a publisher in this process sends its picture).
+void TwentyFormatChanges(camera::Driver& driver, const std::vector<camera::FormatSetting>& formats,
+                         const std::function<void()>& pump = {})
+{
+    auto& pw = static_cast<camera::PipeWireDriver&>(driver);
+    // tests/device/format-stall.sh --no-watch: a stall as it is, without the
+    // driver's rebuild.
+    if (std::getenv("STILLWISE_NO_STALL_WATCH") != nullptr)
+        pw.setStallWait(1h);
+    FrameCounter sink(driver);
+    ASSERT_TRUE(driver.start(&sink));
+    auto framesWithin = [&](int count, std::chrono::milliseconds limit) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (sink.frames < count && sink.failure.isEmpty() && std::chrono::steady_clock::now() < until) {
+            if (pump)
+                pump();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        return sink.frames >= count;
+    };
+    ASSERT_TRUE(framesWithin(1, 30s)) << sink.failure.toStdString();
+    std::chrono::milliseconds slowest{0};
+    for (int change = 1; change <= 20; ++change) {
+        const camera::FormatSetting& format = formats[static_cast<std::size_t>(change) % formats.size()];
+        const auto t0 = std::chrono::steady_clock::now();
+        ASSERT_TRUE(driver.formats()->apply(format)) << "change " << change;
+        const int before = sink.frames;
+        // The driver's watch rebuilds a silent link after a few seconds;
+        // the limit leaves room for that, not for a stream that stays dead.
+        ASSERT_TRUE(framesWithin(before + 1, 15s))
+            << "no frame after change " << change << " (links rebuilt before: " << pw.stallRebuilds()
+            << "): " << sink.failure.toStdString();
+        const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(driver.format().data());
+        EXPECT_EQ(header->biWidth, format.width);
+        EXPECT_EQ(sink.last.bytes.size(), static_cast<std::size_t>((format.width * 3 + 3) / 4 * 4) *
+                                              static_cast<std::size_t>(format.height));
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+        std::printf("change %d: first frame after %lld ms, links rebuilt so far %d\n", change,
+                    static_cast<long long>(took.count()), pw.stallRebuilds());
+        slowest = std::max(slowest, took);
+    }
+    std::printf("20 format changes, the slowest until its first frame: %lld ms, links rebuilt: %d\n",
+                static_cast<long long>(slowest.count()), pw.stallRebuilds());
+    EXPECT_TRUE(sink.failure.isEmpty()) << sink.failure.toStdString();
+    driver.stop();
+}
+
+std::unique_ptr<camera::Driver> OpenDriver(const PipeWireNode& node)
+{
+    QString error;
+    std::unique_ptr<camera::Driver> driver = camera::PipeWireDriver::open(camera::SessionCameras(), node, error);
+    EXPECT_TRUE(driver) << error.toStdString();
+    return driver;
+}
+
+} // namespace
+
+// A camera GStreamer publishes (one format, so each change links anew).
+TEST_F(PipeWireSource, TwentyFormatChangesInARowOnAPublishedCameraEachBringFrames)
+{
+    const auto publisher = Publish();
+    ASSERT_TRUE(publisher->started());
+    const std::optional<PipeWireNode> node = WaitForNode(IsTestCamera);
+    ASSERT_TRUE(node.has_value()) << "the published camera is not listed";
+    const auto driver = OpenDriver(*node);
+    ASSERT_TRUE(driver);
+    const camera::FormatSetting format = driver->formats()->current();
+    ASSERT_EQ(format.fourcc, camera::FourCC('Y', 'U', 'Y', 'V'));
+    TwentyFormatChanges(*driver, {format});
+}
+
+// Our own output node as the camera, fed from this thread.
+TEST_F(PipeWireSource, TwentyFormatChangesInARowOnOurOwnOutputNodeEachBringFrames)
+{
+    output::PipeWireCamera own(output::SessionPipeWire());
+    ASSERT_TRUE(own.start()) << own.error().toStdString();
+    std::vector<std::uint8_t> bits(320 * 3 * 240, 0x80);
+    const output::BgrPicture picture{bits.data(), 320 * 3, 320, 240};
+    std::optional<PipeWireNode> node;
+    ASSERT_TRUE(WaitFor([&] {
+        own.write(picture);
+        return (node = Find([](const PipeWireNode& n) { return n.name == camera::OwnNodeName; })).has_value();
+    }));
+    const auto driver = OpenDriver(*node);
+    ASSERT_TRUE(driver);
+    const camera::FormatSetting format = driver->formats()->current();
+    TwentyFormatChanges(*driver, {format}, [&] { own.write(picture); });
+}
+
+// vivid through WirePlumber's V4L2 node, between two formats.
+TEST_F(PipeWireSource, TwentyFormatChangesInARowOnVividThroughPipeWireEachBringFrames)
+{
+    const std::optional<PipeWireNode> node = WaitForNode(IsVivid);
+    ASSERT_TRUE(node.has_value()) << "WirePlumber offers no node for /dev/video0";
+    const auto driver = OpenDriver(*node);
+    ASSERT_TRUE(driver);
+    // Its smallest size, as the node lists it, in YUYV and in NV12.
+    std::vector<camera::FormatSetting> two;
+    for (const camera::PixelFormatChoice& choice : driver->formats()->list()) {
+        if ((choice.fourcc == camera::FourCC('Y', 'U', 'Y', 'V') || choice.fourcc == camera::FourCC('N', 'V', '1', '2')) &&
+            !choice.sizes.empty()) {
+            const camera::FrameSizeChoice& size = *std::min_element(
+                choice.sizes.begin(), choice.sizes.end(),
+                [](const auto& a, const auto& b) { return a.width * a.height < b.width * b.height; });
+            two.push_back({choice.fourcc, size.width, size.height,
+                           size.intervals.empty() ? camera::FrameInterval{} : size.intervals.front()});
+        }
+    }
+    ASSERT_EQ(two.size(), 2u);
+    TwentyFormatChanges(*driver, two);
 }
 
 TEST_F(PipeWireSource, TheProgramsOwnCameraIsListedAsOurs)
