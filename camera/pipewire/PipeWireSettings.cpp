@@ -47,6 +47,13 @@ bool PipeWireDriver::Formats::apply(const FormatSetting& setting)
     refusal_.clear();
     if (!PipeWireFrameConverter::Takes(setting, refusal_))
         return false;
+    // The format the stream has agreed on and the driver shows needs no new
+    // link. Linking anew is what makes a GStreamer publisher (pipewiresink,
+    // which offers its one format) fall silent now and then, and a user who
+    // confirms the format dialog unchanged wants nothing to change.
+    if (d.stream_ && d.stream_->state() != PipeWireState::Failed && setting == d.current_ &&
+        d.stream_->format() == setting)
+        return true;
     if (!d.stream_ || !d.stream_->setFormat(setting))
         return false;
     const FormatSetting agreed = d.awaitAgreement(setting);

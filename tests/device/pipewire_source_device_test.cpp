@@ -137,10 +137,11 @@ std::optional<PipeWireNode> Find(const std::function<bool(const PipeWireNode&)>&
     return std::nullopt;
 }
 
-std::optional<PipeWireNode> WaitForNode(const std::function<bool(const PipeWireNode&)>& which)
+std::optional<PipeWireNode> WaitForNode(const std::function<bool(const PipeWireNode&)>& which,
+                                        std::chrono::milliseconds limit = 30s)
 {
     std::optional<PipeWireNode> node;
-    WaitFor([&] { return (node = Find(which)).has_value(); });
+    WaitFor([&] { return (node = Find(which)).has_value(); }, limit);
     return node;
 }
 
@@ -305,25 +306,16 @@ namespace {
 
 // A user clicking quickly through the format dialog: `formats` applied one
 // after the other, twenty times in all, each after one frame of the last.
-// Every change must bring frames again, and soon. `pump` runs on the GUI
-// thread between looks (a publisher in this process sends its picture).
-void TwentyFormatChanges(camera::Driver& driver, const std::vector<camera::FormatSetting>& formats,
-                         const std::function<void()>& pump = {})
+// Every change must bring frames again, and soon.
+void TwentyFormatChanges(camera::Driver& driver, const std::vector<camera::FormatSetting>& formats)
 {
     auto& pw = static_cast<camera::PipeWireDriver&>(driver);
-    // tests/device/format-stall.sh --no-watch: a stall as it is, without the
-    // driver's rebuild.
-    if (std::getenv("STILLWISE_NO_STALL_WATCH") != nullptr)
-        pw.setStallWait(1h);
     FrameCounter sink(driver);
     ASSERT_TRUE(driver.start(&sink));
     auto framesWithin = [&](int count, std::chrono::milliseconds limit) {
         const auto until = std::chrono::steady_clock::now() + limit;
-        while (sink.frames < count && sink.failure.isEmpty() && std::chrono::steady_clock::now() < until) {
-            if (pump)
-                pump();
+        while (sink.frames < count && sink.failure.isEmpty() && std::chrono::steady_clock::now() < until)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
         return sink.frames >= count;
     };
     ASSERT_TRUE(framesWithin(1, 30s)) << sink.failure.toStdString();
@@ -342,10 +334,8 @@ void TwentyFormatChanges(camera::Driver& driver, const std::vector<camera::Forma
         EXPECT_EQ(header->biWidth, format.width);
         EXPECT_EQ(sink.last.bytes.size(), static_cast<std::size_t>((format.width * 3 + 3) / 4 * 4) *
                                               static_cast<std::size_t>(format.height));
-        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
-        std::printf("change %d: first frame after %lld ms, links rebuilt so far %d\n", change,
-                    static_cast<long long>(took.count()), pw.stallRebuilds());
-        slowest = std::max(slowest, took);
+        slowest = std::max(slowest,
+                           std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0));
     }
     std::printf("20 format changes, the slowest until its first frame: %lld ms, links rebuilt: %d\n",
                 static_cast<long long>(slowest.count()), pw.stallRebuilds());
@@ -363,12 +353,17 @@ std::unique_ptr<camera::Driver> OpenDriver(const PipeWireNode& node)
 
 } // namespace
 
-// A camera GStreamer publishes (one format, so each change links anew).
+// A camera GStreamer publishes: it offers one format, so the user confirms
+// the same one again and again. (Linked anew each time, pipewiresink falls
+// silent in most runs of twenty; tests/device/format-stall.sh shows it.)
 TEST_F(PipeWireSource, TwentyFormatChangesInARowOnAPublishedCameraEachBringFrames)
 {
     const auto publisher = Publish();
     ASSERT_TRUE(publisher->started());
-    const std::optional<PipeWireNode> node = WaitForNode(IsTestCamera);
+    // The first GStreamer program in a fresh machine builds its plugin
+    // registry first: slow under the emulated processor, the more so when
+    // it runs alone (--gtest_filter).
+    const std::optional<PipeWireNode> node = WaitForNode(IsTestCamera, 120s);
     ASSERT_TRUE(node.has_value()) << "the published camera is not listed";
     const auto driver = OpenDriver(*node);
     ASSERT_TRUE(driver);
@@ -377,25 +372,36 @@ TEST_F(PipeWireSource, TwentyFormatChangesInARowOnAPublishedCameraEachBringFrame
     TwentyFormatChanges(*driver, {format});
 }
 
-// Our own output node as the camera, fed from this thread.
-TEST_F(PipeWireSource, TwentyFormatChangesInARowOnOurOwnOutputNodeEachBringFrames)
+// The publisher's own fault, kept out of the suite as it fails in most
+// runs: the stream from a camera GStreamer publishes linked anew twenty
+// times in a row, each after one frame. tests/device/format-stall.sh runs
+// it, with PipeWire's and GStreamer's logs.
+TEST_F(PipeWireSource, DISABLED_TwentyRelinksOnAPublishedCamera)
 {
-    output::PipeWireCamera own(output::SessionPipeWire());
-    ASSERT_TRUE(own.start()) << own.error().toStdString();
-    std::vector<std::uint8_t> bits(320 * 3 * 240, 0x80);
-    const output::BgrPicture picture{bits.data(), 320 * 3, 320, 240};
-    std::optional<PipeWireNode> node;
-    ASSERT_TRUE(WaitFor([&] {
-        own.write(picture);
-        return (node = Find([](const PipeWireNode& n) { return n.name == camera::OwnNodeName; })).has_value();
-    }));
-    const auto driver = OpenDriver(*node);
-    ASSERT_TRUE(driver);
-    const camera::FormatSetting format = driver->formats()->current();
-    TwentyFormatChanges(*driver, {format}, [&] { own.write(picture); });
+    const auto publisher = Publish();
+    const std::optional<PipeWireNode> node = WaitForNode(IsTestCamera, 120s);
+    ASSERT_TRUE(node.has_value()) << "the published camera is not listed";
+    Receiver receiver;
+    QString error;
+    auto stream = camera::SessionCameras().open(*node, {}, receiver, error);
+    ASSERT_TRUE(stream) << error.toStdString();
+    ASSERT_TRUE(WaitFor([&] { return receiver.frames() >= 1 && stream->format().fourcc != 0; }));
+    const camera::FormatSetting format = stream->format();
+    for (int relink = 1; relink <= 20; ++relink) {
+        const int before = receiver.frames();
+        const auto t0 = std::chrono::steady_clock::now();
+        ASSERT_TRUE(stream->setFormat(format));
+        ASSERT_TRUE(WaitFor([&] { return receiver.frames() > before; }, 15s))
+            << "no frame after relink " << relink << ", stream state " << static_cast<int>(stream->state());
+        std::printf("relink %d: first frame after %lld ms\n", relink,
+                    static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::steady_clock::now() - t0)
+                                               .count()));
+    }
 }
 
-// vivid through WirePlumber's V4L2 node, between two formats.
+// vivid through WirePlumber's V4L2 node, between two formats: each change
+// links anew.
 TEST_F(PipeWireSource, TwentyFormatChangesInARowOnVividThroughPipeWireEachBringFrames)
 {
     const std::optional<PipeWireNode> node = WaitForNode(IsVivid);
