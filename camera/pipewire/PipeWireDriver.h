@@ -19,10 +19,12 @@
 // new format cannot be converted.
 //
 // A publisher may fall silent after a format change (GStreamer's
-// pipewiresink can, when readers relink to it quickly). No frame of the new
-// format within StallWait rebuilds the link once; no frame after that
+// pipewiresink does, when readers link to it anew quickly: it waits for a
+// free buffer in a cycle that only it could start). No frame within
+// StallWait of a format applied rebuilds the link once; no frame after that
 // either ends the preview with a message, rather than leaving a window that
-// waits for ever.
+// waits for ever. The format the stream has agreed on, applied again, keeps
+// its link.
 
 #include "camera/Driver.h"
 #include "camera/FrameExchange.h"

@@ -52,8 +52,10 @@ bool PipeWireDriver::Formats::apply(const FormatSetting& setting)
     // which offers its one format) fall silent now and then, and a user who
     // confirms the format dialog unchanged wants nothing to change.
     if (d.stream_ && d.stream_->state() != PipeWireState::Failed && setting == d.current_ &&
-        d.stream_->format() == setting)
+        d.stream_->format() == setting) {
+        d.watchForFrames();
         return true;
+    }
     if (!d.stream_ || !d.stream_->setFormat(setting))
         return false;
     const FormatSetting agreed = d.awaitAgreement(setting);
