@@ -306,30 +306,56 @@ namespace {
 
 // A user clicking quickly through the format dialog: `formats` applied one
 // after the other, twenty times in all, each after one frame of the last.
-// Every change must bring frames again, and soon.
-void TwentyFormatChanges(camera::Driver& driver, const std::vector<camera::FormatSetting>& formats)
+// Every change must bring frames again, and soon, and never keep the GUI
+// thread waiting longer than the agreement takes. Where `mayFallSilent`,
+// the publisher is known to stall by itself: then a change may instead end
+// the preview with the driver's message, after it built the link anew once;
+// what it must never do is leave the preview silent without a word. Says
+// whether all twenty changes brought frames.
+bool TwentyFormatChanges(camera::Driver& driver, const std::vector<camera::FormatSetting>& formats,
+                         bool mayFallSilent = false)
 {
     auto& pw = static_cast<camera::PipeWireDriver&>(driver);
     FrameCounter sink(driver);
-    ASSERT_TRUE(driver.start(&sink));
+    EXPECT_TRUE(driver.start(&sink));
     auto framesWithin = [&](int count, std::chrono::milliseconds limit) {
         const auto until = std::chrono::steady_clock::now() + limit;
         while (sink.frames < count && sink.failure.isEmpty() && std::chrono::steady_clock::now() < until)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         return sink.frames >= count;
     };
-    ASSERT_TRUE(framesWithin(1, 30s)) << sink.failure.toStdString();
+    if (!framesWithin(1, 30s)) {
+        ADD_FAILURE() << "no first frame: " << sink.failure.toStdString();
+        return false;
+    }
     std::chrono::milliseconds slowest{0};
     for (int change = 1; change <= 20; ++change) {
         const camera::FormatSetting& format = formats[static_cast<std::size_t>(change) % formats.size()];
         const auto t0 = std::chrono::steady_clock::now();
-        ASSERT_TRUE(driver.formats()->apply(format)) << "change " << change;
+        if (!driver.formats()->apply(format)) {
+            ADD_FAILURE() << "change " << change << " not applied";
+            return false;
+        }
+        EXPECT_LE(std::chrono::steady_clock::now() - t0, camera::PipeWireDriver::AgreementWait + 500ms);
         const int before = sink.frames;
-        // The driver's watch rebuilds a silent link after a few seconds;
-        // the limit leaves room for that, not for a stream that stays dead.
-        ASSERT_TRUE(framesWithin(before + 1, 15s))
-            << "no frame after change " << change << " (links rebuilt before: " << pw.stallRebuilds()
-            << "): " << sink.failure.toStdString();
+        // The driver's watch rebuilds a silent link after a few seconds, and
+        // then gives up; the limit leaves room for both.
+        const bool frames = framesWithin(before + 1, 15s);
+        if (!frames && mayFallSilent && !sink.failure.isEmpty()) {
+            EXPECT_TRUE(sink.failure.contains(QStringLiteral("seit dem Wechsel des Bildformats keine Bilder mehr")))
+                << sink.failure.toStdString();
+            EXPECT_GE(pw.stallRebuilds(), 1);
+            EXPECT_FALSE(driver.streaming());
+            std::printf("the publisher fell silent after change %d; the link was built anew once, then the "
+                        "preview ended with the message\n",
+                        change);
+            return false;
+        }
+        if (!frames) {
+            ADD_FAILURE() << "no frame after change " << change << " (links rebuilt before: " << pw.stallRebuilds()
+                          << "): " << sink.failure.toStdString();
+            return false;
+        }
         const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(driver.format().data());
         EXPECT_EQ(header->biWidth, format.width);
         EXPECT_EQ(sink.last.bytes.size(), static_cast<std::size_t>((format.width * 3 + 3) / 4 * 4) *
@@ -341,6 +367,7 @@ void TwentyFormatChanges(camera::Driver& driver, const std::vector<camera::Forma
                 static_cast<long long>(slowest.count()), pw.stallRebuilds());
     EXPECT_TRUE(sink.failure.isEmpty()) << sink.failure.toStdString();
     driver.stop();
+    return true;
 }
 
 std::unique_ptr<camera::Driver> OpenDriver(const PipeWireNode& node)
@@ -354,8 +381,11 @@ std::unique_ptr<camera::Driver> OpenDriver(const PipeWireNode& node)
 } // namespace
 
 // A camera GStreamer publishes: it offers one format, so the user confirms
-// the same one again and again. (Linked anew each time, pipewiresink falls
-// silent in most runs of twenty; tests/device/format-stall.sh shows it.)
+// the same one again and again, which keeps the link. pipewiresink may still
+// fall silent by itself (it waits for a buffer in a cycle only it could
+// start; a reader that is late under load brings it there, and linking anew
+// each time does in most runs of twenty, as tests/device/format-stall.sh
+// shows); then the driver must say so.
 TEST_F(PipeWireSource, TwentyFormatChangesInARowOnAPublishedCameraEachBringFrames)
 {
     const auto publisher = Publish();
@@ -369,7 +399,7 @@ TEST_F(PipeWireSource, TwentyFormatChangesInARowOnAPublishedCameraEachBringFrame
     ASSERT_TRUE(driver);
     const camera::FormatSetting format = driver->formats()->current();
     ASSERT_EQ(format.fourcc, camera::FourCC('Y', 'U', 'Y', 'V'));
-    TwentyFormatChanges(*driver, {format});
+    TwentyFormatChanges(*driver, {format}, true);
 }
 
 // The publisher's own fault, kept out of the suite as it fails in most
