@@ -18,9 +18,10 @@
 // delivers good frames should show them. It ends the preview only when the
 // new format cannot be converted.
 //
-// A publisher may fall silent after a format change (GStreamer's
-// pipewiresink does, when readers link to it anew quickly: it waits for a
-// free buffer in a cycle that only it could start). No frame within
+// A publisher may fall silent (GStreamer's pipewiresink does: as the
+// graph's driver it waits for a free buffer in a cycle that only it could
+// start, once a late cycle or a link that went kept its buffers; linking
+// anew quickly brings it there in most runs of twenty). No frame within
 // StallWait of a format applied rebuilds the link once; no frame after that
 // either ends the preview with a message, rather than leaving a window that
 // waits for ever. The format the stream has agreed on, applied again, keeps

@@ -48,9 +48,9 @@ bool PipeWireDriver::Formats::apply(const FormatSetting& setting)
     if (!PipeWireFrameConverter::Takes(setting, refusal_))
         return false;
     // The format the stream has agreed on and the driver shows needs no new
-    // link. Linking anew is what makes a GStreamer publisher (pipewiresink,
-    // which offers its one format) fall silent now and then, and a user who
-    // confirms the format dialog unchanged wants nothing to change.
+    // link: a user who confirms the format dialog unchanged wants nothing to
+    // change, and linking anew is what most often makes a GStreamer
+    // publisher (pipewiresink, which offers its one format) fall silent.
     if (d.stream_ && d.stream_->state() != PipeWireState::Failed && setting == d.current_ &&
         d.stream_->format() == setting) {
         d.watchForFrames();
