@@ -75,7 +75,11 @@ QString cameraName(const PipeWireNode& node)
 } // namespace
 
 PipeWireDriver::PipeWireDriver(PipeWireCameras& cameras, PipeWireNode node) : cameras_(cameras), node_(std::move(node))
-{}
+{
+    watch_.setSingleShot(true);
+    watch_.setInterval(static_cast<int>(StallWait.count()));
+    QObject::connect(&watch_, &QTimer::timeout, &gui_, [this] { stalled(); });
+}
 
 PipeWireDriver::~PipeWireDriver()
 {
@@ -183,6 +187,31 @@ void PipeWireDriver::followFormat(unsigned serial)
              .arg(FormatText(agreed)));
 }
 
+void PipeWireDriver::watchForFrames()
+{
+    arrivedAtChange_ = arrived_;
+    rebuilt_ = false;
+    watch_.start();
+}
+
+// No frame since the change: the link is built anew once (what a publisher
+// that fell silent needs to send again), then the preview ends.
+void PipeWireDriver::stalled()
+{
+    if (!stream_ || stream_->state() == PipeWireState::Failed || arrived_ != arrivedAtChange_)
+        return;
+    if (!rebuilt_ && stream_->setFormat(current_)) {
+        rebuilt_ = true;
+        ++stallRebuilds_;
+        watch_.start();
+        return;
+    }
+    fail(QStringLiteral("Die Kamera %1 liefert seit dem Wechsel des Bildformats keine Bilder mehr, auch nicht nach "
+                        "einem neuen Verbindungsaufbau. Die Vorschau wurde beendet. Bitte die Kamera neu wählen "
+                        "oder das Programm neu starten, das sie anbietet.")
+             .arg(cameraName(node_)));
+}
+
 void PipeWireDriver::fail(const QString& message)
 {
     FrameSink* sink = running_ ? sink_ : nullptr;
@@ -194,6 +223,7 @@ void PipeWireDriver::fail(const QString& message)
 
 void PipeWireDriver::lose()
 {
+    watch_.stop();
     {
         std::lock_guard lock(convertMutex_);
         accepting_ = false;
@@ -271,6 +301,7 @@ void PipeWireDriver::received(const PipeWireFrame& frame)
         }
         return;
     }
+    ++arrived_;
     if (!accepting_)
         return;
     if (converter_.convert(frame, work_.bytes) != PipeWireFrameConverter::Result::Converted) {
