@@ -23,7 +23,7 @@ QPointer<QTranslator>& programEnglish()
     return translator;
 }
 
-void remove(QPointer<QTranslator>& translator)
+void uninstall(QPointer<QTranslator>& translator)
 {
     if (translator.isNull())
         return;
@@ -78,7 +78,7 @@ UiLanguage LanguageFromEnvironment()
 
 bool InstallGermanLanguage(QCoreApplication& app)
 {
-    remove(programEnglish());
+    uninstall(programEnglish());
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     if (!qtGerman().isNull())
         return true;
@@ -99,14 +99,16 @@ UiLanguage InstallLanguage(QCoreApplication& app, UiLanguage wanted, const QStri
             return UiLanguage::English;
         auto* translator = new QTranslator(&app);
         if (translator->load(englishFile) && !translator->isEmpty()) {
-            remove(qtGerman());
+            uninstall(qtGerman());
             QCoreApplication::installTranslator(translator);
             programEnglish() = translator;
-            // Qt's own texts are English already. Numbers are written as the
-            // desktop's locale writes them, unless that is German or C.
+            // Qt's own texts are English already. Numbers are written the
+            // English way (the desktop's own English where it has one), and
+            // the pictures with words come in English (stillwise.qrc).
             const QLocale system = QLocale::system();
-            const bool usable = system.language() != QLocale::C && system.language() != QLocale::German;
-            QLocale::setDefault(usable ? system : QLocale(QLocale::English, QLocale::UnitedStates));
+            QLocale::setDefault(system.language() == QLocale::English
+                                    ? system
+                                    : QLocale(QLocale::English, QLocale::UnitedKingdom));
             return UiLanguage::English;
         }
         delete translator;
