@@ -153,10 +153,12 @@ void TMainForm::BuildControlBar()
         b->setGeometry(x, y, w, h);
         return b;
     };
-    BitBtn1 = button(tr("Cam konfigurieren"), ":/glyphs/camera_settings.bmp", 8, 8, 129, 25);
-    BitBtn2 = button(tr("Cam Bildformat"), ":/glyphs/camera_format.bmp", 144, 8, 129, 25);
-    SaveBtn = button(tr("Schnappschuß s&peichern..."), ":/glyphs/save_snapshot.bmp", 280, 8, 169, 25);
-    DriverBtn = button(tr("Treiber wechseln..."), ":/glyphs/change_driver.bmp", 456, 8, 121, 25);
+    // Each button is as wide as its longest caption, German or English,
+    // needs; the mean's button at the end of the row gives the room.
+    BitBtn1 = button(tr("Cam konfigurieren"), ":/glyphs/camera_settings.bmp", 8, 8, 135, 25);
+    BitBtn2 = button(tr("Cam Bildformat"), ":/glyphs/camera_format.bmp", 149, 8, 124, 25);
+    SaveBtn = button(tr("Schnappschuß s&peichern..."), ":/glyphs/save_snapshot.bmp", 279, 8, 174, 25);
+    DriverBtn = button(tr("Treiber wechseln..."), ":/glyphs/change_driver.bmp", 459, 8, 130, 25);
 
     Label2 = new QLabel(tr("Smoothing:"), Panel1);
     Label2->move(8, 40);
@@ -178,7 +180,7 @@ void TMainForm::BuildControlBar()
     ZoomEd->setValue(100);
     Label1->setBuddy(ZoomEd);
 
-    ShnapShotBtn = button(tr("&Schnappschuß"), ":/glyphs/snapshot.bmp", 280, 40, 169, 25);
+    ShnapShotBtn = button(tr("&Schnappschuß"), ":/glyphs/snapshot.bmp", 279, 40, 174, 25);
 
     // The capture control is one pixel in the corner: the driver's own
     // preview stays practically invisible, the panes show the frames.
@@ -207,7 +209,7 @@ void TMainForm::BuildControlBar()
 void TMainForm::BuildDenoiseControls()
 {
     MotionBox = new QCheckBox(tr("Bewegung schonen"), Panel1);
-    MotionBox->setGeometry(456, 40, 133, 21);
+    MotionBox->setGeometry(459, 40, 129, 21);
     MotionBox->setChecked(false);
     MotionBox->setToolTip(tr("Wo sich ein Bildpunkt um mehr als die Schwelle ändert, "
                              "wird er nicht geglättet: Bewegtes zieht keine Schleppen."));
@@ -225,7 +227,7 @@ void TMainForm::BuildDenoiseControls()
 
     AverageBtn = new TBitBtnXP(Panel1);
     AverageBtn->setText(tr("Mittelwert ▾"));
-    AverageBtn->setGeometry(584, 8, 102, 25);
+    AverageBtn->setGeometry(595, 8, 91, 25);
     AverageBtn->setToolTip(tr("Mittelwert aus N Bildern: ein rauscharmes Standbild aus den "
                               "nächsten N Bildern. Die Zahl N im Menü wählen."));
     auto* menu = new QMenu(AverageBtn);

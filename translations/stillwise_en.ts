@@ -308,11 +308,11 @@ Please choose another place or name.</translation>
     </message>
     <message>
         <source>Wo sich ein Bildpunkt um mehr als die Schwelle ändert, wird er nicht geglättet: Bewegtes zieht keine Schleppen.</source>
-        <translation>A pixel that changes by more than the threshold is not smoothed: moving things leave no trail.</translation>
+        <translation>A pixel that changes by more than the limit is not smoothed: moving things leave no trail.</translation>
     </message>
     <message>
         <source>Schwelle:</source>
-        <translation>Threshold:</translation>
+        <translation>Limit:</translation>
     </message>
     <message>
         <source>Größter Unterschied (1 bis 64), der noch als Rauschen gilt</source>

@@ -4,8 +4,10 @@
 // in both languages, so the translation has to fit them.
 // Pictures of the main window go to <build>/screenshots/.
 
+#include "app/AverageGather.h"
 #include "app/DlgTreiber.h"
 #include "app/Language.h"
+#include "app/ErrorHandlingApplication.h"
 #include "app/MainUnit.h"
 #include "camera/dialogs/FormatDialog.h"
 #include "camera/dialogs/SourceDialog.h"
@@ -66,11 +68,13 @@ QRect UsedByText(QWidget* w, QStringList& problems)
         if (text.isEmpty() || label->textFormat() == Qt::RichText)
             return {};
         if (label->wordWrap()) {
-            if (label->heightForWidth(label->contentsRect().width()) > label->height())
+            const int high = label->heightForWidth(label->contentsRect().width());
+            if (high > label->height())
                 problems << QStringLiteral("label „%1“ wraps to %2 px, has %3 px height")
                                 .arg(text)
-                                .arg(label->heightForWidth(label->contentsRect().width()))
+                                .arg(high)
                                 .arg(label->height());
+            used.setHeight(std::min(high, used.height()));
             return used;
         }
         need = Widest(fm, text) + 2 * label->margin() + std::max(0, label->indent());
@@ -140,6 +144,14 @@ QStringList TextProblems(QWidget* window)
         for (QWidget* sibling : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             if (sibling == w || !sibling->isVisibleTo(window) || sibling->isWindow())
                 continue;
+            // A panel or group with controls of its own may carry a label
+            // drawn over it; its controls are checked as the label's
+            // neighbours where they are its siblings.
+            const bool container = std::any_of(sibling->children().cbegin(), sibling->children().cend(), [](QObject* o) {
+                return o->isWidgetType() && static_cast<QWidget*>(o)->isVisible();
+            });
+            if (container && !qobject_cast<QAbstractButton*>(sibling))
+                continue;
             if (used.intersects(sibling->geometry()))
                 problems << QStringLiteral("„%1“ (%2) overlaps %3 %4")
                                 .arg(WithoutShortcut(w->property("text").toString()),
@@ -170,16 +182,36 @@ QStringList RepeatedShortcuts(QWidget* window)
     return repeated;
 }
 
+QString g_language;
+
 void ExpectTidy(QWidget* window, const char* what)
 {
+    // A picture of every window checked, for a look by eye.
+    const QString screenshots = QStringLiteral(STILLWISE_SCREENSHOT_DIR);
+    QDir().mkpath(screenshots);
+    window->grab().save(QDir(screenshots).filePath(QStringLiteral("%1-%2.png").arg(
+        QString::fromLatin1(what).replace(QLatin1Char(' '), QLatin1Char('-')), g_language)));
     const QStringList problems = TextProblems(window);
     EXPECT_TRUE(problems.isEmpty()) << what << ":\n  " << problems.join(QStringLiteral("\n  ")).toStdString();
 }
 
 class WindowTexts : public ::testing::TestWithParam<UiLanguage> {
 protected:
-    void SetUp() override { ASSERT_EQ(InstallLanguage(*QCoreApplication::instance(), GetParam()), GetParam()); }
-    void TearDown() override { InstallGermanLanguage(*QCoreApplication::instance()); }
+    void SetUp() override
+    {
+        ASSERT_EQ(InstallLanguage(*QCoreApplication::instance(), GetParam()), GetParam());
+        g_language = English() ? QStringLiteral("en") : QStringLiteral("de");
+        // Without a printer the print dialog says so; that message is
+        // checked below, any other is a failure.
+        previousSink_ = ErrorHandlingApplication::SetErrorSink([this](const QString& text) { shown_ << text; });
+    }
+    void TearDown() override
+    {
+        ErrorHandlingApplication::SetErrorSink(previousSink_);
+        InstallGermanLanguage(*QCoreApplication::instance());
+    }
+    ErrorHandlingApplication::ErrorSink previousSink_;
+    QStringList shown_;
     bool English() const { return GetParam() == UiLanguage::English; }
     QString Name(const char* base) const
     {
@@ -265,6 +297,9 @@ TEST_P(WindowTexts, MainWindowAndItsDialogsFit)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
     ExpectTidy(&about, "about box");
     EXPECT_TRUE(errors.texts.empty());
+    for (const QString& text : shown_)
+        EXPECT_EQ(text, English() ? QStringLiteral("No default printer is chosen")
+                                  : QStringLiteral("Zur Zeit ist kein Standard-Drucker gewählt"));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLanguages, WindowTexts, ::testing::Values(UiLanguage::German, UiLanguage::English),
