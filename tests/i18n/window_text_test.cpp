@@ -22,6 +22,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -78,8 +79,9 @@ QRect UsedByText(QWidget* w, QStringList& problems)
             return used;
         }
         need = Widest(fm, text) + 2 * label->margin() + std::max(0, label->indent());
+        // A line's height includes a pixel below the lowest descender.
         const int lines = static_cast<int>(text.count(QLatin1Char('\n'))) + 1;
-        if (lines * fm.height() > label->contentsRect().height())
+        if (lines * fm.height() - 1 > label->contentsRect().height())
             problems << QStringLiteral("label „%1“ is %2 px high, has %3 px")
                             .arg(text)
                             .arg(lines * fm.height())
@@ -102,8 +104,9 @@ QRect UsedByText(QWidget* w, QStringList& problems)
         used.setWidth(std::min(need, used.width()));
     } else if (auto* push = qobject_cast<QPushButton*>(w)) {
         text = push->text();
+        // Icon and caption are drawn centred inside the button's frame.
         need = Widest(fm, text) + (push->icon().isNull() ? 0 : push->iconSize().width() + 4) +
-               2 * w->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, w);
+               2 * w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w);
     } else if (auto* tool = qobject_cast<QToolButton*>(w)) {
         text = tool->text();
         need = tool->sizeHint().width();
@@ -129,17 +132,22 @@ QRect UsedByText(QWidget* w, QStringList& problems)
 QStringList TextProblems(QWidget* window)
 {
     QStringList problems;
+    QHash<QWidget*, QRect> texts;
     for (QWidget* w : window->findChildren<QWidget*>()) {
         if (!w->isVisibleTo(window) || w->isWindow())
             continue;
         const QRect used = UsedByText(w, problems);
-        if (used.isEmpty())
-            continue;
+        if (!used.isEmpty())
+            texts.insert(w, used);
+    }
+    for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
+        QWidget* w = it.key();
+        const QRect used = it.value();
+        const QString text = WithoutShortcut(w->property("text").toString());
         QWidget* parent = w->parentWidget();
         if (!parent->rect().contains(used))
             problems << QStringLiteral("„%1“ (%2) runs out of its parent %3")
-                            .arg(WithoutShortcut(w->property("text").toString()),
-                                 QString::fromLatin1(w->metaObject()->className()),
+                            .arg(text, QString::fromLatin1(w->metaObject()->className()),
                                  QString::fromLatin1(parent->metaObject()->className()));
         for (QWidget* sibling : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             if (sibling == w || !sibling->isVisibleTo(window) || sibling->isWindow())
@@ -152,10 +160,10 @@ QStringList TextProblems(QWidget* window)
             });
             if (container && !qobject_cast<QAbstractButton*>(sibling))
                 continue;
-            if (used.intersects(sibling->geometry()))
+            // A neighbour with text counts with the part its text takes.
+            if (used.intersects(texts.value(sibling, sibling->geometry())))
                 problems << QStringLiteral("„%1“ (%2) overlaps %3 %4")
-                                .arg(WithoutShortcut(w->property("text").toString()),
-                                     QString::fromLatin1(w->metaObject()->className()),
+                                .arg(text, QString::fromLatin1(w->metaObject()->className()),
                                      QString::fromLatin1(sibling->metaObject()->className()),
                                      sibling->property("text").toString());
         }
