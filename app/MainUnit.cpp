@@ -342,7 +342,7 @@ void TMainForm::BuildWebcamOutput()
 // estimates is shown in the status bar.
 void TMainForm::BuildAutoSmoothing()
 {
-    AutoBox = new QCheckBox(QStringLiteral("Auto-Glättung"), Panel7);
+    AutoBox = new QCheckBox(tr("Auto-Glättung"), Panel7);
     const int left = WebcamBox->geometry().right() + 8;
     AutoBox->setGeometry(left, (Panel7->height() - 21) / 2, AutoBox->sizeHint().width(), 21);
     NoiseLabel = new QLabel(StatusBar1);

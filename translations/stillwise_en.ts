@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_GB" sourcelanguage="de_DE">
 <context>
+    <name>AutoSmoothing</name>
+    <message>
+        <source>Schätzt das Rauschen des Bildes selbst: Stillstehendes wird über viele Bilder gemittelt, Bewegtes bleibt scharf und zieht keine Schleppen, auch wenn die Kamera schwenkt.</source>
+        <translation>Estimates the picture’s noise by itself: still parts are averaged over many frames, moving parts stay sharp and leave no trail, even when the camera pans.</translation>
+    </message>
+    <message>
+        <source>Geschätztes Rauschen: %1 Helligkeitsstufen</source>
+        <translation>Estimated noise: %1 brightness levels</translation>
+    </message>
+</context>
+<context>
     <name>AverageGather</name>
     <message>
         <source>Mittelwert abgebrochen: Die Bildgröße hat sich geändert.</source>
@@ -356,6 +367,10 @@ Please choose another place or name.</translation>
     <message>
         <source>Als Webcam ausgeben</source>
         <translation>Output as webcam</translation>
+    </message>
+    <message>
+        <source>Auto-Glättung</source>
+        <translation>Auto smoothing</translation>
     </message>
 </context>
 <context>

@@ -242,6 +242,7 @@ TEST_P(WindowTexts, MainWindowAndItsDialogsFit)
               English() ? QStringLiteral("Configure camera…") : QStringLiteral("Cam konfigurieren"));
     EXPECT_EQ(form.ShnapShotBtn->text(), English() ? QStringLiteral("&Snapshot") : QStringLiteral("&Schnappschuß"));
     EXPECT_EQ(form.MotionBox->text(), English() ? QStringLiteral("Spare motion") : QStringLiteral("Bewegung schonen"));
+    EXPECT_EQ(form.AutoBox->text(), English() ? QStringLiteral("Auto smoothing") : QStringLiteral("Auto-Glättung"));
     EXPECT_EQ(form.size(), QSize(688, 453));
     ExpectTidy(&form, "main window");
     EXPECT_TRUE(RepeatedShortcuts(&form).isEmpty()) << RepeatedShortcuts(&form).join(' ').toStdString();
