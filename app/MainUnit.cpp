@@ -211,7 +211,7 @@ void TMainForm::BuildControlBar()
 void TMainForm::BuildDenoiseControls()
 {
     MotionBox = new QCheckBox(tr("Bewegung schonen"), Panel1);
-    MotionBox->setGeometry(459, 40, 129, 21);
+    MotionBox->setGeometry(457, 40, 133, 21);
     MotionBox->setChecked(false);
     MotionBox->setToolTip(tr("Wo sich ein Bildpunkt um mehr als die Schwelle ändert, "
                              "wird er nicht geglättet: Bewegtes zieht keine Schleppen."));
