@@ -2,6 +2,7 @@
 
 #include "camera/BgrFormat.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -101,8 +102,10 @@ bool PipeWireDriver::connect(const FormatSetting& wanted, QString& error)
 {
     const QString name = cameraName(node_);
     if (!cameras_.available()) {
-        error = QStringLiteral("Die Kamera %1 lässt sich nicht öffnen: PipeWire ist nicht erreichbar. Bitte prüfen, "
-                               "ob PipeWire läuft, und es noch einmal versuchen.")
+        error = QCoreApplication::translate(
+                    "camera::PipeWireDriver",
+                    "Die Kamera %1 lässt sich nicht öffnen: PipeWire ist nicht erreichbar. Bitte prüfen, "
+                    "ob PipeWire läuft, und es noch einmal versuchen.")
                     .arg(name);
         return false;
     }
@@ -110,14 +113,18 @@ bool PipeWireDriver::connect(const FormatSetting& wanted, QString& error)
     if (choice.fourcc == 0) {
         const std::vector<PixelFormatChoice> listed = cameras_.formats(node_);
         if (listed.empty()) {
-            error = QStringLiteral("Die Kamera %1 meldet keine Bildformate. Bitte prüfen, ob sie noch angeschlossen "
-                                   "ist, und es noch einmal versuchen.")
+            error = QCoreApplication::translate(
+                        "camera::PipeWireDriver",
+                        "Die Kamera %1 meldet keine Bildformate. Bitte prüfen, ob sie noch angeschlossen "
+                        "ist, und es noch einmal versuchen.")
                         .arg(name);
             return false;
         }
         choice = defaultFormat(listed);
         if (choice.fourcc == 0) {
-            error = QStringLiteral("Die Kamera %1 liefert kein Bildformat, das sich in 24-Bit-Farbe umwandeln lässt.")
+            error = QCoreApplication::translate(
+                        "camera::PipeWireDriver",
+                        "Die Kamera %1 liefert kein Bildformat, das sich in 24-Bit-Farbe umwandeln lässt.")
                         .arg(name);
             return false;
         }
@@ -137,7 +144,8 @@ bool PipeWireDriver::connect(const FormatSetting& wanted, QString& error)
     // format asked for stands. One it agrees on instead is taken up.
     const FormatSetting agreed = awaitAgreement({});
     if (agreed.fourcc != 0 && !(agreed == current_) && !adopt(agreed, reason)) {
-        error = QStringLiteral("Die Kamera %1 liefert das Bildformat %2, das sich nicht umwandeln lässt.")
+        error = QCoreApplication::translate("camera::PipeWireDriver",
+                                            "Die Kamera %1 liefert das Bildformat %2, das sich nicht umwandeln lässt.")
                     .arg(name, FormatText(agreed));
         lose();
         return false;
@@ -182,8 +190,10 @@ void PipeWireDriver::followFormat(unsigned serial)
     QString reason;
     if (adopt(agreed, reason))
         return;
-    fail(QStringLiteral("Die Kamera hat auf das Bildformat %1 umgestellt, das sich nicht umwandeln lässt. Die "
-                        "Vorschau wurde beendet.")
+    fail(QCoreApplication::translate(
+             "camera::PipeWireDriver",
+             "Die Kamera hat auf das Bildformat %1 umgestellt, das sich nicht umwandeln lässt. Die "
+             "Vorschau wurde beendet.")
              .arg(FormatText(agreed)));
 }
 
@@ -307,7 +317,8 @@ void PipeWireDriver::received(const PipeWireFrame& frame)
     if (converter_.convert(frame, work_.bytes) != PipeWireFrameConverter::Result::Converted) {
         ++dropped_;
         if (++damagedRun_ == damagedRunLimit)
-            failed(QStringLiteral("Die Kamera liefert keine lesbaren Bilder. Die Vorschau wurde beendet."));
+            failed(QCoreApplication::translate(
+                "camera::PipeWireDriver", "Die Kamera liefert keine lesbaren Bilder. Die Vorschau wurde beendet."));
         return;
     }
     damagedRun_ = 0;
@@ -342,7 +353,8 @@ void PipeWireDriver::failed(const QString& message)
                 return; // a stream since given up
             QString text = message.isEmpty() ? stream_->failure() : message;
             if (text.isEmpty())
-                text = QStringLiteral("Die Kamera ist nicht mehr erreichbar. Die Vorschau wurde beendet.");
+                text = QCoreApplication::translate("camera::PipeWireDriver",
+                                                   "Die Kamera ist nicht mehr erreichbar. Die Vorschau wurde beendet.");
             fail(text);
         },
         Qt::QueuedConnection);
