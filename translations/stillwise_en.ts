@@ -1166,6 +1166,10 @@ They are kept until the program ends; at the next start the last saved ones appl
         <source>Die Kamera „%1“ ist nicht mehr da. Ist sie angeschlossen, und läuft das Programm noch, das sie anbietet?</source>
         <translation>The camera “%1” is gone. Is it plugged in, and is the program that offers it still running?</translation>
     </message>
+    <message>
+        <source>Die Kamera %1 liefert seit dem Wechsel des Bildformats keine Bilder mehr, auch nicht nach einem neuen Verbindungsaufbau. Die Vorschau wurde beendet. Bitte die Kamera neu wählen oder das Programm neu starten, das sie anbietet.</source>
+        <translation>The camera %1 has sent no pictures since its picture format changed, not even after connecting to it again. The preview has stopped. Please choose the camera again, or restart the program that offers it.</translation>
+    </message>
 </context>
 <context>
     <name>camera::SourceDialog</name>

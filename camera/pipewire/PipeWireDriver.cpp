@@ -216,9 +216,10 @@ void PipeWireDriver::stalled()
         watch_.start();
         return;
     }
-    fail(QStringLiteral("Die Kamera %1 liefert seit dem Wechsel des Bildformats keine Bilder mehr, auch nicht nach "
-                        "einem neuen Verbindungsaufbau. Die Vorschau wurde beendet. Bitte die Kamera neu wählen "
-                        "oder das Programm neu starten, das sie anbietet.")
+    fail(QCoreApplication::translate("camera::PipeWireDriver",
+                                     "Die Kamera %1 liefert seit dem Wechsel des Bildformats keine Bilder mehr, "
+                                     "auch nicht nach einem neuen Verbindungsaufbau. Die Vorschau wurde beendet. "
+                                     "Bitte die Kamera neu wählen oder das Programm neu starten, das sie anbietet.")
              .arg(cameraName(node_)));
 }
 
