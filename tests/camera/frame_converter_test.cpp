@@ -9,6 +9,7 @@
 #include "camera/v4l2/FrameConverter.h"
 #include "fuzz/GuardedBytes.h"
 #include "fuzz/OneFormatCamera.h"
+#include "pixels/RowBytes.h"
 
 #include <QString>
 
@@ -57,9 +58,9 @@ protected:
         pix_.width = width;
         pix_.height = height;
         pix_.field = V4L2_FIELD_NONE;
-        // Only the row length counts here: the converter adds the bytes a
-        // row holds itself (as it does to a driver's 0).
-        pix_.bytesperline = pad == 0 ? 0 : rowBytes(width) + pad;
+        // A row length of 0 means rows without padding, as some drivers
+        // answer.
+        pix_.bytesperline = pad == 0 ? 0 : static_cast<std::uint32_t>(pixels::RowBytes(pix_.pixelformat, width)) + pad;
         pix_.sizeimage = roomy;
         camera_ = std::make_unique<fuzz::OneFormatCamera>(pix_);
         converter_ = std::make_unique<camera::FrameConverter>(*camera_, fuzz::OneFormatCamera::Fd);
@@ -108,25 +109,6 @@ protected:
     }
 
 private:
-    std::uint32_t rowBytes(std::uint32_t width) const
-    {
-        switch (GetParam().fourcc) {
-        case V4L2_PIX_FMT_Y16:
-        case V4L2_PIX_FMT_RGB565:
-            return width * 2;
-        case V4L2_PIX_FMT_RGB24:
-        case V4L2_PIX_FMT_BGR24:
-            return width * 3;
-        case V4L2_PIX_FMT_YUYV:
-        case V4L2_PIX_FMT_UYVY:
-            return (width + 1) / 2 * 4;
-        case V4L2_PIX_FMT_NV12:
-            return (width + 1) / 2 * 2;
-        default:
-            return width;
-        }
-    }
-
     v4l2_pix_format pix_{};
     std::unique_ptr<fuzz::OneFormatCamera> camera_;
     std::unique_ptr<camera::FrameConverter> converter_;
