@@ -1,5 +1,6 @@
 #include "resources/Resources.h"
 #include "widgets/AboutBoxUnit.h"
+#include "widgets/BevelPanel.h"
 #include "widgets/ButtonsXP.h"
 #include "widgets/MakerSite.h"
 #include "widgets/UrlOpener.h"
