@@ -4,7 +4,6 @@
 // the models behind the driver's own source and format dialogs.
 
 #include "camera/DeviceSettings.h"
-#include "records/WinTypes.h"
 
 #include <QString>
 

@@ -22,6 +22,10 @@ constexpr int bandRows = 16;
 // its 1/64 steps) for the sake of other processors; BT.709 needs 2.112, so
 // its blues come out 14 of 255 too dark. On x86 the factor is read as an
 // unsigned byte, so the true one fits: these are copies with it put back.
+// The AVX2 kernels load the matrix with aligned 32-byte moves, and libyuv's
+// header does not give the struct that alignment (its own tables have it):
+// the copies ask for it, or a compiler that places them on 16 bytes (clang
+// does) makes every limited-range YUV frame crash.
 #if defined(__x86_64__) || defined(__i386__)
 YuvConstants withBlueFactor(const YuvConstants& from, std::uint8_t blue)
 {
@@ -34,19 +38,19 @@ YuvConstants withBlueFactor(const YuvConstants& from, std::uint8_t blue)
 // 2 (1 - Kb) 255 / 224 in 1/64 steps.
 const YuvConstants& limited601()
 {
-    static const YuvConstants exact = withBlueFactor(libyuv::kYuvI601Constants, 129);
+    alignas(32) static const YuvConstants exact = withBlueFactor(libyuv::kYuvI601Constants, 129);
     return exact;
 }
 
 const YuvConstants& limited709()
 {
-    static const YuvConstants exact = withBlueFactor(libyuv::kYuvH709Constants, 135);
+    alignas(32) static const YuvConstants exact = withBlueFactor(libyuv::kYuvH709Constants, 135);
     return exact;
 }
 
 const YuvConstants& limited2020()
 {
-    static const YuvConstants exact = withBlueFactor(libyuv::kYuv2020Constants, 137);
+    alignas(32) static const YuvConstants exact = withBlueFactor(libyuv::kYuv2020Constants, 137);
     return exact;
 }
 #else

@@ -1232,10 +1232,6 @@ They are kept until the program ends; at the next start the last saved ones appl
         <translation>The frame size %1 × %2 cannot be converted.</translation>
     </message>
     <message>
-        <source>Das Bildformat %1 lässt sich in der Größe %2 × %3 nicht umwandeln: es braucht mindestens 2 × 2 Bildpunkte.</source>
-        <translation>The pixel format %1 cannot be converted at the size %2 × %3: it needs at least 2 × 2 pixels.</translation>
-    </message>
-    <message>
         <source>Die Kamera ist nicht mehr erreichbar. Die Vorschau wurde beendet.</source>
         <translation>The camera can no longer be reached. The preview has stopped.</translation>
     </message>
@@ -1270,6 +1266,10 @@ They are kept until the program ends; at the next start the last saved ones appl
     <message>
         <source>Die Kamera liefert keine lesbaren Bilder. Die Vorschau wurde beendet.</source>
         <translation>The camera sends no readable frames. The preview has stopped.</translation>
+    </message>
+    <message>
+        <source>Das Bildformat %1 lässt sich in der Größe %2 × %3 nicht umwandeln: es braucht mindestens 3 × 2 Bildpunkte.</source>
+        <translation>The pixel format %1 cannot be converted at the size %2 × %3: it needs at least 3 × 2 pixels.</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,7 @@
 #include "camera/testcam/TestCamera.h"
 
+#include "records/WinTypes.h"
+
 #include <QCoreApplication>
 
 #include <linux/videodev2.h>

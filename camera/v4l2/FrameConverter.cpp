@@ -109,12 +109,15 @@ bool FrameConverter::setSource(const v4l2_format& source, QString& reason)
                      .arg(pix.height);
         return false;
     }
-    // Demosaicing looks at the neighbours in both directions.
-    if (isBayer(fourcc) && (pix.width < 2 || pix.height < 2)) {
+    // Demosaicing looks at the neighbours in both directions, and
+    // libv4lconvert's reads a byte past the last row of a frame only two
+    // pixels wide, whatever its row length: a frame that ends at a page
+    // (as a driver's buffer can) would crash the program.
+    if (isBayer(fourcc) && (pix.width < 3 || pix.height < 2)) {
         reason = QCoreApplication::translate(
                      "camera::V4l2Driver",
                      "Das Bildformat %1 lässt sich in der Größe %2 × %3 nicht umwandeln: es braucht "
-                     "mindestens 2 × 2 Bildpunkte.")
+                     "mindestens 3 × 2 Bildpunkte.")
                      .arg(FourccText(fourcc))
                      .arg(pix.width)
                      .arg(pix.height);

@@ -1,7 +1,5 @@
 #include "platform/gdi/PixelSource.h"
 
-#include "platform/pixmill/PixmillLibrary.h"
-
 #include <QImage>
 
 #include <algorithm>

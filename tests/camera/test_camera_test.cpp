@@ -181,7 +181,9 @@ TEST(TestScene, AQuietFrameIsTheStillSceneAndTheSquareMoves)
         const int v = 255 * x / (w - 1);
         return {v, v, v};
     };
-    for (auto [w, h] : {std::pair{322, 241}, std::pair{1920, 1080}}) {
+    for (const auto& size : {std::pair{322, 241}, std::pair{1920, 1080}}) {
+        // Plain names, as clang before 16 lets no lambda capture a structured binding.
+        const int w = size.first, h = size.second;
         TestScene scene(9);
         scene.setNoise(0);
         scene.setFlicker(0);

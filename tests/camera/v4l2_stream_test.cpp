@@ -171,8 +171,9 @@ TEST_F(Streaming, EveryOfferedFormatStreamsOrIsRefusedWithAReasonAtAnySize)
                 EXPECT_EQ(Log().entries.back().length, 640u * 480 * 3);
             }
         }
-    // Four Bayer patterns, each too thin three ways (1 x 1, 1 x 2, 2 x 1).
-    EXPECT_EQ(refused, 12);
+    // Four Bayer patterns, each too small four ways (1 x 1, 1 x 2, 2 x 1,
+    // 2 x 2).
+    EXPECT_EQ(refused, 16);
     EXPECT_TRUE(lib.messages.empty());
 }
 

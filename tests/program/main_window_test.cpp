@@ -3,7 +3,6 @@
 #include "app/PaneArea.h"
 #include "capture/Video.h"
 #include "viewer/PaintBox.h"
-#include "viewer/PictureFile.h"
 #include "widgets/AboutBoxUnit.h"
 #include "widgets/ButtonsXP.h"
 #include "widgets/ImageBtnUnit.h"
