@@ -3,6 +3,7 @@
 #include "viewer/PrintFormStorage.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLocale>
 #include <QSettings>
@@ -14,9 +15,13 @@ constexpr char kKey[] = "Automatisch";
 // Often enough to follow a change of light, rarely enough to stay readable.
 constexpr qint64 kShowEveryMs = 500;
 
-const QString kToolTip = QStringLiteral(
-    "Schätzt das Rauschen des Bildes selbst: Stillstehendes wird über viele Bilder gemittelt, "
-    "Bewegtes bleibt scharf und zieht keine Schleppen, auch wenn die Kamera schwenkt.");
+QString ToolTip()
+{
+    return QCoreApplication::translate("AutoSmoothing",
+                                       "Schätzt das Rauschen des Bildes selbst: Stillstehendes wird über viele "
+                                       "Bilder gemittelt, Bewegtes bleibt scharf und zieht keine Schleppen, auch "
+                                       "wenn die Kamera schwenkt.");
+}
 
 bool StoredChoice()
 {
@@ -42,7 +47,7 @@ AutoSmoothing::AutoSmoothing(QCheckBox* box, QLabel* level, std::vector<QWidget*
     : box_(box), level_(level), spared_(std::move(spared))
 {
     box_->setChecked(StoredChoice());
-    box_->setToolTip(kToolTip);
+    box_->setToolTip(ToolTip());
     for (QWidget* w : spared_)
         w->setEnabled(!box_->isChecked());
     level_->setVisible(box_->isChecked());
@@ -74,7 +79,7 @@ void AutoSmoothing::toggled(bool on)
         w->setEnabled(!on);
     level_->setVisible(on);
     level_->clear();
-    box_->setToolTip(kToolTip);
+    box_->setToolTip(ToolTip());
 }
 
 void AutoSmoothing::frameDone()
@@ -91,11 +96,11 @@ void AutoSmoothing::showLevel()
 {
     const QString text = LevelText(smoother_.NoiseLevel());
     level_->setText(text);
-    box_->setToolTip(kToolTip + QStringLiteral("\n") + text);
+    box_->setToolTip(ToolTip() + QLatin1Char('\n') + text);
 }
 
 QString AutoSmoothing::LevelText(double level)
 {
-    return QStringLiteral("Geschätztes Rauschen: %1 Helligkeitsstufen")
+    return QCoreApplication::translate("AutoSmoothing", "Geschätztes Rauschen: %1 Helligkeitsstufen")
         .arg(QLocale().toString(level, 'f', 1));
 }

@@ -21,27 +21,27 @@ AverageGather::~AverageGather()
 
 QString AverageGather::SizeChangedText()
 {
-    return QStringLiteral("Mittelwert abgebrochen: Die Bildgröße hat sich geändert.");
+    return tr("Mittelwert abgebrochen: Die Bildgröße hat sich geändert.");
 }
 
 QString AverageGather::SourceStoppedText()
 {
-    return QStringLiteral("Mittelwert abgebrochen: Die Kamera liefert keine Bilder mehr.");
+    return tr("Mittelwert abgebrochen: Die Kamera liefert keine Bilder mehr.");
 }
 
 QString AverageGather::DriverChangedText()
 {
-    return QStringLiteral("Mittelwert abgebrochen: Der Treiber wird gewechselt.");
+    return tr("Mittelwert abgebrochen: Der Treiber wird gewechselt.");
 }
 
 QString AverageGather::PreviewStoppedText()
 {
-    return QStringLiteral("Mittelwert abgebrochen: Die Vorschau wird für die Einstellungen der Kamera angehalten.");
+    return tr("Mittelwert abgebrochen: Die Vorschau wird für die Einstellungen der Kamera angehalten.");
 }
 
 QString AverageGather::NoMemoryText()
 {
-    return QStringLiteral("Mittelwert abgebrochen: Nicht genug Speicher.");
+    return tr("Mittelwert abgebrochen: Nicht genug Speicher.");
 }
 
 int AverageGather::Counted() const
@@ -59,9 +59,9 @@ bool AverageGather::Start(int frames)
 
     auto* progress = new QProgressDialog(window_);
     progress->setWindowModality(Qt::NonModal);
-    progress->setWindowTitle(QStringLiteral("Mittelwert aus %1 Bildern").arg(frames));
-    progress->setLabelText(QStringLiteral("Bild 0 von %1").arg(frames));
-    progress->setCancelButtonText(QStringLiteral("Abbrechen"));
+    progress->setWindowTitle(tr("Mittelwert aus %n Bildern", nullptr, frames));
+    progress->setLabelText(tr("Bild %1 von %2").arg(0).arg(frames));
+    progress->setCancelButtonText(tr("Abbrechen"));
     progress->setRange(0, frames);
     progress->setAutoClose(false);
     progress->setAutoReset(false);
@@ -107,7 +107,7 @@ void AverageGather::Feed(const DIB& raw)
     }
     if (progress_) {
         progress_->setValue(averager_->Counted());
-        progress_->setLabelText(QStringLiteral("Bild %1 von %2").arg(averager_->Counted()).arg(frames_));
+        progress_->setLabelText(tr("Bild %1 von %2").arg(averager_->Counted()).arg(frames_));
     }
 }
 
@@ -144,8 +144,7 @@ void AverageGather::Cancel(const QString& reason)
         return;
     lastMessage_ = reason;
     // Not modal: the frame step that noticed the change is still running.
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Mittelwert"), reason, QMessageBox::Ok,
-                                window_);
+    auto* box = new QMessageBox(QMessageBox::Information, tr("Mittelwert"), reason, QMessageBox::Ok, window_);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();

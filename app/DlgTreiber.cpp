@@ -61,11 +61,11 @@ public:
 TDlgEinstell::TDlgEinstell(QWidget* owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("DlgEinstell"));
-    setWindowTitle(QStringLiteral("Videotreiber wechseln..."));
+    setWindowTitle(tr("Videotreiber wechseln..."));
     setAttribute(Qt::WA_WindowPropagation); // the owner's font
     setFixedSize(335, 120);
 
-    Label1 = new QLabel(QStringLiteral("Treiber:"), this);
+    Label1 = new QLabel(tr("Treiber:"), this);
     Label1->move(8, 8);
     Label1->adjustSize();
     ComboBox1 = new QComboBox(this);
@@ -82,11 +82,10 @@ TDlgEinstell::TDlgEinstell(QWidget* owner) : QDialog(owner)
     Bevel1->setFrameShadow(QFrame::Sunken);
     Bevel1->setGeometry(0, 0, 335, 2);
 
-    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), Panel1);
+    BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), tr("OK"), Panel1);
     BitBtn1->setGeometry(67, 8, 97, 25);
     BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("Abbrechen"),
-                              Panel1);
+    BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), tr("Abbrechen"), Panel1);
     BitBtn2->setGeometry(171, 8, 97, 25);
     BitBtn2->setAutoDefault(false);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);

@@ -39,11 +39,11 @@ QString ErrorHandlingApplication::ErrorText(const std::exception_ptr& error)
     try {
         std::rethrow_exception(error);
     } catch (const std::bad_alloc&) {
-        return QStringLiteral("Zu wenig Arbeitsspeicher.");
+        return tr("Zu wenig Arbeitsspeicher.");
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
     } catch (...) {
-        return QStringLiteral("Unbekannter Fehler.");
+        return tr("Unbekannter Fehler.");
     }
 }
 

@@ -2,13 +2,15 @@
 
 #include "app/SmoothFrame.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
 
 
 const QString& FormatNotice::Text()
 {
-    static const QString text = QStringLiteral("Dieses Bildformat kann nicht angezeigt werden");
+    static const QString text = QCoreApplication::translate("FormatNotice",
+                                                            "Dieses Bildformat kann nicht angezeigt werden");
     return text;
 }
 

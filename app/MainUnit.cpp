@@ -148,19 +148,21 @@ void TMainForm::BuildControlBar()
     barFont.setPixelSize(11);
     Panel1->setFont(barFont);
 
-    auto button = [this](const char* caption, const char* glyph, int x, int y, int w, int h) {
+    auto button = [this](const QString& caption, const char* glyph, int x, int y, int w, int h) {
         auto* b = new TBitBtnXP(Panel1);
-        b->setText(QString::fromUtf8(caption));
+        b->setText(caption);
         b->SetGlyph(QImage(QString::fromLatin1(glyph))); // two images: up and disabled
         b->setGeometry(x, y, w, h);
         return b;
     };
-    BitBtn1 = button("Cam konfigurieren", ":/glyphs/camera_settings.bmp", 8, 8, 129, 25);
-    BitBtn2 = button("Cam Bildformat", ":/glyphs/camera_format.bmp", 144, 8, 129, 25);
-    SaveBtn = button("Schnappschuß s&peichern...", ":/glyphs/save_snapshot.bmp", 280, 8, 169, 25);
-    DriverBtn = button("Treiber wechseln...", ":/glyphs/change_driver.bmp", 456, 8, 121, 25);
+    // Each button is as wide as its longest caption, German or English,
+    // needs; the mean's button at the end of the row gives the room.
+    BitBtn1 = button(tr("Cam konfigurieren"), ":/glyphs/camera_settings.bmp", 8, 8, 135, 25);
+    BitBtn2 = button(tr("Cam Bildformat"), ":/glyphs/camera_format.bmp", 149, 8, 124, 25);
+    SaveBtn = button(tr("Schnappschuß s&peichern..."), ":/glyphs/save_snapshot.bmp", 279, 8, 174, 25);
+    DriverBtn = button(tr("Treiber wechseln..."), ":/glyphs/change_driver.bmp", 459, 8, 130, 25);
 
-    Label2 = new QLabel(QStringLiteral("Smoothing:"), Panel1);
+    Label2 = new QLabel(tr("Smoothing:"), Panel1);
     Label2->move(8, 40);
     Label2->adjustSize();
     SmoothEd = new TRxSpinEdit(Panel1);
@@ -170,7 +172,7 @@ void TMainForm::BuildControlBar()
     SmoothEd->setValue(60);
     Label2->setBuddy(SmoothEd);
 
-    Label1 = new QLabel(QStringLiteral("Zoom:"), Panel1);
+    Label1 = new QLabel(tr("Zoom:"), Panel1);
     Label1->move(144, 40);
     Label1->adjustSize();
     ZoomEd = new TRxSpinEdit(Panel1);
@@ -180,7 +182,7 @@ void TMainForm::BuildControlBar()
     ZoomEd->setValue(100);
     Label1->setBuddy(ZoomEd);
 
-    ShnapShotBtn = button("&Schnappschuß", ":/glyphs/snapshot.bmp", 280, 40, 169, 25);
+    ShnapShotBtn = button(tr("&Schnappschuß"), ":/glyphs/snapshot.bmp", 279, 40, 174, 25);
 
     // The capture control is one pixel in the corner: the driver's own
     // preview stays practically invisible, the panes show the frames.
@@ -208,13 +210,13 @@ void TMainForm::BuildControlBar()
 // stored: both start as below at every start.
 void TMainForm::BuildDenoiseControls()
 {
-    MotionBox = new QCheckBox(QStringLiteral("Bewegung schonen"), Panel1);
-    MotionBox->setGeometry(456, 40, 133, 21);
+    MotionBox = new QCheckBox(tr("Bewegung schonen"), Panel1);
+    MotionBox->setGeometry(457, 40, 133, 21);
     MotionBox->setChecked(false);
-    MotionBox->setToolTip(QStringLiteral("Wo sich ein Bildpunkt um mehr als die Schwelle ändert, "
-                                         "wird er nicht geglättet: Bewegtes zieht keine Schleppen."));
+    MotionBox->setToolTip(tr("Wo sich ein Bildpunkt um mehr als die Schwelle ändert, "
+                             "wird er nicht geglättet: Bewegtes zieht keine Schleppen."));
 
-    ThresholdLabel = new QLabel(QStringLiteral("Schwelle:"), Panel1);
+    ThresholdLabel = new QLabel(tr("Schwelle:"), Panel1);
     ThresholdLabel->move(591, 44);
     ThresholdLabel->adjustSize();
     ThresholdEd = new TRxSpinEdit(Panel1);
@@ -222,17 +224,17 @@ void TMainForm::BuildDenoiseControls()
     ThresholdEd->setRange(1, 64);
     ThresholdEd->setIncrement(1);
     ThresholdEd->setValue(24);
-    ThresholdEd->setToolTip(QStringLiteral("Größter Unterschied (1 bis 64), der noch als Rauschen gilt"));
+    ThresholdEd->setToolTip(tr("Größter Unterschied (1 bis 64), der noch als Rauschen gilt"));
     ThresholdLabel->setBuddy(ThresholdEd);
 
     AverageBtn = new TBitBtnXP(Panel1);
-    AverageBtn->setText(QStringLiteral("Mittelwert ▾"));
-    AverageBtn->setGeometry(584, 8, 102, 25);
-    AverageBtn->setToolTip(QStringLiteral("Mittelwert aus N Bildern: ein rauscharmes Standbild aus den "
-                                          "nächsten N Bildern. Die Zahl N im Menü wählen."));
+    AverageBtn->setText(tr("Mittelwert ▾"));
+    AverageBtn->setGeometry(595, 8, 91, 25);
+    AverageBtn->setToolTip(tr("Mittelwert aus N Bildern: ein rauscharmes Standbild aus den "
+                              "nächsten N Bildern. Die Zahl N im Menü wählen."));
     auto* menu = new QMenu(AverageBtn);
     for (int frames : denoise::FrameAverager::kCounts)
-        menu->addAction(QStringLiteral("Mittelwert aus %1 Bildern").arg(frames), this,
+        menu->addAction(tr("Mittelwert aus %n Bildern", nullptr, frames), this,
                         [this, frames] { AverageBtnClick(frames); });
     AverageBtn->setMenu(menu);
 
@@ -267,10 +269,9 @@ void TMainForm::ShowMeanWhenFree()
 void TMainForm::BuildPanes()
 {
     Panel2 = new TPaneArea(this);
-    Panel3 = makePane(Panel2, &Panel5, QStringLiteral("Korrigiertes Bild - Eine Kombination von mehreren Bildern"),
-                      &RxLabel8, &ScrollBox2, &PaintBox1);
-    Panel4 = makePane(Panel2, &Panel6, QStringLiteral("Orginalbild - keine Korrektur"), &RxLabel1, &ScrollBox3,
-                      &PaintBox2);
+    Panel3 = makePane(Panel2, &Panel5, tr("Korrigiertes Bild - Eine Kombination von mehreren Bildern"), &RxLabel8,
+                      &ScrollBox2, &PaintBox1);
+    Panel4 = makePane(Panel2, &Panel6, tr("Orginalbild - keine Korrektur"), &RxLabel1, &ScrollBox3, &PaintBox2);
     Panel2->setPanes(Panel3, Panel4);
     Panel2->setTopHeight(174);
     Splitter1 = Panel2->splitter();
@@ -293,7 +294,7 @@ void TMainForm::BuildBottomBar()
     wwwBtn = new QToolButton(Panel7);
     wwwBtn->setAutoRaise(true); // a flat speed button
     wwwBtn->setText(QString::fromUtf8(kMakerSite));
-    wwwBtn->setToolTip(QStringLiteral("Auf zur Varnholt Homepage..."));
+    wwwBtn->setToolTip(tr("Auf zur Varnholt Homepage..."));
     wwwBtn->setIcon(QIcon(QPixmap(QStringLiteral(":/glyphs/web_single.bmp"))));
     wwwBtn->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     // Wide enough for the whole address next to the glyph.
@@ -307,19 +308,19 @@ void TMainForm::BuildBottomBar()
     Panel8->setFixedWidth(214);
     bottomLayout->addWidget(Panel8);
 
-    auto pictureButton = [this](const char* picture, const char* pressed, int x, const char* hint) {
+    auto pictureButton = [this](const char* picture, const char* pressed, int x, const QString& hint) {
         auto* b = new TImageBtn(Panel8);
         b->SetPicture(QPixmap(QString::fromLatin1(picture)));
         b->SetPicture2(QPixmap(QString::fromLatin1(pressed)));
         b->move(x, 8);
-        b->setToolTip(QString::fromUtf8(hint));
+        b->setToolTip(hint);
         b->setCursor(Qt::PointingHandCursor);
         return b;
     };
     ueberbtn = pictureButton(":/buttons/about.png", ":/buttons/about_pressed.png", 0,
-                             "Informationen über das Programm");
+                             tr("Informationen über das Programm"));
     endebtn = pictureButton(":/buttons/exit.png", ":/buttons/exit_pressed.png", 104,
-                            "Hiermit verlassen Sie das Programm");
+                            tr("Hiermit verlassen Sie das Programm"));
     connect(ueberbtn, &TImageBtn::OnClick, this, [this] { ueberbtnClick(ueberbtn); });
     connect(endebtn, &TImageBtn::OnClick, this, [this] { endebtnClick(endebtn); });
 }
@@ -328,11 +329,11 @@ void TMainForm::BuildWebcamOutput()
 {
     // The control bar is full; the bottom bar has room between the web
     // address and the picture buttons.
-    WebcamBox = new QCheckBox(QStringLiteral("Als Webcam ausgeben"), Panel7);
+    WebcamBox = new QCheckBox(tr("Als Webcam ausgeben"), Panel7);
     const int left = std::max(170, wwwBtn->geometry().right() + 12);
     WebcamBox->setGeometry(left, (Panel7->height() - 21) / 2, WebcamBox->sizeHint().width(), 21);
     Webcam = std::make_unique<output::WebcamSwitch>(WebcamBox, [this](const QString& why) {
-        desktop::CurrentShell().message(this, QMessageBox::Warning, QStringLiteral("Als Webcam ausgeben"), why);
+        desktop::CurrentShell().message(this, QMessageBox::Warning, tr("Als Webcam ausgeben"), why);
     });
 }
 
@@ -341,7 +342,7 @@ void TMainForm::BuildWebcamOutput()
 // estimates is shown in the status bar.
 void TMainForm::BuildAutoSmoothing()
 {
-    AutoBox = new QCheckBox(QStringLiteral("Auto-Glättung"), Panel7);
+    AutoBox = new QCheckBox(tr("Auto-Glättung"), Panel7);
     const int left = WebcamBox->geometry().right() + 8;
     AutoBox->setGeometry(left, (Panel7->height() - 21) / 2, AutoBox->sizeHint().width(), 21);
     NoiseLabel = new QLabel(StatusBar1);

@@ -6,11 +6,13 @@
 #include "capture/Video.h"
 #include "platform/avicap/VideoWindow.h"
 #include "viewer/PaintBox.h"
+#include "widgets/ButtonsXP.h"
 #include "pixels/JpegDecoder.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QLocale>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -161,6 +163,20 @@ bool SelfCheckRequested()
     return qEnvironmentVariableIsSet("STILLWISE_SELFCHECK");
 }
 
+// The main window's captions as the user reads them, and a number as the
+// program writes it: which language the program chose.
+static void printCaptions(const TMainForm& form)
+{
+    QStringList captions;
+    for (const QAbstractButton* b : {static_cast<const QAbstractButton*>(form.BitBtn1),
+                                     static_cast<const QAbstractButton*>(form.ShnapShotBtn),
+                                     static_cast<const QAbstractButton*>(form.MotionBox),
+                                     static_cast<const QAbstractButton*>(form.WebcamBox)})
+        captions << b->text();
+    std::fprintf(stdout, "Stillwise: Beschriftungen: %s; Zahl: %s\n",
+                 captions.join(QStringLiteral(" | ")).toUtf8().constData(), QLocale().toString(1.5).toUtf8().constData());
+}
+
 void InstallSelfCheck(TMainForm& form, const QElapsedTimer& sinceStart)
 {
     // The frame handler paints both panes before it returns: the first call
@@ -200,6 +216,8 @@ void InstallSelfCheck(TMainForm& form, const QElapsedTimer& sinceStart)
                 finish(1, QStringLiteral("Stillwise: das Bild des Info-Fensters lässt sich nicht lesen"));
                 return;
             }
+            if (qEnvironmentVariableIntValue("STILLWISE_SELFCHECK_TEXTS") == 1)
+                printCaptions(form);
             const QString first =
                 QStringLiteral("Stillwise: erstes Bild nach %1 ms gezeigt; Bilder und Symbol vorhanden").arg(ms);
             if (!grabPath.isEmpty()) {

@@ -34,11 +34,14 @@ int main(int argc, char** argv)
 {
     // Without a display Qt would abort; say what is missing instead.
     if (!HasDisplay()) {
-        std::fputs("Stillwise braucht eine grafische Oberfläche, findet aber keine: weder DISPLAY (X11) "
-                   "noch WAYLAND_DISPLAY (Wayland) ist gesetzt.\n"
-                   "Starten Sie Stillwise in einer Desktop-Sitzung, oder geben Sie mit QT_QPA_PLATFORM "
-                   "an, wo es erscheinen soll (z. B. QT_QPA_PLATFORM=offscreen).\n",
-                   stderr);
+        const QString text = TranslateEarly(
+            "main", QT_TRANSLATE_NOOP("main", "Stillwise braucht eine grafische Oberfläche, findet "
+                                              "aber keine: weder DISPLAY (X11) noch WAYLAND_DISPLAY "
+                                              "(Wayland) ist gesetzt.\nStarten Sie Stillwise in "
+                                              "einer Desktop-Sitzung, oder geben Sie mit "
+                                              "QT_QPA_PLATFORM an, wo es erscheinen soll (z. B. "
+                                              "QT_QPA_PLATFORM=offscreen).\n"));
+        std::fputs(text.toUtf8().constData(), stderr);
         return 2;
     }
 
@@ -50,7 +53,7 @@ int main(int argc, char** argv)
     // Wayland app id); the name of packaging/example.stillwise.stillwise.desktop.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.stillwise.stillwise"));
 
-    InstallGermanLanguage(app);
+    InstallLanguage(app, LanguageFromEnvironment());
 
     // The windows, in the order the program has always made them; only the
     // main window is shown. The others belong to the main window and go with it.

@@ -2,6 +2,7 @@
 
 #include "camera/Notices.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QRegularExpression>
 #include <QSettings>
@@ -178,9 +179,11 @@ void CameraMemory::written(int status)
     if (status == QSettings::NoError || failureTold_)
         return;
     failureTold_ = true;
-    ReportToUser(QStringLiteral("Die Kameraeinstellungen lassen sich nicht in %1 speichern. Sie gelten nur, "
-                                "solange das Programm läuft.")
-                     .arg(file_));
+    ReportToUser(
+        QCoreApplication::translate("camera::CameraMemory",
+                                    "Die Kameraeinstellungen lassen sich nicht in %1 speichern. Sie gelten nur, "
+                                    "solange das Programm läuft.")
+            .arg(file_));
 }
 
 void CameraMemory::restore(const std::string& camera, ControlSet* controls, FormatSet* formats) const

@@ -1,5 +1,6 @@
 #pragma once
-// German texts for what a V4L2 device names in English: its standard
+// The program's own names (German source texts, put into the user's
+// language through Qt's translations) for what a V4L2 device names in English: its standard
 // controls, their menu entries, the control classes the source dialog shows
 // as tabs, and the standard pixel formats and their codes. Anything not listed keeps the
 // device's own text.

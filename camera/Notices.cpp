@@ -1,6 +1,7 @@
 #include "camera/Notices.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QMessageBox>
 
 namespace camera {
@@ -26,8 +27,8 @@ void ReportToUser(const QString& text)
         installedSink()(text);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Kamera"), text, QMessageBox::Ok,
-                    QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Critical, QCoreApplication::translate("camera::Notices", "Kamera"), text,
+                    QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
 }
 

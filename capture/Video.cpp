@@ -120,7 +120,7 @@ bool TVideo::OpenDriver()
     if (FCapWnd != nullptr)
         return true;
     if (FDriverIndex == -1) {
-        capture::ShowError(QStringLiteral("Kein Videocapturetreiber ausgewählt"));
+        capture::ShowError(tr("Kein Videocapturetreiber ausgewählt"));
         UpdateStatus();
         return false;
     }
@@ -128,7 +128,7 @@ bool TVideo::OpenDriver()
     FCapWnd = capCreateCaptureWindowA(title.constData(), WS_CHILD | WS_VISIBLE, 0, 0, width(), height(), this,
                                       kCaptureWindowId);
     if (FCapWnd == nullptr) {
-        capture::ShowError(QStringLiteral("Kann Capture Window nicht erzeugen"));
+        capture::ShowError(tr("Kann Capture Window nicht erzeugen"));
         UpdateStatus();
         return false;
     }
@@ -143,7 +143,7 @@ bool TVideo::OpenDriver()
         capSetCallbackOnWaveStream(FCapWnd, &TVideo::WaveStreamCallback);
     if (!capDriverConnect(FCapWnd, FDriverIndex)) {
         // The library may know why (no permission, busy elsewhere): say so.
-        capture::ShowError(QStringLiteral("Kann Treiber nicht mit Fenster verbinden"), avicap::LastConnectError());
+        capture::ShowError(tr("Kann Treiber nicht mit Fenster verbinden"), avicap::LastConnectError());
         CloseDriver();
         UpdateStatus();
         return false;
@@ -248,7 +248,7 @@ void TVideo::SetVideoOverlay(bool value)
     if (value == VideoOverlay())
         return;
     if (!HasOverlay()) {
-        capture::ShowError(QStringLiteral("Treiber kann kein Overlay"));
+        capture::ShowError(tr("Treiber kann kein Overlay"));
         return;
     }
     if (value) {

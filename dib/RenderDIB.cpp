@@ -2,6 +2,8 @@
 
 #include "dib/PictureGuard.h"
 
+#include <QtGlobal>
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -107,10 +109,12 @@ void FillScratch(const DIB& scratch, const DIB& source, int SrcX, int SrcY, int 
 
 namespace {
 
-constexpr const char* kNoBitmap = "Konnte Bitmap nicht erzeugen!";
+constexpr const char* kNoBitmap = QT_TRANSLATE_NOOP("gdi::MessageBox", "Konnte Bitmap nicht erzeugen!");
 // The program's own wording, misspelling included.
-constexpr const char* kNoSetDIBits = "Das Gerät unterstützt die Funtkion setdibits nicht!";
-constexpr const char* kNoStretchBlt = "Das Gerät unterstützt die Funktion StretchBlt nicht!";
+constexpr const char* kNoSetDIBits = QT_TRANSLATE_NOOP("gdi::MessageBox",
+                                                       "Das Gerät unterstützt die Funtkion setdibits nicht!");
+constexpr const char* kNoStretchBlt = QT_TRANSLATE_NOOP("gdi::MessageBox",
+                                                        "Das Gerät unterstützt die Funktion StretchBlt nicht!");
 
 // Keeps the first palette a call replaces, to put it back at the end.
 class EntryPalette {

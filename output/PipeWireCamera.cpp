@@ -2,6 +2,8 @@
 
 #include "pixels/Yuv420Conversion.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -59,8 +61,9 @@ FrameGeometry GeometryOf(PixelLayout layout, int width, int height)
 
 QString NoPipeWireHint()
 {
-    return QStringLiteral("Für die Ausgabe als PipeWire-Kamera muss PipeWire laufen (in den meisten Desktops "
-                          "von selbst, sonst: sudo apt install pipewire wireplumber).");
+    return QCoreApplication::translate(
+        "output::PipeWireCamera", "Für die Ausgabe als PipeWire-Kamera muss PipeWire laufen (in den meisten Desktops "
+                                  "von selbst, sonst: sudo apt install pipewire wireplumber).");
 }
 
 PipeWireCamera::PipeWireCamera(PipeWireSystem& system) : system_(system) {}
@@ -75,7 +78,8 @@ bool PipeWireCamera::start()
     stop();
     error_.clear();
     if (!system_.reachable()) {
-        error_ = QStringLiteral("PipeWire läuft nicht. ") + NoPipeWireHint();
+        error_ =
+            QCoreApplication::translate("output::PipeWireCamera", "PipeWire läuft nicht. %1").arg(NoPipeWireHint());
         return false;
     }
     started_ = true;

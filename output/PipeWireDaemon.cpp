@@ -17,6 +17,8 @@
 
 #include "camera/pipewire/PipeWireHandles.h"
 
+#include <QCoreApplication>
+
 #include <pipewire/pipewire.h>
 #include <spa/param/buffers.h>
 #include <spa/param/video/format-utils.h>
@@ -69,9 +71,13 @@ PixelLayout LayoutOf(std::uint32_t format)
     return PixelLayout::Other;
 }
 
-const QString GoneText = QStringLiteral("PipeWire wurde beendet oder hat die Verbindung getrennt. Die Ausgabe als "
-                                        "Webcam wurde ausgeschaltet; sobald PipeWire wieder läuft, lässt sie sich "
-                                        "wieder einschalten.");
+QString GoneText()
+{
+    return QCoreApplication::translate("output::PipeWireCamera",
+                                       "PipeWire wurde beendet oder hat die Verbindung getrennt. Die Ausgabe als "
+                                       "Webcam wurde ausgeschaltet; sobald PipeWire wieder läuft, lässt sie sich "
+                                       "wieder einschalten.");
+}
 
 class Stream final : public PipeWireStream {
 public:
@@ -96,7 +102,8 @@ public:
     {
         loop_.reset(pw_thread_loop_new("stillwise-pw", nullptr));
         if (!loop_ || pw_thread_loop_start(loop_.get()) < 0) {
-            error = QStringLiteral("PipeWire lässt sich nicht starten (keine Ereignisschleife).");
+            error = QCoreApplication::translate("output::PipeWireCamera",
+                                                "PipeWire lässt sich nicht starten (keine Ereignisschleife).");
             return false;
         }
         {
@@ -112,7 +119,7 @@ public:
             },
             0, nullptr, 0, false, this);
         if (res < 0) {
-            error = QStringLiteral("PipeWire lässt sich nicht starten (%1).")
+            error = QCoreApplication::translate("output::PipeWireCamera", "PipeWire lässt sich nicht starten (%1).")
                         .arg(QString::fromLocal8Bit(spa_strerror(res)));
             return false;
         }
@@ -181,10 +188,11 @@ private:
         auto failed = [this](QString why) { fail(std::move(why)); };
         context_.reset(pw_context_new(pw_thread_loop_get_loop(loop_.get()), nullptr, 0));
         if (!context_)
-            return failed(QStringLiteral("PipeWire lässt sich nicht starten."));
+            return failed(QCoreApplication::translate("output::PipeWireCamera", "PipeWire lässt sich nicht starten."));
         core_.reset(pw_context_connect(context_.get(), nullptr, 0));
         if (!core_)
-            return failed(QStringLiteral("Keine Verbindung zu PipeWire (%1). Läuft PipeWire?")
+            return failed(QCoreApplication::translate("output::PipeWireCamera",
+                                                      "Keine Verbindung zu PipeWire (%1). Läuft PipeWire?")
                               .arg(QString::fromLocal8Bit(spa_strerror(-errno))));
         static const pw_core_events coreEvents = [] {
             pw_core_events e{};
@@ -203,7 +211,8 @@ private:
         // pw_stream_new takes the properties over, even when it fails.
         stream_.reset(pw_stream_new(core_.get(), "Stillwise", props.release()));
         if (!stream_)
-            return failed(QStringLiteral("PipeWire legt die Kamera „Stillwise“ nicht an."));
+            return failed(QCoreApplication::translate("output::PipeWireCamera",
+                                                      "PipeWire legt die Kamera „Stillwise“ nicht an."));
         static const pw_stream_events streamEvents = [] {
             pw_stream_events e{};
             e.version = PW_VERSION_STREAM_EVENTS;
@@ -233,7 +242,8 @@ private:
             static_cast<pw_stream_flags>(PW_STREAM_FLAG_DRIVER | PW_STREAM_FLAG_MAP_BUFFERS), params.data(),
             static_cast<std::uint32_t>(params.size()));
         if (res < 0)
-            failed(QStringLiteral("PipeWire nimmt die Kamera „Stillwise“ nicht an (%1).")
+            failed(QCoreApplication::translate("output::PipeWireCamera",
+                                               "PipeWire nimmt die Kamera „Stillwise“ nicht an (%1).")
                        .arg(QString::fromLocal8Bit(spa_strerror(res))));
     }
 
@@ -296,10 +306,12 @@ private:
         case PW_STREAM_STATE_ERROR:
         case PW_STREAM_STATE_UNCONNECTED:
             fail(why != nullptr && state == PW_STREAM_STATE_ERROR
-                     ? QStringLiteral("PipeWire hat die Kamera „Stillwise“ beendet (%1). Die Ausgabe als Webcam "
-                                      "wurde ausgeschaltet.")
+                     ? QCoreApplication::translate(
+                           "output::PipeWireCamera",
+                           "PipeWire hat die Kamera „Stillwise“ beendet (%1). Die Ausgabe als Webcam "
+                           "wurde ausgeschaltet.")
                            .arg(QString::fromUtf8(why))
-                     : GoneText);
+                     : GoneText());
             break;
         }
     }
@@ -308,7 +320,7 @@ private:
     {
         // The connection to the daemon broke: it stopped or was killed.
         if (id == PW_ID_CORE && res == -EPIPE)
-            fail(GoneText);
+            fail(GoneText());
     }
 
     void paramChanged(std::uint32_t id, const spa_pod* param)

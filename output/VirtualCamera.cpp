@@ -6,6 +6,8 @@
 #include "camera/v4l2/V4l2System.h"
 #include "camera/v4l2/V4l2Text.h"
 
+#include <QCoreApplication>
+
 #include <linux/videodev2.h>
 
 #include <algorithm>
@@ -35,14 +37,18 @@ QString nodeText(const std::string& node)
 
 QString vanishedText(const std::string& node)
 {
-    return QStringLiteral("Die virtuelle Webcam %1 ist verschwunden. Die Ausgabe als Webcam wurde ausgeschaltet.")
+    return QCoreApplication::translate(
+               "output::VirtualCamera",
+               "Die virtuelle Webcam %1 ist verschwunden. Die Ausgabe als Webcam wurde ausgeschaltet.")
         .arg(nodeText(node));
 }
 
 QString refusedText(const std::string& node, int error)
 {
-    return QStringLiteral("Die virtuelle Webcam %1 nimmt keine Bilder an (%2). Die Ausgabe als Webcam wurde "
-                          "ausgeschaltet.")
+    return QCoreApplication::translate(
+               "output::VirtualCamera",
+               "Die virtuelle Webcam %1 nimmt keine Bilder an (%2). Die Ausgabe als Webcam wurde "
+               "ausgeschaltet.")
         .arg(nodeText(node), camera::DeviceErrorText(error));
 }
 
@@ -50,9 +56,10 @@ QString refusedText(const std::string& node, int error)
 
 QString NoLoopbackHint()
 {
-    return QStringLiteral("Für die Ausgabe als Webcam fehlt das Kernelmodul v4l2loopback. Einrichten mit:\n"
-                          "sudo apt install v4l2loopback-dkms\n"
-                          "sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise");
+    return QCoreApplication::translate(
+        "output::VirtualCamera", "Für die Ausgabe als Webcam fehlt das Kernelmodul v4l2loopback. Einrichten mit:\n"
+                                 "sudo apt install v4l2loopback-dkms\n"
+                                 "sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise");
 }
 
 VirtualCamera::VirtualCamera(camera::V4l2System& system) : system_(system) {}
@@ -151,10 +158,12 @@ bool VirtualCamera::configure(int width, int height)
             // The module offers a node for output only while no other
             // program writes into it, and not after a writer that never
             // started streaming has left.
-            fail(QStringLiteral("Die virtuelle Webcam %1 nimmt gerade keine Bilder an, weil ein anderes Programm "
-                                "hineinschreibt oder zuletzt hineingeschrieben hat. Bitte das andere Programm "
-                                "beenden; hilft das nicht, das Modul neu laden (sudo modprobe -r v4l2loopback, dann "
-                                "sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise).")
+            fail(QCoreApplication::translate(
+                     "output::VirtualCamera",
+                     "Die virtuelle Webcam %1 nimmt gerade keine Bilder an, weil ein anderes Programm "
+                     "hineinschreibt oder zuletzt hineingeschrieben hat. Bitte das andere Programm "
+                     "beenden; hilft das nicht, das Modul neu laden (sudo modprobe -r v4l2loopback, dann "
+                     "sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise).")
                      .arg(nodeText(node_)));
         else
             fail(camera::DeviceGone(error) ? vanishedText(node_) : refusedText(node_, error));
@@ -163,8 +172,10 @@ bool VirtualCamera::configure(int width, int height)
     // A node that another program still reads keeps its size; the picture
     // is then centred in it until that program lets go.
     if (pix.pixelformat != V4L2_PIX_FMT_YUYV || pix.width < 2 || pix.height < 1) {
-        fail(QStringLiteral("Die virtuelle Webcam %1 nimmt das Bildformat YUYV nicht an. Die Ausgabe als Webcam "
-                            "wurde ausgeschaltet.")
+        fail(QCoreApplication::translate(
+                 "output::VirtualCamera",
+                 "Die virtuelle Webcam %1 nimmt das Bildformat YUYV nicht an. Die Ausgabe als Webcam "
+                 "wurde ausgeschaltet.")
                  .arg(nodeText(node_)));
         return false;
     }
@@ -175,8 +186,10 @@ bool VirtualCamera::configure(int width, int height)
     const std::uint32_t row = (pix.width & ~1u) * 2;
     if (pix.width > MaxSide || pix.height > MaxSide ||
         (pix.bytesperline != 0 && (pix.bytesperline < row || pix.bytesperline > row + MaxRowPadding))) {
-        fail(QStringLiteral("Die virtuelle Webcam %1 meldet ein unbrauchbares Bildformat (%2 × %3 Bildpunkte, %4 "
-                            "Bytes je Zeile). Die Ausgabe als Webcam wurde ausgeschaltet.")
+        fail(QCoreApplication::translate(
+                 "output::VirtualCamera",
+                 "Die virtuelle Webcam %1 meldet ein unbrauchbares Bildformat (%2 × %3 Bildpunkte, %4 "
+                 "Bytes je Zeile). Die Ausgabe als Webcam wurde ausgeschaltet.")
                  .arg(nodeText(node_))
                  .arg(pix.width)
                  .arg(pix.height)

@@ -7,6 +7,7 @@
 #include "output/VirtualCamera.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 
 namespace output {
 
@@ -56,30 +57,40 @@ void WebcamSwitch::refresh()
     const bool loopback = !found.node.empty();
     box_->setEnabled(loopback || pipewireSeen_);
     const QString node = QString::fromStdString(found.node);
-    const QString pipewireText =
-        QStringLiteral("als PipeWire-Kamera „%1“").arg(QString::fromUtf8(PipeWireNodeDescription));
-    const QString loopbackText =
-        QStringLiteral("als virtuelle Webcam „%1“ (%2)").arg(QString::fromUtf8(camera::LoopbackCardLabel), node);
-    const QString readers = QStringLiteral(", die Browser und Videotelefonie-Programme auswählen können.");
+    const QString pipewireName = QString::fromUtf8(PipeWireNodeDescription);
+    const QString cardLabel = QString::fromUtf8(camera::LoopbackCardLabel);
+    // Whole sentences with placeholders: the ways out are named in a
+    // different order in other languages.
     if (loopback && found.openError != 0) {
         QString tip = camera::ConnectErrorText(found.openError, found.node);
         if (pipewireSeen_)
-            tip += QStringLiteral("\nDas Bild geht dennoch ") + pipewireText + QStringLiteral(" hinaus.");
+            tip += QLatin1Char('\n') + QCoreApplication::translate("output::WebcamSwitch",
+                                                                   "Das Bild geht dennoch als PipeWire-Kamera „%1“ "
+                                                                   "hinaus.")
+                                           .arg(pipewireName);
         box_->setToolTip(tip);
     } else if (loopback && pipewireSeen_) {
-        box_->setToolTip(QStringLiteral("Gibt das beruhigte Bild ") + pipewireText + QStringLiteral(" und ") +
-                         loopbackText + readers);
+        box_->setToolTip(QCoreApplication::translate("output::WebcamSwitch",
+                                                     "Gibt das beruhigte Bild als PipeWire-Kamera „%1“ und als "
+                                                     "virtuelle Webcam „%2“ (%3), die Browser und "
+                                                     "Videotelefonie-Programme auswählen können.")
+                             .arg(pipewireName, cardLabel, node));
     } else if (pipewireSeen_) {
-        box_->setToolTip(QStringLiteral("Gibt das beruhigte Bild ") + pipewireText + readers +
-                         QStringLiteral("\nFür Programme, die Kameras nur als /dev/video-Gerät öffnen:\n") +
-                         NoLoopbackHint());
+        box_->setToolTip(QCoreApplication::translate("output::WebcamSwitch",
+                                                     "Gibt das beruhigte Bild als PipeWire-Kamera „%1“, die Browser "
+                                                     "und Videotelefonie-Programme auswählen können.\nFür Programme, "
+                                                     "die Kameras nur als /dev/video-Gerät öffnen:\n%2")
+                             .arg(pipewireName, NoLoopbackHint()));
     } else if (loopback) {
-        box_->setToolTip(QStringLiteral("Gibt das beruhigte Bild ") + loopbackText + readers +
-                         QStringLiteral("\nFür Programme, die Kameras über PipeWire suchen (etwa Browser im "
-                                        "Flatpak oder Snap): ") +
-                         NoPipeWireHint());
+        box_->setToolTip(QCoreApplication::translate("output::WebcamSwitch",
+                                                     "Gibt das beruhigte Bild als virtuelle Webcam „%1“ (%2), die "
+                                                     "Browser und Videotelefonie-Programme auswählen können.\nFür "
+                                                     "Programme, die Kameras über PipeWire suchen (etwa Browser im "
+                                                     "Flatpak oder Snap): %3")
+                             .arg(cardLabel, node, NoPipeWireHint()));
     } else {
-        box_->setToolTip(NoLoopbackHint() + QStringLiteral("\nOder: ") + NoPipeWireHint());
+        box_->setToolTip(QCoreApplication::translate("output::WebcamSwitch", "%1\nOder: %2")
+                             .arg(NoLoopbackHint(), NoPipeWireHint()));
     }
 }
 

@@ -8,6 +8,8 @@ packages=(
   # building
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-translations-l10n libgl-dev
+  # the English translation: lrelease builds it, lupdate checks it
+  qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   libv4l-dev libudev-dev libcups2-dev libyuv-dev libturbojpeg0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # the PipeWire camera

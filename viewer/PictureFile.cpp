@@ -3,6 +3,7 @@
 #include "viewer/WholeFile.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QImageWriter>
 
@@ -19,9 +20,9 @@ struct FileType {
 };
 
 constexpr FileType kFileTypes[] = {
-    {PictureFormat::Png, "png", "png", "PNG-Bild (*.png)"},
-    {PictureFormat::Jpeg, "jpeg", "jpg", "JPEG-Bild (*.jpg *.jpeg)"},
-    {PictureFormat::Bmp, "bmp", "bmp", "BMP-Bild (*.bmp)"},
+    {PictureFormat::Png, "png", "png", QT_TRANSLATE_NOOP("PictureFile", "PNG-Bild (*.png)")},
+    {PictureFormat::Jpeg, "jpeg", "jpg", QT_TRANSLATE_NOOP("PictureFile", "JPEG-Bild (*.jpg *.jpeg)")},
+    {PictureFormat::Bmp, "bmp", "bmp", QT_TRANSLATE_NOOP("PictureFile", "BMP-Bild (*.bmp)")},
 };
 
 const FileType& typeOf(PictureFormat format)
@@ -62,25 +63,27 @@ QString errorText(int error)
 {
     switch (error) {
     case ENOSPC:
-        return QStringLiteral("Auf dem Datenträger ist kein Platz mehr frei");
+        return QCoreApplication::translate("PictureFile", "Auf dem Datenträger ist kein Platz mehr frei");
     case EDQUOT:
-        return QStringLiteral("Ihr Speicherplatz-Kontingent auf dem Datenträger ist ausgeschöpft");
+        return QCoreApplication::translate("PictureFile",
+                                           "Ihr Speicherplatz-Kontingent auf dem Datenträger ist ausgeschöpft");
     case EFBIG:
-        return QStringLiteral("Die Datei ist zu groß für diesen Datenträger");
+        return QCoreApplication::translate("PictureFile", "Die Datei ist zu groß für diesen Datenträger");
     case ENAMETOOLONG:
-        return QStringLiteral("Der Dateiname ist zu lang");
+        return QCoreApplication::translate("PictureFile", "Der Dateiname ist zu lang");
     case ELOOP:
-        return QStringLiteral("Der Name führt über zu viele Verknüpfungen (oder eine Verknüpfung auf sich selbst)");
+        return QCoreApplication::translate(
+            "PictureFile", "Der Name führt über zu viele Verknüpfungen (oder eine Verknüpfung auf sich selbst)");
     case EROFS:
-        return QStringLiteral("Der Datenträger lässt sich nur lesen");
+        return QCoreApplication::translate("PictureFile", "Der Datenträger lässt sich nur lesen");
     case EACCES:
     case EPERM:
-        return QStringLiteral("Zugriff verweigert");
+        return QCoreApplication::translate("PictureFile", "Zugriff verweigert");
     case EIO:
-        return QStringLiteral("Ein- und Ausgabefehler des Datenträgers");
+        return QCoreApplication::translate("PictureFile", "Ein- und Ausgabefehler des Datenträgers");
     case EMFILE:
     case ENFILE:
-        return QStringLiteral("Zu viele offene Dateien");
+        return QCoreApplication::translate("PictureFile", "Zu viele offene Dateien");
     default:
         return QString::fromLocal8Bit(std::strerror(error));
     }
@@ -94,25 +97,28 @@ QString germanReason(const QString& fileName, int error)
 {
     const QFileInfo file(fileName);
     if (error != ELOOP && file.isSymLink() && !file.exists())
-        return QStringLiteral("„%1“ ist eine Verknüpfung auf „%2“, das es nicht gibt.")
+        return QCoreApplication::translate("PictureFile", "„%1“ ist eine Verknüpfung auf „%2“, das es nicht gibt.")
             .arg(file.filePath(), file.symLinkTarget());
     const QFileInfo folder(file.absolutePath());
     if (error != ENAMETOOLONG && error != ELOOP) {
         if (!folder.exists())
-            return QStringLiteral("Der Ordner „%1“ existiert nicht.").arg(folder.filePath());
+            return QCoreApplication::translate("PictureFile", "Der Ordner „%1“ existiert nicht.")
+                .arg(folder.filePath());
         if (!folder.isDir())
-            return QStringLiteral("„%1“ ist kein Ordner.").arg(folder.filePath());
+            return QCoreApplication::translate("PictureFile", "„%1“ ist kein Ordner.").arg(folder.filePath());
         if (file.isDir())
-            return QStringLiteral("Unter diesem Namen gibt es schon einen Ordner.");
+            return QCoreApplication::translate("PictureFile", "Unter diesem Namen gibt es schon einen Ordner.");
         if (file.exists() && !file.isFile())
-            return QStringLiteral("Unter diesem Namen gibt es schon etwas, das keine gewöhnliche Datei ist.");
+            return QCoreApplication::translate(
+                "PictureFile", "Unter diesem Namen gibt es schon etwas, das keine gewöhnliche Datei ist.");
         if (file.exists() && !file.isWritable())
-            return QStringLiteral("Die Datei ist schreibgeschützt.");
+            return QCoreApplication::translate("PictureFile", "Die Datei ist schreibgeschützt.");
         if (!folder.isWritable())
-            return QStringLiteral("Im Ordner „%1“ dürfen Sie keine Dateien anlegen.").arg(folder.filePath());
+            return QCoreApplication::translate("PictureFile", "Im Ordner „%1“ dürfen Sie keine Dateien anlegen.")
+                .arg(folder.filePath());
     }
     if (error == ENOSPC || error == EDQUOT || error == EFBIG)
-        return QStringLiteral("%1. Ist der Datenträger voll?").arg(errorText(error));
+        return QCoreApplication::translate("PictureFile", "%1. Ist der Datenträger voll?").arg(errorText(error));
     return QStringLiteral("%1.").arg(errorText(error));
 }
 
@@ -122,13 +128,13 @@ QStringList PictureFileFilters()
 {
     QStringList filters;
     for (const FileType& t : kFileTypes)
-        filters.append(QString::fromUtf8(t.filter));
+        filters.append(QCoreApplication::translate("PictureFile", t.filter));
     return filters;
 }
 
 QString FilterFor(PictureFormat format)
 {
-    return QString::fromUtf8(typeOf(format).filter);
+    return QCoreApplication::translate("PictureFile", typeOf(format).filter);
 }
 
 QString SuffixFor(PictureFormat format)
@@ -146,7 +152,7 @@ PictureFormat FormatForFile(const QString& fileName, const QString& selectedFilt
     if (suffix == QLatin1String("bmp"))
         return PictureFormat::Bmp;
     for (const FileType& t : kFileTypes)
-        if (selectedFilter == QString::fromUtf8(t.filter))
+        if (selectedFilter == QCoreApplication::translate("PictureFile", t.filter))
             return t.format;
     return PictureFormat::Png;
 }
@@ -202,7 +208,7 @@ bool WritePictureFile(const DIB& picture, const QString& fileName, PictureFormat
     };
     const QImage image = ImageFromDIB(picture);
     if (image.isNull())
-        return fail(QStringLiteral("Dieses Bild kann nicht als Datei gespeichert werden."));
+        return fail(QCoreApplication::translate("PictureFile", "Dieses Bild kann nicht als Datei gespeichert werden."));
 
     const QFileInfo target(fileName);
     // A temporary file renamed over a device or a pipe would replace it
@@ -219,7 +225,8 @@ bool WritePictureFile(const DIB& picture, const QString& fileName, PictureFormat
     if (format == PictureFormat::Jpeg)
         writer.setQuality(90);
     if (!writer.write(image))
-        return fail(QStringLiteral("Das Bild ließ sich nicht umwandeln (%1).").arg(writer.errorString()));
+        return fail(QCoreApplication::translate("PictureFile", "Das Bild ließ sich nicht umwandeln (%1).")
+                        .arg(writer.errorString()));
     buffer.close();
 
     if (const int error = WriteWholeFile(fileName, encoded))

@@ -8,6 +8,7 @@
 #include "viewer/PrintFUnit.h"
 #include "viewer/PrintLayout.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QScopeGuard>
 
@@ -15,7 +16,7 @@
 
 namespace {
 
-const char* const kJobTitle = "Lumora Bild";
+const char* const kJobTitle = QT_TRANSLATE_NOOP("PrintAction", "Lumora Bild");
 
 void printOnePage(QWidget* owner, const DIB& picture)
 {
@@ -32,7 +33,7 @@ void printOnePage(QWidget* owner, const DIB& picture)
     print::Printer& printer = print::CurrentPrinter();
     std::optional<print::PrintJob> job;
     try {
-        job.emplace(printer, QString::fromUtf8(kJobTitle));
+        job.emplace(printer, QCoreApplication::translate("PrintAction", kJobTitle));
     } catch (const print::NoPrinterError&) {
         // The dialog has told the user already: once per print.
         if (dialog->ToldNoPrinter())

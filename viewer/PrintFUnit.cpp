@@ -57,7 +57,7 @@ TPrintForm::~TPrintForm()
 
 void TPrintForm::BuildControls()
 {
-    setWindowTitle(QStringLiteral("Bild drucken..."));
+    setWindowTitle(tr("Bild drucken..."));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(427, 328);
@@ -66,20 +66,20 @@ void TPrintForm::BuildControls()
     auto* previewPanel = new QFrame(this);
     previewPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     previewPanel->setGeometry(8, 8, 200, 225);
-    auto* previewLabel = new QLabel(QStringLiteral("Vorschau:"), previewPanel);
+    auto* previewLabel = new QLabel(tr("Vorschau:"), previewPanel);
     previewLabel->setGeometry(6, 6, 150, 20);
     PrintPaintBox = new PreviewBox(*this, previewPanel);
     PrintPaintBox->setGeometry(5, 30, 190, 190);
 
     // Size of the print.
-    auto* sizeBox = new QGroupBox(QStringLiteral("Druckgröße"), this);
+    auto* sizeBox = new QGroupBox(tr("Druckgröße"), this);
     sizeBox->setGeometry(216, 8, 203, 129);
-    UseFullCheck = new QRadioButton(QStringLiteral("Seite voll nutzen"), sizeBox);
+    UseFullCheck = new QRadioButton(tr("Seite voll nutzen"), sizeBox);
     UseFullCheck->setGeometry(12, 22, 180, 20);
     UseFullCheck->setChecked(true);
-    UserdefCheck = new QRadioButton(QStringLiteral("Benutzerdefiniert"), sizeBox);
+    UserdefCheck = new QRadioButton(tr("Benutzerdefiniert"), sizeBox);
     UserdefCheck->setGeometry(12, 45, 180, 20);
-    auto* breitLabel = new QLabel(QStringLiteral("Breite in %:"), sizeBox);
+    auto* breitLabel = new QLabel(tr("Breite in %:"), sizeBox);
     breitLabel->setGeometry(30, 72, 80, 21);
     BreitEdit = new TSpinEdit(sizeBox);
     BreitEdit->setRange(1, 100);
@@ -89,7 +89,7 @@ void TPrintForm::BuildControls()
     breitLabel->setBuddy(BreitEdit);
 
     // The height field lies on the dialog itself, over the group box.
-    auto* hochLabel = new QLabel(QStringLiteral("Höhe in %:"), this);
+    auto* hochLabel = new QLabel(tr("Höhe in %:"), this);
     hochLabel->setGeometry(246, 106, 80, 21);
     HochEdit = new TSpinEdit(this);
     HochEdit->setRange(1, 100);
@@ -99,12 +99,12 @@ void TPrintForm::BuildControls()
     hochLabel->setBuddy(HochEdit);
 
     // Options.
-    auto* optionsBox = new QGroupBox(QStringLiteral("Druckoptionen"), this);
+    auto* optionsBox = new QGroupBox(tr("Druckoptionen"), this);
     optionsBox->setGeometry(216, 145, 203, 88);
-    SverhCheck = new QCheckBox(QStringLiteral("Seitenverhältnis beibehalten"), optionsBox);
+    SverhCheck = new QCheckBox(tr("Seitenverhältnis beibehalten"), optionsBox);
     SverhCheck->setGeometry(8, 26, 193, 20);
     SverhCheck->setChecked(true);
-    ZentrCheck = new QCheckBox(QStringLiteral("Zentrierte Ausgabe"), optionsBox);
+    ZentrCheck = new QCheckBox(tr("Zentrierte Ausgabe"), optionsBox);
     ZentrCheck->setGeometry(8, 54, 193, 20);
     ZentrCheck->setChecked(true);
 
@@ -113,13 +113,12 @@ void TPrintForm::BuildControls()
     separator->setGeometry(8, 252, 411, 4);
 
     // Buttons.
-    OkBitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("&OK"), this);
+    OkBitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), tr("&OK"), this);
     OkBitBtn1->setGeometry(8, 276, 90, 28);
     OkBitBtn1->setDefault(true);
-    PrintSetupBtn = new QPushButton(QStringLiteral("Drucker &einrichten..."), this);
+    PrintSetupBtn = new QPushButton(tr("Drucker &einrichten..."), this);
     PrintSetupBtn->setGeometry(143, 276, 141, 28);
-    CancelBitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), QStringLiteral("A&bbrechen"),
-                                    this);
+    CancelBitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), tr("A&bbrechen"), this);
     CancelBitBtn2->setGeometry(329, 276, 90, 28);
 
     setTabOrder(UseFullCheck, UserdefCheck);
@@ -395,11 +394,11 @@ void TPrintForm::SaveSettings(bool destroying)
     // Told once, not at every close while the cause lasts.
     if (written == SettingsWrite::Failed) {
         desktop::CurrentShell().message(
-            this, QMessageBox::Warning, QStringLiteral("Einstellungen nicht gespeichert"),
-            QStringLiteral("Die Einstellungen des Druckdialogs ließen sich nicht in der Datei „%1“ speichern "
-                           "(kein Zugriff auf die Datei oder ihren Ordner, oder der Datenträger ist voll).\n\n"
-                           "Bis zum Ende des Programms bleiben sie erhalten; beim nächsten Start gelten wieder "
-                           "die zuletzt gespeicherten.")
+            this, QMessageBox::Warning, tr("Einstellungen nicht gespeichert"),
+            tr("Die Einstellungen des Druckdialogs ließen sich nicht in der Datei „%1“ speichern "
+               "(kein Zugriff auf die Datei oder ihren Ordner, oder der Datenträger ist voll).\n\n"
+               "Bis zum Ende des Programms bleiben sie erhalten; beim nächsten Start gelten wieder "
+               "die zuletzt gespeicherten.")
                 .arg(QDir::toNativeSeparators(file)));
     }
 }

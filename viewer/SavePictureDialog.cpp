@@ -3,6 +3,7 @@
 #include "viewer/DesktopShell.h"
 #include "viewer/PictureFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -32,11 +33,15 @@ Proposal& proposal()
 QString SavePictureAs(QWidget* owner, const DIB& picture)
 {
     Proposal& last = proposal();
-    QString proposed = QDir(last.folder).filePath(QStringLiteral("Schnappschuss.") + SuffixFor(last.format));
+    QString proposed = QDir(last.folder)
+                           .filePath(QCoreApplication::translate("SavePictureDialog", "Schnappschuss",
+                                                                 "the proposed file name") +
+                                     QLatin1Char('.') + SuffixFor(last.format));
     for (;;) {
         QString filter = FilterFor(last.format);
-        QString fileName = desktop::CurrentShell().saveFileName(owner, QStringLiteral("Schnappschuß speichern"),
-                                                                proposed, PictureFileFilters(), &filter);
+        QString fileName = desktop::CurrentShell().saveFileName(
+            owner, QCoreApplication::translate("SavePictureDialog", "Schnappschuß speichern"), proposed,
+            PictureFileFilters(), &filter);
         if (fileName.isEmpty())
             return {};
         const PictureFormat format = FormatForFile(fileName, filter);
@@ -50,9 +55,10 @@ QString SavePictureAs(QWidget* owner, const DIB& picture)
             return fileName;
         }
         desktop::CurrentShell().message(
-            owner, QMessageBox::Warning, QStringLiteral("Speichern nicht möglich"),
-            QStringLiteral("Das Bild konnte nicht in der Datei „%1“ gespeichert werden.\n\n%2\n\n"
-                           "Bitte wählen Sie einen anderen Ort oder Namen.")
+            owner, QMessageBox::Warning, QCoreApplication::translate("SavePictureDialog", "Speichern nicht möglich"),
+            QCoreApplication::translate("SavePictureDialog",
+                                        "Das Bild konnte nicht in der Datei „%1“ gespeichert werden.\n\n%2\n\n"
+                                        "Bitte wählen Sie einen anderen Ort oder Namen.")
                 .arg(QDir::toNativeSeparators(fileName), reason));
         proposed = fileName;
     }

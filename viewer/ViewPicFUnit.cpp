@@ -22,7 +22,7 @@
 TViewPicForm::TViewPicForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("ViewPicForm"));
-    setWindowTitle(QStringLiteral("Bild betrachten..."));
+    setWindowTitle(tr("Bild betrachten..."));
     QFont f = font();
     f.setPixelSize(11);
     setFont(f);
@@ -36,18 +36,18 @@ TViewPicForm::TViewPicForm(QWidget* parent) : QDialog(parent)
     Panel5->setFixedHeight(65);
     layout->addWidget(Panel5);
 
-    ReadyBtn = new QPushButton(QStringLiteral("Zurück..."), Panel5);
+    ReadyBtn = new QPushButton(tr("Zurück..."), Panel5);
     ReadyBtn->setGeometry(8, 8, 97, 25);
-    PrintBrn = new QPushButton(QStringLiteral("&Drucken"), Panel5);
+    PrintBrn = new QPushButton(tr("&Drucken"), Panel5);
     PrintBrn->setGeometry(112, 8, 97, 25);
-    SaveBtn = new QPushButton(QStringLiteral("&Speichern..."), Panel5);
+    SaveBtn = new QPushButton(tr("&Speichern..."), Panel5);
     SaveBtn->setGeometry(216, 8, 97, 25);
-    SaveandOpenBtn = new QPushButton(QStringLiteral("&Speichern und dann öffnen..."), Panel5);
+    SaveandOpenBtn = new QPushButton(tr("&Speichern und dann öffnen..."), Panel5);
     SaveandOpenBtn->setGeometry(320, 8, 185, 25);
     for (QPushButton* b : {ReadyBtn, PrintBrn, SaveBtn, SaveandOpenBtn})
         b->setAutoDefault(false);
 
-    Label1 = new QLabel(QStringLiteral("Zoom:"), Panel5);
+    Label1 = new QLabel(tr("Zoom:"), Panel5);
     Label1->setGeometry(8, 40, 40, 17);
     ZoomEd = new TRxSpinEdit(Panel5);
     ZoomEd->setGeometry(48, 38, 97, 21);

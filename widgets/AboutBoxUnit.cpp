@@ -64,7 +64,7 @@ TAboutBox::TAboutBox(QWidget* owner) : TAboutBox(owner, ProgramPicture()) {}
 
 TAboutBox::TAboutBox(QWidget* owner, const QByteArray& pictureJpeg) : QDialog(owner)
 {
-    setWindowTitle(QStringLiteral("Info"));
+    setWindowTitle(tr("Info"));
     setFixedSize(664, 453);
     QFont dialogFont(QStringLiteral("MS Sans Serif"));
     dialogFont.setPixelSize(11);
@@ -96,22 +96,21 @@ TAboutBox::TAboutBox(QWidget* owner, const QByteArray& pictureJpeg) : QDialog(ow
     Heading->setGeometry(8, 8, 406, 27);
 
     Copyright = MakeLabel(Panel1,
-                          InsertYear(QStringLiteral("© XXXX Varnholt. Alle Rechte vorbehalten."),
-                                     QDate::currentDate().year()),
+                          InsertYear(tr("© XXXX Varnholt. Alle Rechte vorbehalten."), QDate::currentDate().year()),
                           QPoint(336, 40));
-    Contact = MakeWrappedLabel(Panel1, QStringLiteral("Varnholt Software, Kontakt: info@stillwise.example"),
+    Contact = MakeWrappedLabel(Panel1, tr("Varnholt Software, Kontakt: info@stillwise.example"),
                                QRect(336, 56, 257, 33));
     Text1 = MakeLabel(Panel1, QStringLiteral("Stillwise 1.0"), QPoint(336, 96));
     QFont bold = Text1->font();
     bold.setBold(true);
     Text1->setFont(bold);
     Text1->adjustSize();
-    Text2 = MakeLabel(Panel1, QStringLiteral("Ruhige Bilder aus jeder Webcam."), QPoint(336, 112));
+    Text2 = MakeLabel(Panel1, tr("Ruhige Bilder aus jeder Webcam."), QPoint(336, 112));
     Text3 = MakeWrappedLabel(Panel1,
-                             QStringLiteral("Stillwise legt jedes neue Bild der Kamera über die vorherigen. "
-                                            "Rauschen und Flackern, die sich von Bild zu Bild ändern, mitteln "
-                                            "sich so heraus. Ein Schnappschuss hält das beruhigte Bild fest, "
-                                            "zum Ansehen, Speichern und Drucken."),
+                             tr("Stillwise legt jedes neue Bild der Kamera über die vorherigen. "
+                                "Rauschen und Flackern, die sich von Bild zu Bild ändern, mitteln "
+                                "sich so heraus. Ein Schnappschuss hält das beruhigte Bild fest, "
+                                "zum Ansehen, Speichern und Drucken."),
                              QRect(336, 128, 238, 121));
 
     BitBtnXP1 = new TBitBtnXP(Panel1);

@@ -1,5 +1,6 @@
 #include "widgets/UrlOpener.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QMessageBox>
@@ -25,7 +26,8 @@ Notice& CurrentNotice()
 
 void showWarning(QWidget* owner, const QString& text)
 {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Öffnen nicht möglich"), text, QMessageBox::Ok, owner);
+    QMessageBox box(QMessageBox::Warning, QCoreApplication::translate("UrlOpener", "Öffnen nicht möglich"), text,
+                    QMessageBox::Ok, owner);
     box.exec();
 }
 } // namespace
@@ -41,14 +43,16 @@ QString CannotOpenText(const QUrl& url)
 {
     // Qt hands addresses to xdg-open; without it, or without any program
     // behind it, nothing opens and Qt only warns on stderr.
-    const QString hint = QStringLiteral("Auf diesem Rechner ist kein Programm eingerichtet, das sie öffnen kann. "
-                                        "Stillwise öffnet Dateien und Adressen mit „xdg-open“ aus dem Paket "
-                                        "xdg-utils; ist es installiert und ein Programm dafür eingerichtet?");
+    const QString hint = QCoreApplication::translate(
+        "UrlOpener", "Auf diesem Rechner ist kein Programm eingerichtet, das sie öffnen kann. "
+                     "Stillwise öffnet Dateien und Adressen mit „xdg-open“ aus dem Paket "
+                     "xdg-utils; ist es installiert und ein Programm dafür eingerichtet?");
     if (url.isLocalFile()) {
-        return QStringLiteral("Die Datei „%1“ ist gespeichert, ließ sich aber nicht öffnen.\n\n%2")
+        return QCoreApplication::translate("UrlOpener",
+                                           "Die Datei „%1“ ist gespeichert, ließ sich aber nicht öffnen.\n\n%2")
             .arg(QDir::toNativeSeparators(url.toLocalFile()), hint);
     }
-    return QStringLiteral("Die Adresse %1 ließ sich nicht im Webbrowser öffnen.\n\n%2")
+    return QCoreApplication::translate("UrlOpener", "Die Adresse %1 ließ sich nicht im Webbrowser öffnen.\n\n%2")
         .arg(url.toDisplayString(), hint);
 }
 

@@ -3,6 +3,7 @@
 #include "camera/Notices.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QPushButton>
@@ -14,22 +15,24 @@ namespace camera {
 QString FrameRateText(const FrameInterval& interval)
 {
     if (interval.numerator == 0 || interval.denominator == 0)
-        return QStringLiteral("wie die Kamera will");
+        return QCoreApplication::translate("camera::FormatDialog", "wie die Kamera will");
     const double fps = static_cast<double>(interval.denominator) / interval.numerator;
-    return QLocale(QLocale::German).toString(fps, 'g', 4) + QStringLiteral(" Bilder/s");
+    // The rate is written the way the dialog's language writes numbers.
+    const QLocale numbers(QCoreApplication::translate("camera::FormatDialog", "de_DE", "locale of the frame rate"));
+    return QCoreApplication::translate("camera::FormatDialog", "%1 Bilder/s").arg(numbers.toString(fps, 'g', 4));
 }
 
 FormatDialog::FormatDialog(FormatSet& formats, QWidget* parent)
     : QDialog(parent), formats_(formats), choices_(formats.list()), formatBox_(new QComboBox(this)),
       sizeBox_(new QComboBox(this)), rateBox_(new QComboBox(this))
 {
-    setWindowTitle(QStringLiteral("Videoformat"));
+    setWindowTitle(tr("Videoformat"));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("Bildformat:"), formatBox_);
-    form->addRow(QStringLiteral("Bildgröße:"), sizeBox_);
-    form->addRow(QStringLiteral("Bildrate:"), rateBox_);
+    form->addRow(tr("Bildformat:"), formatBox_);
+    form->addRow(tr("Bildgröße:"), sizeBox_);
+    form->addRow(tr("Bildrate:"), rateBox_);
     layout->addLayout(form);
 
     const FormatSetting now = formats_.current();
@@ -44,8 +47,8 @@ FormatDialog::FormatDialog(FormatSet& formats, QWidget* parent)
     connect(sizeBox_, &QComboBox::currentIndexChanged, this, [this] { fillRates(chosen()); });
 
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton(QStringLiteral("Abbrechen"), QDialogButtonBox::RejectRole);
+    buttons->addButton(tr("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(tr("Abbrechen"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &FormatDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -125,9 +128,8 @@ void FormatDialog::accept()
     }
     if (!formats_.apply(setting)) {
         const QString reason = formats_.refusal();
-        ReportToUser(reason.isEmpty()
-                         ? QStringLiteral("Die Kamera nimmt dieses Bildformat nicht an. Es bleibt beim bisherigen.")
-                         : reason + QStringLiteral(" Es bleibt beim bisherigen."));
+        ReportToUser(reason.isEmpty() ? tr("Die Kamera nimmt dieses Bildformat nicht an. Es bleibt beim bisherigen.")
+                                      : tr("%1 Es bleibt beim bisherigen.").arg(reason));
         return;
     }
     QDialog::accept();

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -36,9 +37,11 @@ bool changeable(const ControlInfo& c)
 QString stateTip(const ControlInfo& c)
 {
     if (c.readOnly)
-        return QStringLiteral("Nur zur Anzeige: dieser Wert lässt sich nicht ändern.");
+        return QCoreApplication::translate("camera::SourceDialog",
+                                           "Nur zur Anzeige: dieser Wert lässt sich nicht ändern.");
     if (c.inactive)
-        return QStringLiteral("Zurzeit ohne Wirkung: eine Automatik regelt diesen Wert.");
+        return QCoreApplication::translate("camera::SourceDialog",
+                                           "Zurzeit ohne Wirkung: eine Automatik regelt diesen Wert.");
     return QString();
 }
 
@@ -78,7 +81,7 @@ QWidget* sliderRow(const ControlInfo& c, QWidget* parent, std::function<void(int
 
 SourceDialog::SourceDialog(ControlSet& controls, QWidget* parent) : QDialog(parent), controls_(controls)
 {
-    setWindowTitle(QStringLiteral("Videoquelle"));
+    setWindowTitle(tr("Videoquelle"));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
     tabs_ = new QTabWidget(this);
@@ -105,7 +108,7 @@ SourceDialog::SourceDialog(ControlSet& controls, QWidget* parent) : QDialog(pare
         return form;
     };
     if (all.empty())
-        pageFor(0)->addRow(new QLabel(QStringLiteral("Die Kamera bietet keine Einstellungen an.")));
+        pageFor(0)->addRow(new QLabel(tr("Die Kamera bietet keine Einstellungen an.")));
 
     for (const ControlInfo& c : all) {
         const std::uint32_t id = c.id;
@@ -172,8 +175,8 @@ SourceDialog::SourceDialog(ControlSet& controls, QWidget* parent) : QDialog(pare
     }
 
     auto* buttons = new QDialogButtonBox(this);
-    QPushButton* defaults = buttons->addButton(QStringLiteral("Standardwerte"), QDialogButtonBox::ResetRole);
-    QPushButton* close = buttons->addButton(QStringLiteral("Schließen"), QDialogButtonBox::AcceptRole);
+    QPushButton* defaults = buttons->addButton(tr("Standardwerte"), QDialogButtonBox::ResetRole);
+    QPushButton* close = buttons->addButton(tr("Schließen"), QDialogButtonBox::AcceptRole);
     close->setDefault(true);
     defaults->setEnabled(!all.empty());
     connect(defaults, &QPushButton::clicked, this, [this] {

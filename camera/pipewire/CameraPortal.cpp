@@ -1,5 +1,6 @@
 #include "camera/pipewire/CameraPortal.h"
 
+#include <QCoreApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -22,8 +23,10 @@ const QString RequestInterface = QStringLiteral("org.freedesktop.portal.Request"
 
 QString RefusedText()
 {
-    return QStringLiteral("Der Zugriff auf die Kameras wurde verweigert. Die Stillwise Testkamera bleibt verfügbar; "
-                          "den Zugriff erlauben Sie in den Datenschutz-Einstellungen des Systems.");
+    return QCoreApplication::translate(
+        "camera::CameraPortal",
+        "Der Zugriff auf die Kameras wurde verweigert. Die Stillwise Testkamera bleibt verfügbar; "
+        "den Zugriff erlauben Sie in den Datenschutz-Einstellungen des Systems.");
 }
 
 } // namespace
@@ -43,8 +46,9 @@ void CameraPortal::ask()
     if (state_ != State::Idle)
         return;
     if (!bus_.isConnected())
-        return refuse(QStringLiteral("Ohne Sitzungsbus lassen sich in der Sandbox keine Kameras erreichen. Die "
-                                     "Stillwise Testkamera bleibt verfügbar."));
+        return refuse(QCoreApplication::translate(
+            "camera::CameraPortal", "Ohne Sitzungsbus lassen sich in der Sandbox keine Kameras erreichen. Die "
+                                    "Stillwise Testkamera bleibt verfügbar."));
     state_ = State::Asking;
     // The portal answers on a request object whose path follows from our
     // bus name and a token of our choosing. Listening there before asking
@@ -64,9 +68,11 @@ void CameraPortal::ask()
         w->deleteLater();
         QDBusPendingReply<QDBusObjectPath> reply = *w;
         if (reply.isError())
-            return refuse(QStringLiteral("Die Kamera-Freigabe des Systems antwortet nicht (%1). Die Stillwise "
-                                         "Testkamera bleibt verfügbar.")
-                              .arg(reply.error().message()));
+            return refuse(
+                QCoreApplication::translate("camera::CameraPortal",
+                                            "Die Kamera-Freigabe des Systems antwortet nicht (%1). Die Stillwise "
+                                            "Testkamera bleibt verfügbar.")
+                    .arg(reply.error().message()));
         // Older portals chose the path themselves; follow theirs.
         const QString path = reply.value().path();
         if (state_ == State::Asking && path != requestPath_) {
@@ -100,8 +106,9 @@ void CameraPortal::openRemote()
         w->deleteLater();
         QDBusPendingReply<QDBusUnixFileDescriptor> reply = *w;
         if (reply.isError() || !reply.value().isValid())
-            return refuse(QStringLiteral("Die Kamera-Freigabe des Systems gibt keinen Zugang zu PipeWire. Die "
-                                         "Stillwise Testkamera bleibt verfügbar."));
+            return refuse(QCoreApplication::translate(
+                "camera::CameraPortal", "Die Kamera-Freigabe des Systems gibt keinen Zugang zu PipeWire. Die "
+                                        "Stillwise Testkamera bleibt verfügbar."));
         // The reply keeps its own descriptor; the session gets a copy.
         const int fd = ::fcntl(reply.value().fileDescriptor(), F_DUPFD_CLOEXEC, 3);
         if (fd < 0)

@@ -6,6 +6,8 @@
 #include "camera/pipewire/MappedBlock.h"
 #include "camera/pipewire/PipeWireFormats.h"
 
+#include <QCoreApplication>
+
 #include <spa/buffer/meta.h>
 #include <spa/param/buffers.h>
 #include <spa/param/param.h>
@@ -25,13 +27,16 @@ namespace {
 
 QString CameraGoneText()
 {
-    return QStringLiteral("Die Kamera ist nicht mehr erreichbar. Die Vorschau wurde beendet.");
+    return QCoreApplication::translate("camera::PipeWireDriver",
+                                       "Die Kamera ist nicht mehr erreichbar. Die Vorschau wurde beendet.");
 }
 
 QString DaemonGoneText()
 {
-    return QStringLiteral("PipeWire wurde beendet oder hat die Verbindung getrennt. Die Vorschau wurde beendet; "
-                          "sobald PipeWire wieder läuft, lässt sich die Kamera wieder wählen.");
+    return QCoreApplication::translate(
+        "camera::PipeWireDriver",
+        "PipeWire wurde beendet oder hat die Verbindung getrennt. Die Vorschau wurde beendet; "
+        "sobald PipeWire wieder läuft, lässt sich die Kamera wieder wählen.");
 }
 
 // An input stream from one camera node. A new format is a new pw_stream
@@ -195,8 +200,9 @@ private:
         PodBuffer pods;
         std::vector<const spa_pod*> params = BuildEnumFormats(pods.builder, wanted);
         if (params.empty()) {
-            error = QStringLiteral("Dieses Bildformat lässt sich nicht umwandeln. Bitte ein anderes Bildformat "
-                                   "wählen.");
+            error = QCoreApplication::translate(
+                "camera::PipeWireDriver", "Dieses Bildformat lässt sich nicht umwandeln. Bitte ein anderes Bildformat "
+                                          "wählen.");
             return nullptr;
         }
         // dont-reconnect: when the camera goes, the session manager must not
@@ -210,7 +216,8 @@ private:
         // pw_stream_new takes the properties over, even when it fails.
         link->stream.reset(pw_stream_new(connection_->core(), "Stillwise", props));
         if (!link->stream) {
-            error = QStringLiteral("PipeWire legt keinen Datenstrom von der Kamera an (%1).")
+            error = QCoreApplication::translate("camera::PipeWireDriver",
+                                                "PipeWire legt keinen Datenstrom von der Kamera an (%1).")
                         .arg(QString::fromLocal8Bit(spa_strerror(-errno)));
             return nullptr;
         }
@@ -234,7 +241,7 @@ private:
             static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS), params.data(),
             static_cast<std::uint32_t>(params.size()));
         if (res < 0) {
-            error = QStringLiteral("PipeWire verbindet die Kamera nicht (%1).")
+            error = QCoreApplication::translate("camera::PipeWireDriver", "PipeWire verbindet die Kamera nicht (%1).")
                         .arg(QString::fromLocal8Bit(spa_strerror(res)));
             return nullptr;
         }
@@ -273,11 +280,15 @@ private:
             } else if (!connection_->has(node_)) {
                 fail(CameraGoneText());
             } else if (state == PW_STREAM_STATE_ERROR && why != nullptr) {
-                fail(QStringLiteral("PipeWire liefert keine Bilder der Kamera mehr (%1). Die Vorschau wurde "
-                                    "beendet.")
+                fail(QCoreApplication::translate(
+                         "camera::PipeWireDriver",
+                         "PipeWire liefert keine Bilder der Kamera mehr (%1). Die Vorschau wurde "
+                         "beendet.")
                          .arg(QString::fromUtf8(why)));
             } else {
-                fail(QStringLiteral("PipeWire hat die Verbindung zur Kamera getrennt. Die Vorschau wurde beendet."));
+                fail(QCoreApplication::translate(
+                    "camera::PipeWireDriver",
+                    "PipeWire hat die Verbindung zur Kamera getrennt. Die Vorschau wurde beendet."));
             }
             break;
         }

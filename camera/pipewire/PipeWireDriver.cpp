@@ -2,6 +2,7 @@
 
 #include "camera/BgrFormat.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -75,7 +76,11 @@ QString cameraName(const PipeWireNode& node)
 } // namespace
 
 PipeWireDriver::PipeWireDriver(PipeWireCameras& cameras, PipeWireNode node) : cameras_(cameras), node_(std::move(node))
-{}
+{
+    watch_.setSingleShot(true);
+    watch_.setInterval(static_cast<int>(StallWait.count()));
+    QObject::connect(&watch_, &QTimer::timeout, &gui_, [this] { stalled(); });
+}
 
 PipeWireDriver::~PipeWireDriver()
 {
@@ -97,8 +102,10 @@ bool PipeWireDriver::connect(const FormatSetting& wanted, QString& error)
 {
     const QString name = cameraName(node_);
     if (!cameras_.available()) {
-        error = QStringLiteral("Die Kamera %1 lässt sich nicht öffnen: PipeWire ist nicht erreichbar. Bitte prüfen, "
-                               "ob PipeWire läuft, und es noch einmal versuchen.")
+        error = QCoreApplication::translate(
+                    "camera::PipeWireDriver",
+                    "Die Kamera %1 lässt sich nicht öffnen: PipeWire ist nicht erreichbar. Bitte prüfen, "
+                    "ob PipeWire läuft, und es noch einmal versuchen.")
                     .arg(name);
         return false;
     }
@@ -106,14 +113,18 @@ bool PipeWireDriver::connect(const FormatSetting& wanted, QString& error)
     if (choice.fourcc == 0) {
         const std::vector<PixelFormatChoice> listed = cameras_.formats(node_);
         if (listed.empty()) {
-            error = QStringLiteral("Die Kamera %1 meldet keine Bildformate. Bitte prüfen, ob sie noch angeschlossen "
-                                   "ist, und es noch einmal versuchen.")
+            error = QCoreApplication::translate(
+                        "camera::PipeWireDriver",
+                        "Die Kamera %1 meldet keine Bildformate. Bitte prüfen, ob sie noch angeschlossen "
+                        "ist, und es noch einmal versuchen.")
                         .arg(name);
             return false;
         }
         choice = defaultFormat(listed);
         if (choice.fourcc == 0) {
-            error = QStringLiteral("Die Kamera %1 liefert kein Bildformat, das sich in 24-Bit-Farbe umwandeln lässt.")
+            error = QCoreApplication::translate(
+                        "camera::PipeWireDriver",
+                        "Die Kamera %1 liefert kein Bildformat, das sich in 24-Bit-Farbe umwandeln lässt.")
                         .arg(name);
             return false;
         }
@@ -133,7 +144,8 @@ bool PipeWireDriver::connect(const FormatSetting& wanted, QString& error)
     // format asked for stands. One it agrees on instead is taken up.
     const FormatSetting agreed = awaitAgreement({});
     if (agreed.fourcc != 0 && !(agreed == current_) && !adopt(agreed, reason)) {
-        error = QStringLiteral("Die Kamera %1 liefert das Bildformat %2, das sich nicht umwandeln lässt.")
+        error = QCoreApplication::translate("camera::PipeWireDriver",
+                                            "Die Kamera %1 liefert das Bildformat %2, das sich nicht umwandeln lässt.")
                     .arg(name, FormatText(agreed));
         lose();
         return false;
@@ -178,9 +190,37 @@ void PipeWireDriver::followFormat(unsigned serial)
     QString reason;
     if (adopt(agreed, reason))
         return;
-    fail(QStringLiteral("Die Kamera hat auf das Bildformat %1 umgestellt, das sich nicht umwandeln lässt. Die "
-                        "Vorschau wurde beendet.")
+    fail(QCoreApplication::translate(
+             "camera::PipeWireDriver",
+             "Die Kamera hat auf das Bildformat %1 umgestellt, das sich nicht umwandeln lässt. Die "
+             "Vorschau wurde beendet.")
              .arg(FormatText(agreed)));
+}
+
+void PipeWireDriver::watchForFrames()
+{
+    arrivedAtChange_ = arrived_;
+    rebuilt_ = false;
+    watch_.start();
+}
+
+// No frame since the change: the link is built anew once (what a publisher
+// that fell silent needs to send again), then the preview ends.
+void PipeWireDriver::stalled()
+{
+    if (!stream_ || stream_->state() == PipeWireState::Failed || arrived_ != arrivedAtChange_)
+        return;
+    if (!rebuilt_ && stream_->setFormat(current_)) {
+        rebuilt_ = true;
+        ++stallRebuilds_;
+        watch_.start();
+        return;
+    }
+    fail(QCoreApplication::translate("camera::PipeWireDriver",
+                                     "Die Kamera %1 liefert seit dem Wechsel des Bildformats keine Bilder mehr, "
+                                     "auch nicht nach einem neuen Verbindungsaufbau. Die Vorschau wurde beendet. "
+                                     "Bitte die Kamera neu wählen oder das Programm neu starten, das sie anbietet.")
+             .arg(cameraName(node_)));
 }
 
 void PipeWireDriver::fail(const QString& message)
@@ -194,6 +234,7 @@ void PipeWireDriver::fail(const QString& message)
 
 void PipeWireDriver::lose()
 {
+    watch_.stop();
     {
         std::lock_guard lock(convertMutex_);
         accepting_ = false;
@@ -271,12 +312,14 @@ void PipeWireDriver::received(const PipeWireFrame& frame)
         }
         return;
     }
+    ++arrived_;
     if (!accepting_)
         return;
     if (converter_.convert(frame, work_.bytes) != PipeWireFrameConverter::Result::Converted) {
         ++dropped_;
         if (++damagedRun_ == damagedRunLimit)
-            failed(QStringLiteral("Die Kamera liefert keine lesbaren Bilder. Die Vorschau wurde beendet."));
+            failed(QCoreApplication::translate(
+                "camera::PipeWireDriver", "Die Kamera liefert keine lesbaren Bilder. Die Vorschau wurde beendet."));
         return;
     }
     damagedRun_ = 0;
@@ -311,7 +354,8 @@ void PipeWireDriver::failed(const QString& message)
                 return; // a stream since given up
             QString text = message.isEmpty() ? stream_->failure() : message;
             if (text.isEmpty())
-                text = QStringLiteral("Die Kamera ist nicht mehr erreichbar. Die Vorschau wurde beendet.");
+                text = QCoreApplication::translate("camera::PipeWireDriver",
+                                                   "Die Kamera ist nicht mehr erreichbar. Die Vorschau wurde beendet.");
             fail(text);
         },
         Qt::QueuedConnection);

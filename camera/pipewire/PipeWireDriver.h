@@ -17,6 +17,15 @@
 // dialog, rather than dropping every frame from then on: a stream that
 // delivers good frames should show them. It ends the preview only when the
 // new format cannot be converted.
+//
+// A publisher may fall silent (GStreamer's pipewiresink does: as the
+// graph's driver it waits for a free buffer in a cycle that only it could
+// start, once a late cycle or a link that went kept its buffers; linking
+// anew quickly brings it there in most runs of twenty). No frame within
+// StallWait of a format applied rebuilds the link once; no frame after that
+// either ends the preview with a message, rather than leaving a window that
+// waits for ever. The format the stream has agreed on, applied again, keeps
+// its link.
 
 #include "camera/Driver.h"
 #include "camera/FrameExchange.h"
@@ -24,6 +33,7 @@
 #include "camera/pipewire/PipeWireFrameConverter.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
@@ -61,6 +71,13 @@ public:
 
     // How long connecting and applying a format wait for the node to agree.
     static constexpr std::chrono::milliseconds AgreementWait{1500};
+    // How long a changed format may bring no frame before the link is
+    // rebuilt, and then before the preview ends.
+    static constexpr std::chrono::milliseconds StallWait{3000};
+    // Tests shorten it.
+    void setStallWait(std::chrono::milliseconds wait) { watch_.setInterval(static_cast<int>(wait.count())); }
+    // Links rebuilt because a changed format brought no frame.
+    int stallRebuilds() const { return stallRebuilds_; }
 
 private:
     class Receiver final : public PipeWireReceiver {
@@ -107,6 +124,9 @@ private:
     // Frames arrived that the driver is not set up for: the node may have
     // changed its format.
     void followFormat(unsigned serial);
+    // A format was changed: watch for its first frame.
+    void watchForFrames();
+    void stalled();
     // Ends the stream for good and tells the sink, if it streamed.
     void fail(const QString& message);
     void lose();
@@ -137,6 +157,11 @@ private:
     int damagedRun_ = 0;
 
     std::atomic<std::uint64_t> dropped_{0};
+    // Frames of the adopted format that arrived, handed out or not.
+    std::atomic<std::uint64_t> arrived_{0};
+    std::uint64_t arrivedAtChange_ = 0; // GUI thread
+    bool rebuilt_ = false;              // since the last change
+    int stallRebuilds_ = 0;
     // Each stream opened gets a new serial; notices of an older one are
     // ignored. A stream's end and a run of other-format frames are each
     // told to the GUI thread once at a time.
@@ -150,6 +175,7 @@ private:
     // Queued calls from the loop thread land here, on the GUI thread; they
     // are dropped with it when the driver goes.
     QObject gui_;
+    QTimer watch_; // single shot after a format change
 };
 
 } // namespace camera

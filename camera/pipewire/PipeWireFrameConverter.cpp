@@ -4,6 +4,8 @@
 #include "camera/ControlNames.h"
 #include "pixels/RowBytes.h"
 
+#include <QCoreApplication>
+
 #include <linux/videodev2.h>
 
 #include <climits>
@@ -34,13 +36,17 @@ bool PipeWireFrameConverter::Convertible(std::uint32_t fourcc)
 bool PipeWireFrameConverter::Takes(const FormatSetting& format, QString& reason)
 {
     if (!Convertible(format.fourcc)) {
-        reason = QStringLiteral("Das Bildformat %1 lässt sich nicht in 24-Bit-Farbe umwandeln. Bitte ein anderes "
-                                "Bildformat wählen.")
+        reason = QCoreApplication::translate(
+                     "camera::PipeWireDriver",
+                     "Das Bildformat %1 lässt sich nicht in 24-Bit-Farbe umwandeln. Bitte ein anderes "
+                     "Bildformat wählen.")
                      .arg(FourccText(format.fourcc));
         return false;
     }
     if (format.width <= 0 || format.height <= 0 || format.width > largestSide || format.height > largestSide) {
-        reason = QStringLiteral("Die Bildgröße %1 × %2 lässt sich nicht umwandeln. Bitte eine andere Größe wählen.")
+        reason = QCoreApplication::translate(
+                     "camera::PipeWireDriver",
+                     "Die Bildgröße %1 × %2 lässt sich nicht umwandeln. Bitte eine andere Größe wählen.")
                      .arg(format.width)
                      .arg(format.height);
         return false;

@@ -17,6 +17,8 @@
 #include "camera/pipewire/PipeWireConnection.h"
 #include "camera/pipewire/PipeWireFormats.h"
 
+#include <QCoreApplication>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,8 +71,10 @@ constexpr std::chrono::milliseconds ReconnectPause{1000};
 
 QString NoDaemonText()
 {
-    return QStringLiteral("PipeWire antwortet nicht. Läuft PipeWire? Ohne PipeWire lassen sich die Kameras, die "
-                          "PipeWire anbietet, nicht verwenden.");
+    return QCoreApplication::translate(
+        "camera::PipeWireDriver",
+        "PipeWire antwortet nicht. Läuft PipeWire? Ohne PipeWire lassen sich die Kameras, die "
+        "PipeWire anbietet, nicht verwenden.");
 }
 
 bool SocketThere()
@@ -161,8 +165,10 @@ public:
         std::uint32_t id = 0;
         std::string target = connection->target(node, id);
         if (target.empty()) {
-            error = QStringLiteral("Die Kamera „%1“ ist nicht mehr da. Ist sie angeschlossen, und läuft das "
-                                   "Programm noch, das sie anbietet?")
+            error = QCoreApplication::translate(
+                        "camera::PipeWireDriver",
+                        "Die Kamera „%1“ ist nicht mehr da. Ist sie angeschlossen, und läuft das "
+                        "Programm noch, das sie anbietet?")
                         .arg(QString::fromStdString(node.description));
             return nullptr;
         }

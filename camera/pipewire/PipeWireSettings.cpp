@@ -47,10 +47,22 @@ bool PipeWireDriver::Formats::apply(const FormatSetting& setting)
     refusal_.clear();
     if (!PipeWireFrameConverter::Takes(setting, refusal_))
         return false;
+    // The format the stream has agreed on and the driver shows needs no new
+    // link: a user who confirms the format dialog unchanged wants nothing to
+    // change, and linking anew is what most often makes a GStreamer
+    // publisher (pipewiresink, which offers its one format) fall silent.
+    if (d.stream_ && d.stream_->state() != PipeWireState::Failed && setting == d.current_ &&
+        d.stream_->format() == setting) {
+        d.watchForFrames();
+        return true;
+    }
     if (!d.stream_ || !d.stream_->setFormat(setting))
         return false;
     const FormatSetting agreed = d.awaitAgreement(setting);
-    return agreed.fourcc != 0 && d.adopt(agreed, refusal_);
+    if (agreed.fourcc == 0 || !d.adopt(agreed, refusal_))
+        return false;
+    d.watchForFrames();
+    return true;
 }
 
 } // namespace camera

@@ -1,5 +1,7 @@
 #include "camera/testcam/TestCamera.h"
 
+#include <QCoreApplication>
+
 #include <linux/videodev2.h>
 
 #include <cstring>
@@ -93,11 +95,11 @@ std::vector<ControlInfo> TestCamera::Controls::list()
 {
     std::vector<ControlInfo> all(3);
     // clang-format off
-    all[0] = {NoiseControl, ControlInfo::Kind::Integer, QStringLiteral("Rauschen"), 0, 100, 1, DefaultNoise,
+    all[0] = {NoiseControl, ControlInfo::Kind::Integer, QCoreApplication::translate("camera::TestCamera", "Rauschen"), 0, 100, 1, DefaultNoise,
               scene_.noise(), {}, false};
-    all[1] = {FlickerControl, ControlInfo::Kind::Integer, QStringLiteral("Flackern"), 0, 100, 1, DefaultFlicker,
+    all[1] = {FlickerControl, ControlInfo::Kind::Integer, QCoreApplication::translate("camera::TestCamera", "Flackern"), 0, 100, 1, DefaultFlicker,
               scene_.flicker(), {}, false};
-    all[2] = {MotionControl, ControlInfo::Kind::Boolean, QStringLiteral("Bewegung"), 0, 1, 1, 1,
+    all[2] = {MotionControl, ControlInfo::Kind::Boolean, QCoreApplication::translate("camera::TestCamera", "Bewegung"), 0, 1, 1, 1,
               scene_.motion() ? 1 : 0, {}, false};
     // clang-format on
     return all;
@@ -129,8 +131,9 @@ void TestCamera::Controls::reset()
 
 std::vector<PixelFormatChoice> TestCamera::Formats::list()
 {
-    std::vector<PixelFormatChoice> all = {{V4L2_PIX_FMT_BGR24, QStringLiteral("RGB, 24 Bit"), {}},
-                                          {V4L2_PIX_FMT_GREY, QStringLiteral("Graustufen, 8 Bit"), {}}};
+    std::vector<PixelFormatChoice> all = {
+        {V4L2_PIX_FMT_BGR24, QCoreApplication::translate("camera::TestCamera", "RGB, 24 Bit"), {}},
+        {V4L2_PIX_FMT_GREY, QCoreApplication::translate("camera::TestCamera", "Graustufen, 8 Bit"), {}}};
     for (PixelFormatChoice& choice : all)
         for (const auto& size : sizes)
             choice.sizes.push_back({size[0], size[1], {frameInterval}});

@@ -104,6 +104,7 @@ void DeviceMonitor::receive()
     bool any = false;
     while (udev_device* device = udev_monitor_receive_device(monitor_.get())) {
         udev_device_unref(device);
+        ++heard_[static_cast<int>(Source::Udev)];
         any = true;
     }
     if (any)
@@ -130,6 +131,7 @@ void DeviceMonitor::scan()
     if (now == seen_)
         return;
     seen_ = std::move(now);
+    ++heard_[static_cast<int>(Source::Scan)];
     settle_.start();
 }
 

@@ -21,6 +21,8 @@ class DeviceMonitor final : public QObject {
     Q_OBJECT
 public:
     enum class Mode { Automatic, Scan };
+    // Where word of a change came from.
+    enum class Source { Udev, Scan, Announced };
 
     // The program's monitor, started on first use.
     static DeviceMonitor& Instance();
@@ -35,10 +37,20 @@ public:
     // one learnt of the devices may be out of date.
     unsigned changes() const { return changes_; }
 
+    // How many events each source has reported (udev: each device event;
+    // the scan: each look that found the entries changed), before bursts
+    // are gathered into notices. Tells which way the program learnt of a
+    // change.
+    unsigned heard(Source source) const { return heard_[static_cast<int>(source)]; }
+
     // A change this monitor cannot see itself (a camera that another
     // back-end offers came or went): told like one of its own, on the GUI
     // thread.
-    void announce() { settle_.start(); }
+    void announce()
+    {
+        ++heard_[static_cast<int>(Source::Announced)];
+        settle_.start();
+    }
 
 signals:
     void devicesChanged();
@@ -63,6 +75,7 @@ private:
     QTimer scanTimer_;
     QTimer settle_; // gathers a burst of changes into one notice
     unsigned changes_ = 0;
+    unsigned heard_[3] = {};
 };
 
 } // namespace camera

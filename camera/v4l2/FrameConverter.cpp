@@ -5,6 +5,8 @@
 #include "pixels/RowBytes.h"
 #include "records/WinTypes.h"
 
+#include <QCoreApplication>
+
 #include <libv4l-plugin.h>
 #include <libv4lconvert.h>
 
@@ -96,18 +98,23 @@ bool FrameConverter::setSource(const v4l2_format& source, QString& reason)
     const v4l2_pix_format& pix = source.fmt.pix;
     const std::uint32_t fourcc = pix.pixelformat;
     if (!Convertible(fourcc)) {
-        reason =
-            QStringLiteral("Das Bildformat %1 lässt sich nicht in 24-Bit-Farbe umwandeln.").arg(FourccText(fourcc));
+        reason = QCoreApplication::translate("camera::V4l2Driver",
+                                             "Das Bildformat %1 lässt sich nicht in 24-Bit-Farbe umwandeln.")
+                     .arg(FourccText(fourcc));
         return false;
     }
     if (pix.width == 0 || pix.height == 0 || pix.width > 16384 || pix.height > 16384) {
-        reason = QStringLiteral("Die Bildgröße %1 × %2 lässt sich nicht umwandeln.").arg(pix.width).arg(pix.height);
+        reason = QCoreApplication::translate("camera::V4l2Driver", "Die Bildgröße %1 × %2 lässt sich nicht umwandeln.")
+                     .arg(pix.width)
+                     .arg(pix.height);
         return false;
     }
     // Demosaicing looks at the neighbours in both directions.
     if (isBayer(fourcc) && (pix.width < 2 || pix.height < 2)) {
-        reason = QStringLiteral("Das Bildformat %1 lässt sich in der Größe %2 × %3 nicht umwandeln: es braucht "
-                                "mindestens 2 × 2 Bildpunkte.")
+        reason = QCoreApplication::translate(
+                     "camera::V4l2Driver",
+                     "Das Bildformat %1 lässt sich in der Größe %2 × %3 nicht umwandeln: es braucht "
+                     "mindestens 2 × 2 Bildpunkte.")
                      .arg(FourccText(fourcc))
                      .arg(pix.width)
                      .arg(pix.height);
@@ -150,7 +157,9 @@ bool FrameConverter::setSource(const v4l2_format& source, QString& reason)
     if (shortest_ > INT_MAX) {
         path_ = Path::None;
         topDown_.clear();
-        reason = QStringLiteral("Die Bildgröße %1 × %2 lässt sich nicht umwandeln.").arg(pix.width).arg(pix.height);
+        reason = QCoreApplication::translate("camera::V4l2Driver", "Die Bildgröße %1 × %2 lässt sich nicht umwandeln.")
+                     .arg(pix.width)
+                     .arg(pix.height);
         return false;
     }
     return true;

@@ -6,6 +6,8 @@
 #include "camera/v4l2/NodeCatalog.h"
 #include "camera/v4l2/V4l2Text.h"
 
+#include <QCoreApplication>
+
 #include <fcntl.h>
 #include <sys/mman.h>
 
@@ -48,14 +50,17 @@ v4l2_buffer mappedBuffer(std::uint32_t index)
 QString streamErrorText(int error)
 {
     if (DeviceGone(error))
-        return QStringLiteral("Die Kamera ist nicht mehr erreichbar. Die Vorschau wurde beendet.");
-    return QStringLiteral("Die Kamera meldet einen Fehler (%1). Die Vorschau wurde beendet.")
+        return QCoreApplication::translate("camera::V4l2Driver",
+                                           "Die Kamera ist nicht mehr erreichbar. Die Vorschau wurde beendet.");
+    return QCoreApplication::translate("camera::V4l2Driver",
+                                       "Die Kamera meldet einen Fehler (%1). Die Vorschau wurde beendet.")
         .arg(DeviceErrorText(error));
 }
 
 QString noFormatText(const std::string& node)
 {
-    return QStringLiteral("Die Kamera %1 liefert kein Bildformat, das sich in 24-Bit-Farbe umwandeln lässt.")
+    return QCoreApplication::translate(
+               "camera::V4l2Driver", "Die Kamera %1 liefert kein Bildformat, das sich in 24-Bit-Farbe umwandeln lässt.")
         .arg(QString::fromStdString(node));
 }
 
@@ -67,18 +72,24 @@ QString ConnectErrorText(int error, const std::string& node)
     switch (error) {
     case EACCES:
     case EPERM:
-        return QStringLiteral("Kein Zugriff auf die Kamera %1. Meist fehlt dem Benutzer die Mitgliedschaft in der "
-                              "Gruppe „video“: ein Administrator nimmt ihn mit „sudo usermod -aG video "
-                              "BENUTZERNAME“ auf, danach einmal ab- und wieder anmelden.")
+        return QCoreApplication::translate(
+                   "camera::V4l2Driver",
+                   "Kein Zugriff auf die Kamera %1. Meist fehlt dem Benutzer die Mitgliedschaft in der "
+                   "Gruppe „video“: ein Administrator nimmt ihn mit „sudo usermod -aG video "
+                   "BENUTZERNAME“ auf, danach einmal ab- und wieder anmelden.")
             .arg(where);
     case EBUSY:
-        return QStringLiteral("Die Kamera %1 wird gerade von einem anderen Programm benutzt. Bitte das andere "
-                              "Programm beenden und es noch einmal versuchen.")
+        return QCoreApplication::translate(
+                   "camera::V4l2Driver",
+                   "Die Kamera %1 wird gerade von einem anderen Programm benutzt. Bitte das andere "
+                   "Programm beenden und es noch einmal versuchen.")
             .arg(where);
     default:
         if (DeviceGone(error))
-            return QStringLiteral("Die Kamera %1 ist nicht mehr erreichbar.").arg(where);
-        return QStringLiteral("Die Kamera %1 lässt sich nicht öffnen (%2).").arg(where, DeviceErrorText(error));
+            return QCoreApplication::translate("camera::V4l2Driver", "Die Kamera %1 ist nicht mehr erreichbar.")
+                .arg(where);
+        return QCoreApplication::translate("camera::V4l2Driver", "Die Kamera %1 lässt sich nicht öffnen (%2).")
+            .arg(where, DeviceErrorText(error));
     }
 }
 
@@ -127,7 +138,8 @@ bool V4l2Driver::connect(QString& error)
     const int fd = fd_.get();
     const v4l2_capability& cap = opened.cap;
     if (!StreamsVideo(cap)) {
-        error = QStringLiteral("Das Gerät %1 liefert keine Videobilder.").arg(QString::fromStdString(node_));
+        error = QCoreApplication::translate("camera::V4l2Driver", "Das Gerät %1 liefert keine Videobilder.")
+                    .arg(QString::fromStdString(node_));
         lose();
         return false;
     }
@@ -472,8 +484,9 @@ void V4l2Driver::run(unsigned session)
         }
         if (!good) {
             if (failedFrame()) {
-                failed(session,
-                       QStringLiteral("Die Kamera liefert keine lesbaren Bilder. Die Vorschau wurde beendet."));
+                failed(session, QCoreApplication::translate(
+                                    "camera::V4l2Driver",
+                                    "Die Kamera liefert keine lesbaren Bilder. Die Vorschau wurde beendet."));
                 return;
             }
             continue;

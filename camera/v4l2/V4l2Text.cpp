@@ -2,6 +2,8 @@
 
 #include "camera/v4l2/DeviceGone.h"
 
+#include <QCoreApplication>
+
 #include <cerrno>
 #include <cstring>
 
@@ -16,26 +18,26 @@ std::string FieldText(const std::uint8_t* field, std::size_t size)
 QString DeviceErrorText(int error)
 {
     if (DeviceGone(error))
-        return QStringLiteral("das Gerät ist nicht mehr da");
+        return QCoreApplication::translate("camera::V4l2Text", "das Gerät ist nicht mehr da");
     switch (error) {
     case EBUSY:
-        return QStringLiteral("das Gerät ist belegt");
+        return QCoreApplication::translate("camera::V4l2Text", "das Gerät ist belegt");
     case EACCES:
     case EPERM:
-        return QStringLiteral("kein Zugriff auf das Gerät");
+        return QCoreApplication::translate("camera::V4l2Text", "kein Zugriff auf das Gerät");
     case ENOTTY:
     case EOPNOTSUPP:
-        return QStringLiteral("das Gerät kann das nicht");
+        return QCoreApplication::translate("camera::V4l2Text", "das Gerät kann das nicht");
     case EINVAL:
         // Also a stream that is not (or no longer) running: the words
         // must fit both.
-        return QStringLiteral("das Gerät weist die Anfrage zurück");
+        return QCoreApplication::translate("camera::V4l2Text", "das Gerät weist die Anfrage zurück");
     case ENOMEM:
-        return QStringLiteral("nicht genug Speicher");
+        return QCoreApplication::translate("camera::V4l2Text", "nicht genug Speicher");
     case EAGAIN:
-        return QStringLiteral("das Gerät ist gerade nicht bereit");
+        return QCoreApplication::translate("camera::V4l2Text", "das Gerät ist gerade nicht bereit");
     case EIO:
-        return QStringLiteral("Übertragungsfehler");
+        return QCoreApplication::translate("camera::V4l2Text", "Übertragungsfehler");
     default:
         return QString::fromLocal8Bit(std::strerror(error));
     }

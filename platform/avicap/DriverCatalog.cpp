@@ -36,10 +36,13 @@ bool describeClosedNode(camera::V4l2System& system, const std::string& node, int
     slot.name = system.nodeAttribute(node, "name");
     if (slot.name.empty())
         slot.name = node;
-    slot.version = "(" + node +
-                   (error == EBUSY                      ? ", belegt)"
-                    : error == EACCES || error == EPERM ? ", kein Zugriff)"
-                                                        : ")");
+    const QString where = QString::fromStdString(node);
+    const QString version = error == EBUSY
+                                ? QCoreApplication::translate("avicap::DriverCatalog", "(%1, belegt)").arg(where)
+                            : error == EACCES || error == EPERM
+                                ? QCoreApplication::translate("avicap::DriverCatalog", "(%1, kein Zugriff)").arg(where)
+                                : QStringLiteral("(%1)").arg(where);
+    slot.version = version.toStdString();
     return true;
 }
 
@@ -86,8 +89,8 @@ std::vector<DriverSlot> DriverCatalog::drivers() const
         found.resize(SlotCount - 1);
     DriverSlot camera;
     camera.kind = DriverSlot::Kind::TestCamera;
-    camera.name = "Stillwise Testkamera";
-    camera.version = "(eingebaut)";
+    camera.name = QCoreApplication::translate("avicap::DriverCatalog", "Stillwise Testkamera").toStdString();
+    camera.version = QCoreApplication::translate("avicap::DriverCatalog", "(eingebaut)").toStdString();
     found.push_back(std::move(camera));
     return found;
 }
@@ -113,7 +116,10 @@ void DriverCatalog::addPipeWireCameras(std::vector<DriverSlot>& found, const std
                 listed->pipewire = node;
                 if (std::find(busy.begin(), busy.end(), node.v4l2Path) != busy.end()) {
                     listed->shared = true;
-                    listed->version = "(" + node.v4l2Path + ", geteilt über PipeWire)";
+                    listed->version = QCoreApplication::translate("avicap::DriverCatalog",
+                                                                  "(%1, geteilt über PipeWire)")
+                                          .arg(QString::fromStdString(node.v4l2Path))
+                                          .toStdString();
                     listed->identity = camera::PipeWireIdentity(node);
                 }
                 continue;
@@ -161,9 +167,11 @@ std::unique_ptr<camera::Driver> DriverCatalog::openThroughPipeWire(const DriverS
         return nullptr;
     }
     if (slot.kind == DriverSlot::Kind::V4l2)
-        camera::ReportToUser(QStringLiteral("Die Kamera „%1“ wird gerade von einem anderen Programm benutzt; "
-                                            "Stillwise zeigt sie über PipeWire gemeinsam mit ihm.")
-                                 .arg(QString::fromStdString(slot.name)));
+        camera::ReportToUser(
+            QCoreApplication::translate("avicap::DriverCatalog",
+                                        "Die Kamera „%1“ wird gerade von einem anderen Programm benutzt; "
+                                        "Stillwise zeigt sie über PipeWire gemeinsam mit ihm.")
+                .arg(QString::fromStdString(slot.name)));
     return driver;
 }
 
@@ -171,7 +179,8 @@ std::unique_ptr<camera::Driver> DriverCatalog::open(int slot) const
 {
     const std::vector<DriverSlot> all = drivers();
     if (slot < 0 || slot >= static_cast<int>(all.size())) {
-        SetLastConnectError(QStringLiteral("In diesem Platz ist kein Treiber eingerichtet."));
+        SetLastConnectError(
+            QCoreApplication::translate("avicap::DriverCatalog", "In diesem Platz ist kein Treiber eingerichtet."));
         return nullptr;
     }
     return openSlot(all[static_cast<std::size_t>(slot)]);

@@ -10,11 +10,15 @@ namespace gdi {
 
 namespace {
 
+// The callers pass their German texts marked for the context
+// "gdi::MessageBox"; they are put into the user's language here, where they
+// are shown. A text without a translation shows as it is.
 int showModal(const char* text, const char* caption, UINT)
 {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
         return IDOK;
-    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(caption), QString::fromUtf8(text), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::translate("gdi::MessageBox", caption),
+                    QCoreApplication::translate("gdi::MessageBox", text), QMessageBox::Ok);
     box.exec();
     return IDOK;
 }
@@ -29,7 +33,7 @@ MessageBoxSink& sink()
 
 int MessageBoxA(const void*, const char* text, const char* caption, UINT type)
 {
-    const char* shownCaption = caption ? caption : "Fehler";
+    const char* shownCaption = caption ? caption : QT_TRANSLATE_NOOP("gdi::MessageBox", "Fehler");
     const char* shownText = text ? text : "";
     if (sink())
         return sink()(shownText, shownCaption, type);

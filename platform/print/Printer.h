@@ -7,10 +7,12 @@
 // this run, else the system's default printer. Its failures are raised as
 // PrinterError with a German text meant for the user.
 
+#include <QCoreApplication>
 #include <QSize>
 #include <QString>
 
 #include <stdexcept>
+#include <string>
 
 class QPainter;
 class QWidget;
@@ -18,12 +20,21 @@ class QWidget;
 namespace print {
 
 // No printer to print on: none chosen and no system default.
-inline constexpr const char* kNoDefaultPrinter = "Zur Zeit ist kein Standard-Drucker gewählt";
+inline constexpr const char* kNoDefaultPrinter = QT_TRANSLATE_NOOP("print::Printer",
+                                                                   "Zur Zeit ist kein Standard-Drucker gewählt");
 // A job was begun while another one was still open.
-inline constexpr const char* kPrintingInProgress = "Das Drucken ist im Gang";
+inline constexpr const char* kPrintingInProgress = QT_TRANSLATE_NOOP("print::Printer", "Das Drucken ist im Gang");
 // The printing system refused to open or to finish a job.
-inline constexpr const char* kJobNotStarted = "Der Druckauftrag konnte nicht begonnen werden";
-inline constexpr const char* kJobNotFinished = "Der Druckauftrag konnte nicht abgeschlossen werden";
+inline constexpr const char* kJobNotStarted = QT_TRANSLATE_NOOP("print::Printer",
+                                                                "Der Druckauftrag konnte nicht begonnen werden");
+inline constexpr const char* kJobNotFinished = QT_TRANSLATE_NOOP("print::Printer",
+                                                                 "Der Druckauftrag konnte nicht abgeschlossen werden");
+
+// One of the texts above in the user's language, as UTF-8 for what().
+inline std::string PrinterText(const char* german)
+{
+    return QCoreApplication::translate("print::Printer", german).toStdString();
+}
 
 // what() is UTF-8.
 class PrinterError : public std::runtime_error {
@@ -34,7 +45,7 @@ public:
 // There is no printer to print on: kNoDefaultPrinter.
 class NoPrinterError : public PrinterError {
 public:
-    NoPrinterError() : PrinterError(kNoDefaultPrinter) {}
+    NoPrinterError() : PrinterError(PrinterText(kNoDefaultPrinter)) {}
 };
 
 // The page a layout can be shown on while there is no printer: A4 portrait

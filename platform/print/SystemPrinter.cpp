@@ -19,9 +19,12 @@ namespace {
 
 std::string refusedText(const QString& queue, const QString& reason)
 {
-    const QString why = reason.isEmpty() ? QStringLiteral("Der Drucker nennt keinen Grund.")
-                                         : QStringLiteral("Grund: %1").arg(reason);
-    return QStringLiteral("Der Drucker „%1“ nimmt zur Zeit keine Druckaufträge an. %2\n\nEs wurde nichts gedruckt.")
+    const QString why = reason.isEmpty()
+                            ? QCoreApplication::translate("print::SystemPrinter", "Der Drucker nennt keinen Grund.")
+                            : QCoreApplication::translate("print::SystemPrinter", "Grund: %1").arg(reason);
+    return QCoreApplication::translate(
+               "print::SystemPrinter",
+               "Der Drucker „%1“ nimmt zur Zeit keine Druckaufträge an. %2\n\nEs wurde nichts gedruckt.")
         .arg(queue, why)
         .toStdString();
 }
@@ -32,14 +35,15 @@ QString proposedPdfFile()
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty() || !QDir(folder).exists())
         folder = QDir::homePath();
-    return QDir(folder).filePath(QStringLiteral("Lumora Bild.pdf"));
+    return QDir(folder).filePath(
+        QCoreApplication::translate("print::SystemPrinter", "Lumora Bild.pdf", "the proposed PDF file name"));
 }
 
 void germanOkButton(QPrintDialog& dialog)
 {
     if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
         if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))
-            ok->setText(QStringLiteral("&OK"));
+            ok->setText(QCoreApplication::translate("print::SystemPrinter", "&OK"));
     }
 }
 
@@ -105,7 +109,7 @@ QSize SystemPrinter::PageSize()
 void SystemPrinter::BeginDoc(const QString& title)
 {
     if (Printing())
-        throw PrinterError(kPrintingInProgress);
+        throw PrinterError(PrinterText(kPrintingInProgress));
     QPrinter& device = Device();
     // Qt hands a job to a queue that refuses it without a word: ask first.
     if (!pdf_) {
@@ -116,7 +120,7 @@ void SystemPrinter::BeginDoc(const QString& title)
     device.setDocName(title);
     auto painter = std::make_unique<QPainter>();
     if (!painter->begin(&device))
-        throw PrinterError(kJobNotStarted);
+        throw PrinterError(PrinterText(kJobNotStarted));
     painter_ = std::move(painter);
 }
 
@@ -127,7 +131,7 @@ void SystemPrinter::EndDoc()
     const bool ended = painter_->end();
     painter_.reset();
     if (!ended)
-        throw PrinterError(kJobNotFinished);
+        throw PrinterError(PrinterText(kJobNotFinished));
     // The queue may have stopped taking jobs while this one was drawn; the
     // scheduler's answer to the hand-over is the last thing CUPS heard.
     if (!pdf_) {
@@ -166,7 +170,7 @@ QPainter& SystemPrinter::Canvas()
 bool SystemPrinter::Setup(QWidget* parent)
 {
     if (Printing())
-        throw PrinterError(kPrintingInProgress);
+        throw PrinterError(PrinterText(kPrintingInProgress));
     const QStringList queues = QPrinterInfo::availablePrinterNames();
     if (queues.isEmpty())
         return SetupPdf(parent);
@@ -187,7 +191,7 @@ bool SystemPrinter::SetupQueue(QWidget* parent, const QString& name)
     // A setup, not a print: printer, paper and orientation only; no file
     // output while there are printers.
     dialog.setOptions(QAbstractPrintDialog::PrintShowPageSize);
-    dialog.setWindowTitle(QStringLiteral("Druckereinrichtung"));
+    dialog.setWindowTitle(QCoreApplication::translate("print::SystemPrinter", "Druckereinrichtung"));
     germanOkButton(dialog);
     if (dialog.exec() != QDialog::Accepted) {
         // A PDF file chosen earlier stays the printer.
@@ -221,7 +225,8 @@ bool SystemPrinter::SetupPdf(QWidget* parent)
 
     QPrintDialog dialog(printer_.get(), parent);
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
-    dialog.setWindowTitle(QStringLiteral("Kein Drucker eingerichtet: in eine PDF-Datei drucken"));
+    dialog.setWindowTitle(
+        QCoreApplication::translate("print::SystemPrinter", "Kein Drucker eingerichtet: in eine PDF-Datei drucken"));
     germanOkButton(dialog);
     const bool accepted = dialog.exec() == QDialog::Accepted && !printer_->outputFileName().isEmpty();
     if (accepted) {

@@ -23,6 +23,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -383,7 +384,7 @@ QImage PictureButton(const QString& caption, Emblem emblem, bool pressed)
 
 // ---- the about picture, 306 x 322 ----
 
-QImage AboutPicture()
+QImage AboutPicture(const QString& subtitle)
 {
     QImage image(306, 322, QImage::Format_RGB32);
     QPainter p(&image);
@@ -447,7 +448,7 @@ QImage AboutPicture()
     sub.setPixelSize(15);
     p.setFont(sub);
     p.setPen(QColor(0xf0, 0xca, 0xa6));
-    p.drawText(QRect(0, 280, 306, 24), Qt::AlignCenter, QStringLiteral("ruhige Bilder aus jeder Webcam"));
+    p.drawText(QRect(0, 280, 306, 24), Qt::AlignCenter, subtitle);
     p.end();
     return image;
 }
@@ -502,7 +503,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
-    for (const char* sub : {"glyphs/stock", "buttons", "pictures", "icons"})
+    for (const char* sub : {"glyphs/stock", "buttons/en", "pictures/en", "icons"})
         out.mkpath(QString::fromLatin1(sub));
 
     const QSize cell(16, 16);
@@ -531,12 +532,25 @@ int main(int argc, char** argv)
     Save(PictureButton(QStringLiteral("Beenden"), Emblem::Exit, false), out.filePath("buttons/exit.png"));
     Save(PictureButton(QStringLiteral("Beenden"), Emblem::Exit, true), out.filePath("buttons/exit_pressed.png"));
 
-    QImageWriter jpeg(out.filePath("pictures/about.jpg"), "jpeg");
-    jpeg.setQuality(90);
-    jpeg.setProgressiveScanWrite(true);
-    if (!jpeg.write(AboutPicture().convertToFormat(QImage::Format_RGB888))) {
-        std::fprintf(stderr, "cannot write the about picture: %s\n", qPrintable(jpeg.errorString()));
-        failed = true;
+    // The pictures with words come once more in English, in en/ beside the
+    // German ones; the resource file gives them to an English program under
+    // the German ones' names.
+    Save(PictureButton(QStringLiteral("About"), Emblem::Info, false), out.filePath("buttons/en/about.png"));
+    Save(PictureButton(QStringLiteral("About"), Emblem::Info, true), out.filePath("buttons/en/about_pressed.png"));
+    Save(PictureButton(QStringLiteral("Quit"), Emblem::Exit, false), out.filePath("buttons/en/exit.png"));
+    Save(PictureButton(QStringLiteral("Quit"), Emblem::Exit, true), out.filePath("buttons/en/exit_pressed.png"));
+
+    const std::pair<const char*, QString> aboutPictures[] = {
+        {"pictures/about.jpg", QStringLiteral("ruhige Bilder aus jeder Webcam")},
+        {"pictures/en/about.jpg", QStringLiteral("calm pictures from any webcam")}};
+    for (const auto& [path, subtitle] : aboutPictures) {
+        QImageWriter jpeg(out.filePath(path), "jpeg");
+        jpeg.setQuality(90);
+        jpeg.setProgressiveScanWrite(true);
+        if (!jpeg.write(AboutPicture(subtitle).convertToFormat(QImage::Format_RGB888))) {
+            std::fprintf(stderr, "cannot write the about picture: %s\n", qPrintable(jpeg.errorString()));
+            failed = true;
+        }
     }
 
     QFile svg(out.filePath("icons/stillwise.svg"));

@@ -376,6 +376,9 @@ TEST(DeviceMonitor, ScanningTellsABurstOfChangesOnce)
     SpinFor(200);
     EXPECT_EQ(notices, 1);
     EXPECT_EQ(monitor.changes(), 1u);
+    // Learnt from the scan, and so counted.
+    EXPECT_GE(monitor.heard(camera::DeviceMonitor::Source::Scan), 1u);
+    EXPECT_EQ(monitor.heard(camera::DeviceMonitor::Source::Udev), 0u);
     QFile::remove(dir.filePath(QStringLiteral("video1")));
     ASSERT_TRUE(SpinUntil([&] { return notices == 2; }, 2000));
     // Gone and back between two looks: the same names, but one made anew.

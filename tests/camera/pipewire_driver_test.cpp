@@ -508,6 +508,60 @@ TEST_F(OnPipeWireNode, TheFormatModelListsWhatConvertsAndAppliesWhatTheNodeAgree
     EXPECT_EQ(header().biWidth, 320);
 }
 
+// A publisher that falls silent after a format change: the link is built
+// anew once; silent after that too, the preview ends with one message. The
+// format the stream has agreed on, applied again, links nothing anew.
+TEST_F(OnPipeWireNode, AChangedFormatThatBringsNoFrameRebuildsTheLinkOnceThenEndsThePreview)
+{
+    open();
+    pw().setStallWait(std::chrono::milliseconds(100));
+    ASSERT_TRUE(driver->start(&sink));
+    const FormatSetting small{Yuyv, 64, 18, At30}, mid{Yuyv, 320, 240, At30};
+    const YuvPicture smallPicture(64, 18, false, 5), midPicture(320, 240, false, 6);
+    camera::FormatSet& formats = *driver->formats();
+
+    // A frame soon after the change: nothing is rebuilt.
+    ASSERT_TRUE(formats.apply(small));
+    deliver(smallPicture.yuyv(128), small, 128);
+    SpinFor(300);
+    EXPECT_EQ(stream().formatRequests.size(), 1u);
+    EXPECT_EQ(pw().stallRebuilds(), 0);
+    // The same again: the node is not asked.
+    ASSERT_TRUE(formats.apply(small));
+    deliver(smallPicture.yuyv(128), small, 128);
+    SpinFor(300);
+    EXPECT_EQ(stream().formatRequests.size(), 1u);
+    EXPECT_EQ(pw().stallRebuilds(), 0);
+
+    // Silent: the format is asked of the node anew, once, and a frame then
+    // ends the watch.
+    ASSERT_TRUE(formats.apply(mid));
+    ASSERT_TRUE(SpinUntil([&] { return pw().stallRebuilds() == 1; }, 2000));
+    SpinFor(50);
+    ASSERT_EQ(stream().formatRequests.size(), 3u);
+    EXPECT_EQ(stream().formatRequests.back(), mid);
+    deliver(midPicture.yuyv(640), mid, 640);
+    SpinFor(300);
+    EXPECT_EQ(pw().stallRebuilds(), 1);
+    EXPECT_TRUE(sink.failures.isEmpty());
+    EXPECT_TRUE(driver->streaming());
+    camera::Frame frame;
+    ASSERT_TRUE(driver->takeFrame(frame));
+    EXPECT_LE(midPicture.worstOff(frame.bytes), 1);
+
+    // Silent after the rebuild too: one message, the preview ended, the
+    // stream given up.
+    ASSERT_TRUE(formats.apply(small));
+    ASSERT_TRUE(SpinUntil([&] { return !sink.failures.isEmpty(); }, 2000));
+    SpinFor(300);
+    ASSERT_EQ(sink.failures.size(), 1);
+    EXPECT_TRUE(sink.failures[0].contains(QStringLiteral("seit dem Wechsel des Bildformats keine Bilder mehr")))
+        << sink.failures[0].toStdString();
+    EXPECT_EQ(pw().stallRebuilds(), 2);
+    EXPECT_FALSE(driver->streaming());
+    EXPECT_EQ(cameras.openStreams(), 0u);
+}
+
 TEST_F(OnPipeWireNode, TheControlModelSetsAndResetsTheNodesControls)
 {
     open();

@@ -8,6 +8,7 @@
 
 #include "camera/Notices.h"
 #include "camera/pipewire/PipeWireCameras.h"
+#include "camera/pipewire/PipeWireDriver.h"
 #include "camera/v4l2/V4l2System.h"
 #include "output/PipeWireCamera.h"
 #include "platform/avicap/DriverCatalog.h"
@@ -136,10 +137,11 @@ std::optional<PipeWireNode> Find(const std::function<bool(const PipeWireNode&)>&
     return std::nullopt;
 }
 
-std::optional<PipeWireNode> WaitForNode(const std::function<bool(const PipeWireNode&)>& which)
+std::optional<PipeWireNode> WaitForNode(const std::function<bool(const PipeWireNode&)>& which,
+                                        std::chrono::milliseconds limit = 30s)
 {
     std::optional<PipeWireNode> node;
-    WaitFor([&] { return (node = Find(which)).has_value(); });
+    WaitFor([&] { return (node = Find(which)).has_value(); }, limit);
     return node;
 }
 
@@ -298,6 +300,158 @@ TEST_F(PipeWireSource, APublishedCameraIsListedWithItsFormatsAndStreamsItsColour
 
     stream.reset();
     EXPECT_EQ(receiver.ends(), 0); // closing is no end to tell
+}
+
+namespace {
+
+// A user clicking quickly through the format dialog: `formats` applied one
+// after the other, twenty times in all, each after one frame of the last.
+// Every change must bring frames again, and soon, and never keep the GUI
+// thread waiting longer than the agreement takes. Where `mayFallSilent`,
+// the publisher is known to stall by itself: then a change may instead end
+// the preview with the driver's message, after it built the link anew once;
+// what it must never do is leave the preview silent without a word. Says
+// whether all twenty changes brought frames.
+bool TwentyFormatChanges(camera::Driver& driver, const std::vector<camera::FormatSetting>& formats,
+                         bool mayFallSilent = false)
+{
+    auto& pw = static_cast<camera::PipeWireDriver&>(driver);
+    FrameCounter sink(driver);
+    EXPECT_TRUE(driver.start(&sink));
+    auto framesWithin = [&](int count, std::chrono::milliseconds limit) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (sink.frames < count && sink.failure.isEmpty() && std::chrono::steady_clock::now() < until)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return sink.frames >= count;
+    };
+    if (!framesWithin(1, 30s)) {
+        ADD_FAILURE() << "no first frame: " << sink.failure.toStdString();
+        return false;
+    }
+    std::chrono::milliseconds slowest{0};
+    for (int change = 1; change <= 20; ++change) {
+        const camera::FormatSetting& format = formats[static_cast<std::size_t>(change) % formats.size()];
+        const auto t0 = std::chrono::steady_clock::now();
+        if (!driver.formats()->apply(format)) {
+            ADD_FAILURE() << "change " << change << " not applied";
+            return false;
+        }
+        EXPECT_LE(std::chrono::steady_clock::now() - t0, camera::PipeWireDriver::AgreementWait + 500ms);
+        const int before = sink.frames;
+        // The driver's watch rebuilds a silent link after a few seconds, and
+        // then gives up; the limit leaves room for both.
+        const bool frames = framesWithin(before + 1, 15s);
+        if (!frames && mayFallSilent && !sink.failure.isEmpty()) {
+            EXPECT_TRUE(sink.failure.contains(QStringLiteral("seit dem Wechsel des Bildformats keine Bilder mehr")))
+                << sink.failure.toStdString();
+            EXPECT_GE(pw.stallRebuilds(), 1);
+            EXPECT_FALSE(driver.streaming());
+            std::printf("the publisher fell silent after change %d; the link was built anew once, then the "
+                        "preview ended with the message\n",
+                        change);
+            return false;
+        }
+        if (!frames) {
+            ADD_FAILURE() << "no frame after change " << change << " (links rebuilt before: " << pw.stallRebuilds()
+                          << "): " << sink.failure.toStdString();
+            return false;
+        }
+        const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(driver.format().data());
+        EXPECT_EQ(header->biWidth, format.width);
+        EXPECT_EQ(sink.last.bytes.size(), static_cast<std::size_t>((format.width * 3 + 3) / 4 * 4) *
+                                              static_cast<std::size_t>(format.height));
+        slowest = std::max(slowest,
+                           std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0));
+    }
+    std::printf("20 format changes, the slowest until its first frame: %lld ms, links rebuilt: %d\n",
+                static_cast<long long>(slowest.count()), pw.stallRebuilds());
+    EXPECT_TRUE(sink.failure.isEmpty()) << sink.failure.toStdString();
+    driver.stop();
+    return true;
+}
+
+std::unique_ptr<camera::Driver> OpenDriver(const PipeWireNode& node)
+{
+    QString error;
+    std::unique_ptr<camera::Driver> driver = camera::PipeWireDriver::open(camera::SessionCameras(), node, error);
+    EXPECT_TRUE(driver) << error.toStdString();
+    return driver;
+}
+
+} // namespace
+
+// A camera GStreamer publishes: it offers one format, so the user confirms
+// the same one again and again, which keeps the link. pipewiresink may still
+// fall silent by itself (it waits for a buffer in a cycle only it could
+// start; a reader that is late under load brings it there, and linking anew
+// each time does in most runs of twenty, as tests/device/format-stall.sh
+// shows); then the driver must say so.
+TEST_F(PipeWireSource, TwentyFormatChangesInARowOnAPublishedCameraEachBringFrames)
+{
+    const auto publisher = Publish();
+    ASSERT_TRUE(publisher->started());
+    // The first GStreamer program in a fresh machine builds its plugin
+    // registry first: slow under the emulated processor, the more so when
+    // it runs alone (--gtest_filter).
+    const std::optional<PipeWireNode> node = WaitForNode(IsTestCamera, 120s);
+    ASSERT_TRUE(node.has_value()) << "the published camera is not listed";
+    const auto driver = OpenDriver(*node);
+    ASSERT_TRUE(driver);
+    const camera::FormatSetting format = driver->formats()->current();
+    ASSERT_EQ(format.fourcc, camera::FourCC('Y', 'U', 'Y', 'V'));
+    TwentyFormatChanges(*driver, {format}, true);
+}
+
+// The publisher's own fault, kept out of the suite as it fails in most
+// runs: the stream from a camera GStreamer publishes linked anew twenty
+// times in a row, each after one frame. tests/device/format-stall.sh runs
+// it, with PipeWire's and GStreamer's logs.
+TEST_F(PipeWireSource, DISABLED_TwentyRelinksOnAPublishedCamera)
+{
+    const auto publisher = Publish();
+    const std::optional<PipeWireNode> node = WaitForNode(IsTestCamera, 120s);
+    ASSERT_TRUE(node.has_value()) << "the published camera is not listed";
+    Receiver receiver;
+    QString error;
+    auto stream = camera::SessionCameras().open(*node, {}, receiver, error);
+    ASSERT_TRUE(stream) << error.toStdString();
+    ASSERT_TRUE(WaitFor([&] { return receiver.frames() >= 1 && stream->format().fourcc != 0; }));
+    const camera::FormatSetting format = stream->format();
+    for (int relink = 1; relink <= 20; ++relink) {
+        const int before = receiver.frames();
+        const auto t0 = std::chrono::steady_clock::now();
+        ASSERT_TRUE(stream->setFormat(format));
+        ASSERT_TRUE(WaitFor([&] { return receiver.frames() > before; }, 15s))
+            << "no frame after relink " << relink << ", stream state " << static_cast<int>(stream->state());
+        std::printf("relink %d: first frame after %lld ms\n", relink,
+                    static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::steady_clock::now() - t0)
+                                               .count()));
+    }
+}
+
+// vivid through WirePlumber's V4L2 node, between two formats: each change
+// links anew.
+TEST_F(PipeWireSource, TwentyFormatChangesInARowOnVividThroughPipeWireEachBringFrames)
+{
+    const std::optional<PipeWireNode> node = WaitForNode(IsVivid);
+    ASSERT_TRUE(node.has_value()) << "WirePlumber offers no node for /dev/video0";
+    const auto driver = OpenDriver(*node);
+    ASSERT_TRUE(driver);
+    // Its smallest size, as the node lists it, in YUYV and in NV12.
+    std::vector<camera::FormatSetting> two;
+    for (const camera::PixelFormatChoice& choice : driver->formats()->list()) {
+        if ((choice.fourcc == camera::FourCC('Y', 'U', 'Y', 'V') || choice.fourcc == camera::FourCC('N', 'V', '1', '2')) &&
+            !choice.sizes.empty()) {
+            const camera::FrameSizeChoice& size = *std::min_element(
+                choice.sizes.begin(), choice.sizes.end(),
+                [](const auto& a, const auto& b) { return a.width * a.height < b.width * b.height; });
+            two.push_back({choice.fourcc, size.width, size.height,
+                           size.intervals.empty() ? camera::FrameInterval{} : size.intervals.front()});
+        }
+    }
+    ASSERT_EQ(two.size(), 2u);
+    TwentyFormatChanges(*driver, two);
 }
 
 TEST_F(PipeWireSource, TheProgramsOwnCameraIsListedAsOurs)

@@ -5,7 +5,7 @@
 # the program there as root. Prints one "skipped" line and succeeds when
 # QEMU or the kernel cannot be had.
 #
-#   run-in-vm.sh [--loopback] [--pipewire] CACHE_DIR PROGRAM [ARGS...]
+#   run-in-vm.sh [--loopback] [--pipewire] [--udev] [--env NAME=VALUE]... CACHE_DIR PROGRAM [ARGS...]
 #
 # --loopback also loads v4l2loopback, built for the machine's kernel, after
 # vivid: /dev/video5 is a loopback node labelled "Stillwise" (where a program
@@ -22,10 +22,21 @@ set -uo pipefail
 
 loopback=0
 pipewire=0
+udev=0
+extra_env=""
 while [ $# -gt 0 ]; do
     case "$1" in
     --loopback) loopback=1 ;;
     --pipewire) pipewire=1 ;;
+    --udev) udev=1 ;;
+    --env)
+        shift
+        case "$1" in
+        [A-Za-z_]*=*) ;;
+        *) echo "run-in-vm.sh: --env wants NAME=VALUE, not '$1'" >&2; exit 2 ;;
+        esac
+        extra_env="$extra_env '${1//\'/}'"
+        ;;
     *) break ;;
     esac
     shift
@@ -55,6 +66,9 @@ exec 9>"$cache/.lock"
 flock 9
 
 packages=(qemu-system-x86 qemu-system-data busybox-static kmod cpio xz-utils)
+if [ "$udev" = 1 ]; then
+    packages+=(udev)
+fi
 if [ "$pipewire" = 1 ]; then
     packages+=(pipewire pipewire-bin wireplumber libspa-0.2-modules dbus-daemon udev gstreamer1.0-pipewire
         gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good)
@@ -159,6 +173,10 @@ if [ "$pipewire" = 1 ]; then
     session=$(readlink -f "$(dirname "$0")/pipewire-session.sh")
     quoted_args="'$program'$quoted_args"
     program=$session
+elif [ "$udev" = 1 ]; then
+    session=$(readlink -f "$(dirname "$0")/udev-session.sh")
+    quoted_args="'$program'$quoted_args"
+    program=$session
 fi
 cat >"$work/initrd/init" <<INIT
 #!/bin/busybox sh
@@ -189,7 +207,7 @@ mount -t tmpfs tmpfs /newroot/run/vm-scratch
 mkdir -p /newroot$results
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000 results /newroot$results
 chroot /newroot /usr/bin/env -i PATH=/usr/bin:/bin HOME=/run/vm-scratch XDG_RUNTIME_DIR=/run/vm-scratch \
-    LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen \
+    LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen $extra_env \
     /bin/sh -c "cd /run/vm-scratch && '$program' $quoted_args" >/newroot$results/log 2>&1
 echo \$? >/newroot$results/status
 sync
