@@ -13,7 +13,9 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLocale>
+#include <QPixmap>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QTimer>
 
 #include <algorithm>
@@ -118,6 +120,24 @@ void switchWebcamOn(TMainForm& form)
                  box->isChecked() ? "eingeschaltet" : "ließ sich nicht einschalten");
 }
 
+// A picture of the main window, written whole or not at all.
+void grabWindow(TMainForm& form, const QString& path)
+{
+    QTimer::singleShot(2000, &form, [&form, path] {
+        const QPixmap picture = form.grab();
+        QSaveFile file(path);
+        if (picture.isNull() || !file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") || !file.commit()) {
+            finish(1, QStringLiteral("Stillwise: das Bild des Hauptfensters lässt sich nicht in %1 schreiben: %2")
+                          .arg(path, file.errorString()));
+            return;
+        }
+        finish(0, QStringLiteral("Stillwise: Bild des Hauptfensters (%1 x %2) in %3")
+                      .arg(picture.width())
+                      .arg(picture.height())
+                      .arg(path));
+    });
+}
+
 void measure(TMainForm& form, int seconds)
 {
     // One second to let the panes be laid out for the frame size.
@@ -173,18 +193,19 @@ void InstallSelfCheck(TMainForm& form, const QElapsedTimer& sinceStart)
     const int seconds = std::clamp(qEnvironmentVariableIntValue("STILLWISE_SELFCHECK_SECONDS"), 0, 3600);
     const int every = std::clamp(qEnvironmentVariableIntValue("STILLWISE_SELFCHECK_EVERY"), 0, 3600);
     const bool webcam = qEnvironmentVariableIntValue("STILLWISE_SELFCHECK_WEBCAM") == 1;
+    const QString grabPath = qEnvironmentVariable("STILLWISE_SELFCHECK_GRAB");
 
     TVideo* video = form.Video1;
     TVideoStream handler = video->OnFrame();
     auto done = std::make_shared<bool>(false);
-    video->SetOnFrame([handler, done, &form, sinceStart, seconds, every, webcam](QObject* sender, PVIDEOHDR header) {
+    video->SetOnFrame([=, &form](QObject* sender, PVIDEOHDR header) {
         if (handler)
             handler(sender, header);
         if (*done)
             return;
         *done = true;
         const qint64 ms = sinceStart.elapsed();
-        QTimer::singleShot(0, &form, [ms, seconds, every, webcam, &form] {
+        QTimer::singleShot(0, &form, [ms, seconds, every, webcam, grabPath, &form] {
             const QStringList missing = missingPictures();
             if (!missing.isEmpty()) {
                 finish(1, QStringLiteral("Stillwise: Bilder fehlen: %1").arg(missing.join(QStringLiteral(", "))));
@@ -199,6 +220,12 @@ void InstallSelfCheck(TMainForm& form, const QElapsedTimer& sinceStart)
                 printCaptions(form);
             const QString first =
                 QStringLiteral("Stillwise: erstes Bild nach %1 ms gezeigt; Bilder und Symbol vorhanden").arg(ms);
+            if (!grabPath.isEmpty()) {
+                std::fprintf(stdout, "%s\n", first.toLocal8Bit().constData());
+                std::fflush(stdout);
+                grabWindow(form, grabPath);
+                return;
+            }
             if (seconds <= 0) {
                 finish(0, first);
                 return;

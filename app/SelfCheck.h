@@ -21,6 +21,11 @@
 //                                   (bench/soak.sh reads it)
 //   STILLWISE_SELFCHECK_WEBCAM=1    after the first frame tick "Als Webcam
 //                                   ausgeben", or say why it cannot be ticked
+//   STILLWISE_SELFCHECK_GRAB=FILE   two seconds after the first frame, when
+//                                   the running average has settled, save a
+//                                   picture of the main window as drawn by
+//                                   the program to FILE (PNG) and end
+//                                   (scripts/screenshots.sh)
 
 #include <QElapsedTimer>
 

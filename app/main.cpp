@@ -49,6 +49,9 @@ int main(int argc, char** argv)
     sinceStart.start();
     ErrorHandlingApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Stillwise"));
+    // Lets the desktop match the windows to the menu entry and its icon (the
+    // Wayland app id); the name of packaging/example.stillwise.stillwise.desktop.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.stillwise.stillwise"));
 
     InstallLanguage(app, LanguageFromEnvironment());
 

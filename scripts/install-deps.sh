@@ -15,8 +15,9 @@ packages=(
   # the PipeWire camera
   libpipewire-0.3-dev libspa-0.2-dev
   # the install test: the Debian package (CPack needs file and
-  # dpkg-shlibdeps) and the desktop entry's check
-  file dpkg-dev desktop-file-utils
+  # dpkg-shlibdeps), the desktop entry's and the software-centre entry's
+  # checkers, and man and groff for the man pages
+  file dpkg-dev desktop-file-utils appstream man-db groff-base
   # the print test: a scheduler of its own with a PDF queue, and the tools
   # that read the PDFs back
   cups cups-client cups-ipp-utils printer-driver-cups-pdf poppler-utils
@@ -30,8 +31,8 @@ packages=(
   # GStreamer's PipeWire reader
   pipewire pipewire-bin wireplumber libspa-0.2-modules dbus-daemon udev
   gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-  # bench/measure_program.sh and bench/soak.sh run the program on a
-  # virtual X server
+  # bench/measure_program.sh, bench/soak.sh and scripts/screenshots.sh run
+  # the program on a virtual X server
   xvfb
   # fuzz/: the targets are built with clang; libFuzzer and clang's
   # sanitizer runtimes come in the compiler-rt package

@@ -453,7 +453,7 @@ QImage AboutPicture(const QString& subtitle)
     return image;
 }
 
-// ---- the program icon: scalable drawing and a 48 x 48 picture of it ----
+// ---- the program icon: scalable drawing and pictures of it in every size ----
 
 // Both outputs follow this one description (48 x 48 units).
 const char* const kIconSvg = R"(<?xml version="1.0" encoding="UTF-8"?>
@@ -559,7 +559,9 @@ int main(int argc, char** argv)
         failed = true;
     }
     svg.close();
-    for (int size : {16, 32, 48, 64, 128, 256})
+    // Every size of the desktop's hicolor theme; the program itself compiles
+    // in 16 to 256 (stillwise.qrc), the others are only installed.
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256, 512})
         Save(Icon(size), out.filePath(QStringLiteral("icons/stillwise-%1.png").arg(size)));
     return failed ? 1 : 0;
 }
