@@ -133,9 +133,12 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
     const double vY = std::max(spread.luma, 108 * floorVar) * kOne * kOne;
     const double vC = std::max(spread.chroma, 36 * floorVar) * kOne * kOne;
     const float kY = static_cast<float>(1.0 / vY), kC = static_cast<float>(1.0 / vC);
-    int offset[3];
-    for (int c = 0; c < 3; ++c)
-        offset[c] = static_cast<int>(std::lround(st.noise.Offset()[c] * kOne));
+    // The light change, applied to the history: gain in 1/4096.
+    int gain[3], offset[3];
+    for (int c = 0; c < 3; ++c) {
+        gain[c] = static_cast<int>(std::lround(std::clamp(st.noise.Light().gain[c], 0.5, 2.0) * 4096));
+        offset[c] = static_cast<int>(std::lround(std::clamp(st.noise.Light().offset[c], -255.0, 255.0) * kOne));
+    }
 
     // History row y moved onto the frame's row y: quarter-pixel bilinear.
     const auto alignRow = [&](int y, int slot) {
@@ -160,7 +163,7 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
             for (int c = 0; c < 3; ++c) {
                 const int v = (w00 * st.hist[p00 * 3 + c] + w01 * st.hist[p01 * 3 + c] + w10 * st.hist[p10 * 3 + c] +
                                w11 * st.hist[p11 * 3 + c] + 8) >> 4;
-                a[x * 3 + c] = ag > 0 ? std::clamp(v + offset[c], 0, 255 << kFrac) : 0;
+                a[x * 3 + c] = ag > 0 ? std::clamp(((v * gain[c] + 2048) >> 12) + offset[c], 0, 255 << kFrac) : 0;
             }
         }
         std::int32_t* yv = st.dY[slot].data();

@@ -26,14 +26,14 @@ double median(std::vector<double>& v)
 
 void NoiseEstimator::Reset()
 {
-    smoothed_ = last_ = NoiseSpread{};
+    smoothed_ = NoiseSpread{};
+    light_ = LightChange{};
     updates_ = 0;
     fromTime_ = false;
 }
 
 void NoiseEstimator::blend(const NoiseSpread& now, bool fromTime)
 {
-    last_ = now;
     // The first estimate from time replaces the one-frame guesses outright.
     if (fromTime && !fromTime_)
         updates_ = 0;
@@ -45,8 +45,6 @@ void NoiseEstimator::blend(const NoiseSpread& now, bool fromTime)
     smoothed_.level = std::sqrt(var + a * (now.level * now.level - var));
     smoothed_.luma += a * (now.luma - smoothed_.luma);
     smoothed_.chroma += a * (now.chroma - smoothed_.chroma);
-    for (int c = 0; c < 3; ++c)
-        smoothed_.offset[c] = now.offset[c];
 }
 
 void NoiseEstimator::Update(const std::uint8_t* cur, std::size_t curRow, const std::uint8_t* prev,
@@ -72,18 +70,23 @@ void NoiseEstimator::Update(const std::uint8_t* cur, std::size_t curRow, const s
                     out[i] = int(c[i]) - int(p[i]);
             }
             for (int bx = 0; bx + kBlock <= span; bx += kBlock) {
-                double s[3] = {0, 0, 0}, ss = 0;
-                for (int r = 0; r < 3; ++r)
+                double s[3] = {0, 0, 0}, ss = 0, sb[3] = {0, 0, 0};
+                for (int r = 0; r < 3; ++r) {
+                    const std::uint8_t* p = prev + (yc - 1 + r + dy) * prevRow + (x0 + bx + dx) * 3;
                     for (int i = 0; i < kBlock; ++i)
                         for (int c = 0; c < 3; ++c) {
                             const int v = d[r * stride + (bx + 1 + i) * 3 + c];
                             s[c] += v;
                             ss += double(v) * v;
+                            sb[c] += p[i * 3 + c];
                         }
+                }
                 const double n = 3.0 * kBlock;
                 Block b{};
-                for (int c = 0; c < 3; ++c)
+                for (int c = 0; c < 3; ++c) {
                     b.mean[c] = s[c] / n;
+                    b.before[c] = sb[c] / n;
+                }
                 b.byteVar = (ss - (s[0] * s[0] + s[1] * s[1] + s[2] * s[2]) / n) / (3 * (n - 1));
                 // 3x3 sums about the block's mean: mean removal cannot shrink
                 // them as overlapping sums would shrink each other.
@@ -122,15 +125,14 @@ void NoiseEstimator::Update(const std::uint8_t* cur, std::size_t curRow, const s
     const double bar = 2 * *q;
     NoiseSpread now;
     double n = 0;
-    std::vector<double> means[3];
+    quiet_.clear();
     for (const Block& b : blocks_) {
         if (b.byteVar > bar)
             continue;
         now.level += b.byteVar;
         now.luma += b.lumaVar;
         now.chroma += b.chromaVar;
-        for (int c = 0; c < 3; ++c)
-            means[c].push_back(b.mean[c]);
+        quiet_.push_back(&b);
         n += 1;
     }
     if (n == 0)
@@ -139,9 +141,57 @@ void NoiseEstimator::Update(const std::uint8_t* cur, std::size_t curRow, const s
     now.level = std::sqrt(now.level / n / 2);
     now.luma /= n;
     now.chroma /= n;
-    for (int c = 0; c < 3; ++c)
-        now.offset[c] = median(means[c]);
     blend(now, true);
+    fitLight();
+}
+
+void NoiseEstimator::fitLight()
+{
+    // Least squares of the mean change over the mean level, the slope pulled
+    // towards 0 as if by blocks spread over a few levels at no change.
+    constexpr double kPull = 100; // levels squared per block
+    for (int c = 0; c < 3; ++c) {
+        double slope = 0, offset = 0;
+        for (int pass = 0; pass < 2; ++pass) {
+            double n = 0, sv = 0, sd = 0;
+            for (const Block* b : quiet_) {
+                if (pass == 1 && std::abs(b->mean[c] - (slope * b->before[c] + offset)) > 3 * smoothed_.level / 8 + 1)
+                    continue;
+                n += 1;
+                sv += b->before[c];
+                sd += b->mean[c];
+            }
+            if (n == 0)
+                break;
+            const double mv = sv / n, md = sd / n;
+            double vv = 0, vd = 0;
+            for (const Block* b : quiet_) {
+                if (pass == 1 && std::abs(b->mean[c] - (slope * b->before[c] + offset)) > 3 * smoothed_.level / 8 + 1)
+                    continue;
+                vv += (b->before[c] - mv) * (b->before[c] - mv);
+                vd += (b->before[c] - mv) * (b->mean[c] - md);
+            }
+            const double s = vd / (vv + kPull * n);
+            const double o = md - s * mv;
+            if (pass == 0) {
+                slope = s;
+                offset = o;
+            } else {
+                // A change within what the blocks' noise could fake is no
+                // change: applied to the history every frame, such errors
+                // would add up.
+                double rr = 0, most = 0;
+                for (const Block* b : quiet_) {
+                    const double e = b->mean[c] - (s * b->before[c] + o);
+                    rr += e * e;
+                    most = std::max(most, std::abs(s * b->before[c] + o));
+                }
+                const bool real = most * most > 9 * rr / quiet_.size() / n;
+                light_.gain[c] = real ? 1 + s : 1;
+                light_.offset[c] = real ? o : 0;
+            }
+        }
+    }
 }
 
 void NoiseEstimator::UpdateSingle(const std::uint8_t* cur, std::size_t curRow, int w, int h)

@@ -16,7 +16,10 @@
 // per block, the median block taken. It sees texture as noise and misses
 // noise coarser than a pixel, so it only stands in until time can tell.
 //
-// All estimates are smoothed over time.
+// All estimates are smoothed over time. The same quiet blocks also tell how
+// the light changed: per byte, a straight line through the blocks' mean
+// changes over their mean levels (pulled towards no change where the blocks
+// span few levels), fitted once more without the blocks far off it.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,7 +32,13 @@ struct NoiseSpread {
     double level = 0;  // standard deviation of the noise per byte, in levels
     double luma = 0;   // variance of the 3x3 sum of luma differences B + 2G + R
     double chroma = 0; // variance of the 3x3 sum of a chroma difference (R - G or B - G), the mean of both
-    double offset[3] = {0, 0, 0}; // mean change of each byte (B, G, R) from the previous frame: light change
+};
+
+// A change of light from the previous frame to this one, per byte (B, G, R):
+// now = gain * before + offset, in levels.
+struct LightChange {
+    double gain[3] = {1, 1, 1};
+    double offset[3] = {0, 0, 0};
 };
 
 class NoiseEstimator {
@@ -45,20 +54,23 @@ public:
 
     // The smoothed estimate; all zero before any frame.
     const NoiseSpread& Spread() const { return smoothed_; }
-    // The last frame's light change alone (not smoothed).
-    const double* Offset() const { return last_.offset; }
+    // The light change measured by the last Update (none after UpdateSingle).
+    const LightChange& Light() const { return light_; }
 
 private:
     void blend(const NoiseSpread& now, bool fromTime);
+    void fitLight();
 
-    NoiseSpread smoothed_, last_;
+    NoiseSpread smoothed_;
+    LightChange light_;
     int updates_ = 0;
     bool fromTime_ = false;
     struct Block {
-        double byteVar, lumaVar, chromaVar, mean[3];
+        double byteVar, lumaVar, chromaVar, mean[3], before[3];
     };
     std::vector<Block> blocks_;
     std::vector<double> order_;
+    std::vector<const Block*> quiet_;
     std::vector<int> rowBuf_;
 };
 
