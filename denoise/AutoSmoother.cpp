@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -130,12 +131,15 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
     // Expected spreads of the 3x3 difference sums against a history of
     // many frames (half the spread of two frames), in history units.
     const double floorVar = 0.25;
-    const double vY = std::max(spread.luma, 108 * floorVar) * kOne * kOne;
-    const double vC = std::max(spread.chroma, 36 * floorVar) * kOne * kOne;
-    const float kY = static_cast<float>(1.0 / vY), kC = static_cast<float>(1.0 / vC);
+    const double vY = std::max(spread.luma, 54 * floorVar) * kOne * kOne;
+    const double vR = std::max(spread.red, 36 * floorVar) * kOne * kOne;
+    const double vB = std::max(spread.blue, 108 * floorVar) * kOne * kOne;
+    const float kY = static_cast<float>(1.0 / vY), kR = static_cast<float>(1.0 / vR), kB = static_cast<float>(1.0 / vB);
     // The light change, applied to the history: gain in 1/4096.
     int gain[3], offset[3];
+    static const bool noLight = std::getenv("ADN_NOLIGHT") != nullptr;
     for (int c = 0; c < 3; ++c) {
+        if (noLight) { gain[c] = 4096; offset[c] = 0; continue; }
         gain[c] = static_cast<int>(std::lround(std::clamp(st.noise.Light().gain[c], 0.5, 2.0) * 4096));
         offset[c] = static_cast<int>(std::lround(std::clamp(st.noise.Light().offset[c], -255.0, 255.0) * kOne));
     }
@@ -178,9 +182,9 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
             const int db = (f[x * 3] << kFrac) - a[x * 3];
             const int dg = (f[x * 3 + 1] << kFrac) - a[x * 3 + 1];
             const int dr = (f[x * 3 + 2] << kFrac) - a[x * 3 + 2];
-            yv[x] = db + 2 * dg + dr;
+            yv[x] = db + dg + dr;
             c1[x] = dr - dg;
-            c2[x] = db - dg;
+            c2[x] = 2 * db - dr - dg;
         }
     };
 
@@ -195,6 +199,8 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
     alignRow(0, 0);
     if (h > 1)
         alignRow(1, 1);
+    static const bool dbg = std::getenv("ADN_DBG") != nullptr;
+    double zs = 0, zc = 0, z8 = 0, z16 = 0;
     for (int y = 0; y < h; ++y) {
         if (y + 2 < h)
             alignRow(y + 2, (y + 2) % 3);
@@ -221,9 +227,10 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
                 const float b2 = static_cast<float>(st.colC2[xl] + st.colC2[x] + st.colC2[xr]);
                 // Against a history of A frames the difference spreads by
                 // (1 + 1/A) / 2 of two frames'.
-                const float z = (bY * bY * kY + (b1 * b1 + b2 * b2) * kC) * (2.0f * A / (A + 1));
+                const float z = (bY * bY * kY + b1 * b1 * kR + b2 * b2 * kB) * (2.0f * A / (A + 1));
                 const int zi = z < static_cast<float>(kZSize - 1) / kZScale ? static_cast<int>(z * kZScale) : kZSize - 1;
                 n = std::min(cap, ((st.keep[zi] * A + 128) >> 8) + 1);
+                if (dbg) { zs += z; zc += 1; if (z > 8) z8 += 1; if (z > 16) z16 += 1; }
             }
             an[x] = static_cast<std::uint8_t>(n);
             const int r = st.recip[n];
@@ -264,6 +271,7 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
                 o[x * 3 + c] = static_cast<std::uint8_t>(t[c]);
         }
     }
+    if (dbg && zc > 0) fprintf(stderr, "z mean %.2f >8 %.4f >16 %.4f level %.2f\n", zs / zc, z8 / zc, z16 / zc, spread.level);
     std::swap(st.hist, st.histNext);
     std::swap(st.age, st.ageNext);
     for (int y = 0; y < h; ++y)

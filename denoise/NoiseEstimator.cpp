@@ -44,7 +44,8 @@ void NoiseEstimator::blend(const NoiseSpread& now, bool fromTime)
     const double var = smoothed_.level * smoothed_.level;
     smoothed_.level = std::sqrt(var + a * (now.level * now.level - var));
     smoothed_.luma += a * (now.luma - smoothed_.luma);
-    smoothed_.chroma += a * (now.chroma - smoothed_.chroma);
+    smoothed_.red += a * (now.red - smoothed_.red);
+    smoothed_.blue += a * (now.blue - smoothed_.blue);
 }
 
 void NoiseEstimator::Update(const std::uint8_t* cur, std::size_t curRow, const std::uint8_t* prev,
@@ -90,23 +91,25 @@ void NoiseEstimator::Update(const std::uint8_t* cur, std::size_t curRow, const s
                 b.byteVar = (ss - (s[0] * s[0] + s[1] * s[1] + s[2] * s[2]) / n) / (3 * (n - 1));
                 // 3x3 sums about the block's mean: mean removal cannot shrink
                 // them as overlapping sums would shrink each other.
-                const double mY = 9 * (b.mean[0] + 2 * b.mean[1] + b.mean[2]);
-                const double mC1 = 9 * (b.mean[2] - b.mean[1]), mC2 = 9 * (b.mean[0] - b.mean[1]);
-                double sy = 0, sc = 0;
+                const double mY = 9 * (b.mean[0] + b.mean[1] + b.mean[2]);
+                const double mR = 9 * (b.mean[2] - b.mean[1]), mB = 9 * (2 * b.mean[0] - b.mean[2] - b.mean[1]);
+                double sy = 0, sr = 0, sbl = 0;
                 for (int i = 0; i < kBlock; ++i) {
-                    int Y = 0, C1 = 0, C2 = 0;
+                    int Y = 0, R = 0, B = 0;
                     for (int r = 0; r < 3; ++r)
                         for (int k = 0; k < 3; ++k) {
                             const int* px = &d[r * stride + (bx + i + k) * 3];
-                            Y += px[0] + 2 * px[1] + px[2];
-                            C1 += px[2] - px[1];
-                            C2 += px[0] - px[1];
+                            Y += px[0] + px[1] + px[2];
+                            R += px[2] - px[1];
+                            B += 2 * px[0] - px[2] - px[1];
                         }
                     sy += (Y - mY) * (Y - mY);
-                    sc += ((C1 - mC1) * (C1 - mC1) + (C2 - mC2) * (C2 - mC2)) / 2;
+                    sr += (R - mR) * (R - mR);
+                    sbl += (B - mB) * (B - mB);
                 }
                 b.lumaVar = sy / kBlock;
-                b.chromaVar = sc / kBlock;
+                b.redVar = sr / kBlock;
+                b.blueVar = sbl / kBlock;
                 blocks_.push_back(b);
             }
         }
@@ -131,7 +134,8 @@ void NoiseEstimator::Update(const std::uint8_t* cur, std::size_t curRow, const s
             continue;
         now.level += b.byteVar;
         now.luma += b.lumaVar;
-        now.chroma += b.chromaVar;
+        now.red += b.redVar;
+        now.blue += b.blueVar;
         quiet_.push_back(&b);
         n += 1;
     }
@@ -140,7 +144,8 @@ void NoiseEstimator::Update(const std::uint8_t* cur, std::size_t curRow, const s
     // Two frames' noise in every difference: half the variance is one frame's.
     now.level = std::sqrt(now.level / n / 2);
     now.luma /= n;
-    now.chroma /= n;
+    now.red /= n;
+    now.blue /= n;
     blend(now, true);
     fitLight();
 }
@@ -150,6 +155,7 @@ void NoiseEstimator::fitLight()
     // Least squares of the mean change over the mean level, the slope pulled
     // towards 0 as if by blocks spread over a few levels at no change.
     constexpr double kPull = 100; // levels squared per block
+    static const double kSignificance = std::getenv("ADN_SIG") ? std::atof(std::getenv("ADN_SIG")) : 5;
     for (int c = 0; c < 3; ++c) {
         double slope = 0, offset = 0;
         for (int pass = 0; pass < 2; ++pass) {
@@ -186,7 +192,7 @@ void NoiseEstimator::fitLight()
                     rr += e * e;
                     most = std::max(most, std::abs(s * b->before[c] + o));
                 }
-                const bool real = most * most > 9 * rr / quiet_.size() / n;
+                const bool real = most * most > kSignificance * kSignificance * rr / quiet_.size() / n;
                 light_.gain[c] = real ? 1 + s : 1;
                 light_.offset[c] = real ? o : 0;
             }
@@ -220,8 +226,9 @@ void NoiseEstimator::UpdateSingle(const std::uint8_t* cur, std::size_t curRow, i
     now.level = median(levels);
     // Independent noise on every byte: the spreads follow from the level.
     const double var = now.level * now.level;
-    now.luma = 2 * 9 * 6 * var;
-    now.chroma = 2 * 9 * 2 * var;
+    now.luma = 2 * 9 * 3 * var;
+    now.red = 2 * 9 * 2 * var;
+    now.blue = 2 * 9 * 6 * var;
     blend(now, false);
 }
 

@@ -8,9 +8,9 @@
 // quietest quarter of the blocks sets a bar, and blocks up to twice the bar
 // are averaged. Blocks with movement, misaligned texture or edges lie above
 // the bar and drop out. Besides the level per byte, the same blocks give the
-// spread of the two difference sums the temporal weights are judged by (3x3
-// sums of luma and of chroma differences), so that noise that is coarser
-// than a pixel (chroma shared by pixel pairs) is judged by its real spread.
+// spread of the difference sums the temporal weights are judged by (3x3 sums
+// of a luma and two chroma differences), so that noise that is coarser than
+// a pixel (chroma shared by pixel pairs) is judged by its real spread.
 //
 // From one frame (before there are two): Immerkær's Laplacian-like mask,
 // per block, the median block taken. It sees texture as noise and misses
@@ -30,8 +30,12 @@ namespace denoise {
 // Spreads of frame differences, all for two independent noisy frames.
 struct NoiseSpread {
     double level = 0;  // standard deviation of the noise per byte, in levels
-    double luma = 0;   // variance of the 3x3 sum of luma differences B + 2G + R
-    double chroma = 0; // variance of the 3x3 sum of a chroma difference (R - G or B - G), the mean of both
+    // Variances of the 3x3 sums of three differences that are independent
+    // of each other for noise of the same spread on every byte: a luma
+    // difference B + G + R and two chroma differences R - G, 2B - R - G.
+    double luma = 0;
+    double red = 0;
+    double blue = 0;
 };
 
 // A change of light from the previous frame to this one, per byte (B, G, R):
@@ -66,7 +70,7 @@ private:
     int updates_ = 0;
     bool fromTime_ = false;
     struct Block {
-        double byteVar, lumaVar, chromaVar, mean[3], before[3];
+        double byteVar, lumaVar, redVar, blueVar, mean[3], before[3];
     };
     std::vector<Block> blocks_;
     std::vector<double> order_;
