@@ -26,11 +26,15 @@ constexpr int kOne = 1 << kFrac;
 constexpr int kZScale = 8;
 constexpr int kZSize = 1024;
 
-double envOr(const char* name, double fallback)
-{
-    const char* v = std::getenv(name);
-    return v ? std::atof(v) : fallback;
-}
+// Where the weight falls from keeping all history to keeping none.
+constexpr double kZLow = 8, kZHigh = 30;
+// Spatial smoothing: its weight at one frame of history (in 1/256 of the
+// whole) halves with every further frame; a 5x5 window, distance weight a
+// Gaussian of 1.5 pixels, range weight a Gaussian of 4 noise levels in the
+// B + 2G + R distance.
+constexpr int kSpatialRadius = 2;
+constexpr double kSpatialSigma = 1.5;
+constexpr double kRangeScale = 4.0;
 
 } // namespace
 
@@ -49,6 +53,7 @@ struct AutoSmoother::State {
     std::array<std::vector<std::uint8_t>, 3> alignedAge;
     std::array<std::vector<std::int32_t>, 3> dY, dC1, dC2;
     std::vector<std::int32_t> colY, colC1, colC2;
+    std::vector<std::int32_t> column; // one history row after the vertical taps
 
     std::array<int, kZSize> keep{};  // z -> share of the history kept, 0..256
     std::array<int, 256> recip{};    // N -> 32768 / N
@@ -93,6 +98,7 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
             st.dC1[k].assign(w, 0);
             st.dC2[k].assign(w, 0);
         }
+        st.column.assign(row3, 0);
         st.colY.assign(w, 0);
         st.colC1.assign(w, 0);
         st.colC2.assign(w, 0);
@@ -110,22 +116,19 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
     const int cap = CapForStrength(strength);
 
     // Tables for this frame.
-    static const double zLow = envOr("ADN_ZLOW", 8), zHigh = envOr("ADN_ZHIGH", 30);
     for (int i = 0; i < kZSize; ++i) {
         const double z = static_cast<double>(i) / kZScale;
-        const double t = std::clamp((zHigh - z) / (zHigh - zLow), 0.0, 1.0);
+        const double t = std::clamp((kZHigh - z) / (kZHigh - kZLow), 0.0, 1.0);
         st.keep[i] = static_cast<int>(std::lround(256 * t * t * (3 - 2 * t)));
     }
     st.recip[0] = 32768;
     for (int n = 1; n < 256; ++n)
         st.recip[n] = 32768 / n;
-    static const double sp1 = envOr("ADN_SP1", 1.0), spDecay = envOr("ADN_SPDECAY", 0.5);
     for (int n = 0; n < 256; ++n)
-        st.spatial[n] = strength <= 0 ? 0 : static_cast<int>(std::lround(256 * sp1 * std::pow(spDecay, std::max(0, n - 1))));
-    static const double rangeK = envOr("ADN_RANGE", 4.0);
+        st.spatial[n] = strength <= 0 ? 0 : static_cast<int>(std::lround(256 * std::exp2(-std::max(0, n - 1))));
     const double sigma = std::max(spread.level, 0.5);
     for (int d = 0; d <= 1020; ++d) {
-        const double t = d / (rangeK * sigma);
+        const double t = d / (kRangeScale * sigma);
         st.range[d] = static_cast<int>(std::lround(256 * std::exp(-0.5 * t * t)));
     }
     // Expected spreads of the 3x3 difference sums against a history of
@@ -137,37 +140,56 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
     const float kY = static_cast<float>(1.0 / vY), kR = static_cast<float>(1.0 / vR), kB = static_cast<float>(1.0 / vB);
     // The light change, applied to the history: gain in 1/4096.
     int gain[3], offset[3];
-    static const bool noLight = std::getenv("ADN_NOLIGHT") != nullptr;
     for (int c = 0; c < 3; ++c) {
-        if (noLight) { gain[c] = 4096; offset[c] = 0; continue; }
         gain[c] = static_cast<int>(std::lround(std::clamp(st.noise.Light().gain[c], 0.5, 2.0) * 4096));
         offset[c] = static_cast<int>(std::lround(std::clamp(st.noise.Light().offset[c], -255.0, 255.0) * kOne));
     }
 
-    // History row y moved onto the frame's row y: quarter-pixel bilinear.
+    // History row y moved onto the frame's row y, to a quarter pixel:
+    // Catmull-Rom cubic taps in 1/128 for the offsets 0, 1/4, 1/2, 3/4. A
+    // cubic keeps fine detail that a bilinear mix would blur a little more
+    // with every frame of a slow pan. Beyond the picture's edge the edge
+    // pixels stand in; pixels whose source lies outside have no history.
+    static constexpr int kTaps[4][4] = {{0, 128, 0, 0}, {-9, 111, 29, -3}, {-8, 72, 72, -8}, {-3, 29, 111, -9}};
     const auto alignRow = [&](int y, int slot) {
         std::int32_t* a = st.aligned[slot].data();
         std::uint8_t* aa = st.alignedAge[slot].data();
         const int sy4 = y * 4 + shift.y4;
         const int iy = sy4 >> 2, fy = sy4 & 3;
-        const bool rowsIn = iy >= 0 && iy + (fy > 0) < h;
+        const bool rowsIn = st.started && iy >= 0 && iy + (fy > 0) < h;
+        if (rowsIn) {
+            // Vertical taps into a row of w pixels, in 1/128.
+            std::int32_t* col = st.column.data();
+            const std::uint16_t* rows[4];
+            for (int k = 0; k < 4; ++k)
+                rows[k] = st.hist.data() + static_cast<std::size_t>(std::clamp(iy - 1 + k, 0, h - 1)) * row3;
+            const int* t = kTaps[fy];
+            for (std::size_t i = 0; i < row3; ++i)
+                col[i] = t[0] * rows[0][i] + t[1] * rows[1][i] + t[2] * rows[2][i] + t[3] * rows[3][i];
+        }
+        const std::uint8_t* ageA = st.age.data() + static_cast<std::size_t>(std::max(iy, 0)) * w;
+        const std::uint8_t* ageB = ageA + (fy > 0 ? w : 0);
         for (int x = 0; x < w; ++x) {
             const int sx4 = x * 4 + shift.x4;
             const int ix = sx4 >> 2, fx = sx4 & 3;
-            if (!st.started || !rowsIn || ix < 0 || ix + (fx > 0) >= w) {
-                aa[x] = 0;
+            int ag = 0;
+            if (rowsIn && ix >= 0 && ix + (fx > 0) < w) {
+                const int i1 = ix + (fx > 0);
+                ag = std::min(std::min(ageA[ix], ageA[i1]), std::min(ageB[ix], ageB[i1]));
+            }
+            aa[x] = static_cast<std::uint8_t>(ag);
+            if (ag == 0) {
                 a[x * 3] = a[x * 3 + 1] = a[x * 3 + 2] = 0;
                 continue;
             }
-            const std::size_t p00 = static_cast<std::size_t>(iy) * w + ix;
-            const std::size_t p01 = p00 + (fx > 0), p10 = p00 + (fy > 0) * static_cast<std::size_t>(w), p11 = p10 + (fx > 0);
-            const int ag = std::min(std::min(st.age[p00], st.age[p01]), std::min(st.age[p10], st.age[p11]));
-            aa[x] = static_cast<std::uint8_t>(ag);
-            const int w00 = (4 - fx) * (4 - fy), w01 = fx * (4 - fy), w10 = (4 - fx) * fy, w11 = fx * fy;
+            const int* t = kTaps[fx];
+            const std::int32_t* c0 = &st.column[static_cast<std::size_t>(std::max(ix - 1, 0)) * 3];
+            const std::int32_t* c1 = &st.column[static_cast<std::size_t>(ix) * 3];
+            const std::int32_t* c2 = &st.column[static_cast<std::size_t>(std::min(ix + 1, w - 1)) * 3];
+            const std::int32_t* c3 = &st.column[static_cast<std::size_t>(std::min(ix + 2, w - 1)) * 3];
             for (int c = 0; c < 3; ++c) {
-                const int v = (w00 * st.hist[p00 * 3 + c] + w01 * st.hist[p01 * 3 + c] + w10 * st.hist[p10 * 3 + c] +
-                               w11 * st.hist[p11 * 3 + c] + 8) >> 4;
-                a[x * 3 + c] = ag > 0 ? std::clamp(((v * gain[c] + 2048) >> 12) + offset[c], 0, 255 << kFrac) : 0;
+                const int v = (t[0] * c0[c] + t[1] * c1[c] + t[2] * c2[c] + t[3] * c3[c] + 8192) >> 14;
+                a[x * 3 + c] = std::clamp(((v * gain[c] + 2048) >> 12) + offset[c], 0, 255 << kFrac);
             }
         }
         std::int32_t* yv = st.dY[slot].data();
@@ -188,8 +210,8 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
         }
     };
 
-    static const int sRadius = static_cast<int>(envOr("ADN_SRAD", 2));
-    static const double sSigma = envOr("ADN_SSIG", 1.5);
+    constexpr int sRadius = kSpatialRadius;
+    constexpr double sSigma = kSpatialSigma;
     std::vector<int> sw((2 * sRadius + 1) * (2 * sRadius + 1));
     for (int j = -sRadius; j <= sRadius; ++j)
         for (int i = -sRadius; i <= sRadius; ++i)
@@ -199,8 +221,6 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
     alignRow(0, 0);
     if (h > 1)
         alignRow(1, 1);
-    static const bool dbg = std::getenv("ADN_DBG") != nullptr;
-    double zs = 0, zc = 0, z8 = 0, z16 = 0;
     for (int y = 0; y < h; ++y) {
         if (y + 2 < h)
             alignRow(y + 2, (y + 2) % 3);
@@ -230,7 +250,6 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
                 const float z = (bY * bY * kY + b1 * b1 * kR + b2 * b2 * kB) * (2.0f * A / (A + 1));
                 const int zi = z < static_cast<float>(kZSize - 1) / kZScale ? static_cast<int>(z * kZScale) : kZSize - 1;
                 n = std::min(cap, ((st.keep[zi] * A + 128) >> 8) + 1);
-                if (dbg) { zs += z; zc += 1; if (z > 8) z8 += 1; if (z > 16) z16 += 1; }
             }
             an[x] = static_cast<std::uint8_t>(n);
             const int r = st.recip[n];
@@ -271,7 +290,6 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
                 o[x * 3 + c] = static_cast<std::uint8_t>(t[c]);
         }
     }
-    if (dbg && zc > 0) fprintf(stderr, "z mean %.2f >8 %.4f >16 %.4f level %.2f\n", zs / zc, z8 / zc, z16 / zc, spread.level);
     std::swap(st.hist, st.histNext);
     std::swap(st.age, st.ageNext);
     for (int y = 0; y < h; ++y)

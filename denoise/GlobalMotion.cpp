@@ -35,6 +35,39 @@ double cost(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t
     return double(s) / double(n);
 }
 
+// The same for a shift in 1/16 pixels, b read between pixels by bilinear
+// weights, over the part where the shift of up to one pixel more stays in.
+double costBetween(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b, int w, int h, int sx16,
+                   int sy16)
+{
+    const int ix = sx16 >> 4, fx = sx16 & 15, iy = sy16 >> 4, fy = sy16 & 15;
+    const int x0 = std::max(0, -ix), x1 = std::min(w, w - ix - 1);
+    const int y0 = std::max(0, -iy), y1 = std::min(h, h - iy - 1);
+    if ((x1 - x0) * 2 < w || (y1 - y0) * 2 < h)
+        return 1e30;
+    long long sa = 0, sb = 0;
+    std::vector<int> row(static_cast<std::size_t>(w));
+    std::vector<int> read(static_cast<std::size_t>(w) * h);
+    for (int y = y0; y < y1; ++y) {
+        const std::uint16_t* p = &b[(y + iy) * w + ix];
+        const std::uint16_t* q = p + w;
+        for (int x = x0; x < x1; ++x) {
+            const int v = ((16 - fx) * (16 - fy) * p[x] + fx * (16 - fy) * p[x + 1] + (16 - fx) * fy * q[x] +
+                           fx * fy * q[x + 1] + 128) >> 8;
+            read[y * w + x] = v;
+            sa += a[y * w + x];
+            sb += v;
+        }
+    }
+    const long long n = static_cast<long long>(x1 - x0) * (y1 - y0);
+    const int off = static_cast<int>((sb - sa) / n);
+    long long s = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            s += std::abs(read[y * w + x] - int(a[y * w + x]) - off);
+    return double(s) / double(n);
+}
+
 // Where between -1/2 and 1/2 the lowest cost lies, from the costs at -1, 0
 // and 1 (c the lowest): absolute differences grow linearly with a small
 // shift, so two lines of equal and opposite slope are fitted (a parabola
@@ -122,8 +155,19 @@ Shift GlobalMotion::Estimate(const std::uint8_t* frame, std::size_t rowbytes, in
         const auto at = [&](int dx, int dy) { return cost(quarter_.v, prevQuarter_.v, quarter_.w, quarter_.h, dx, dy); };
         const double fx = vertex(at(bx - 1, by), best, at(bx + 1, by));
         const double fy = vertex(at(bx, by - 1), best, at(bx, by + 1));
-        shift.x4 = static_cast<int>(std::lround((bx + fx) * 16));
-        shift.y4 = static_cast<int>(std::lround((by + fy) * 16));
+        // A still camera stays still: something moving over a still
+        // background, or noise on a flat, dark picture, can make some small
+        // shift look a little better, and following it would read the whole
+        // history beside its place. So a shift must beat no shift clearly.
+        constexpr double kStill = 0.03;
+        const int sx16 = static_cast<int>(std::lround((bx + fx) * 16));
+        const int sy16 = static_cast<int>(std::lround((by + fy) * 16));
+        const bool moved = (sx16 != 0 || sy16 != 0) &&
+                           at(0, 0) > costBetween(quarter_.v, prevQuarter_.v, quarter_.w, quarter_.h, sx16, sy16) * (1 + kStill);
+        if (moved) {
+            shift.x4 = sx16;
+            shift.y4 = sy16;
+        }
     }
     std::swap(prevQuarter_, quarter_);
     std::swap(prevSixteenth_, sixteenth_);

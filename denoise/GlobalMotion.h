@@ -5,7 +5,8 @@
 // Each frame's luma is reduced to a quarter and a sixteenth of its size by
 // box means. The shift is searched on the sixteenth (up to 4 of its pixels,
 // 64 frame pixels, each way), refined on the quarter and placed between
-// quarter pixels from the costs around the best one. The cost is the mean
+// quarter pixels from the costs around the best one; it must beat no shift
+// by a margin, or the camera counts as still. The cost is the mean
 // absolute difference over the overlap after taking away the mean of each
 // side, so a change of light does not pull the match.
 

@@ -155,7 +155,7 @@ void NoiseEstimator::fitLight()
     // Least squares of the mean change over the mean level, the slope pulled
     // towards 0 as if by blocks spread over a few levels at no change.
     constexpr double kPull = 100; // levels squared per block
-    static const double kSignificance = std::getenv("ADN_SIG") ? std::atof(std::getenv("ADN_SIG")) : 5;
+    constexpr double kSignificance = 5; // standard errors
     for (int c = 0; c < 3; ++c) {
         double slope = 0, offset = 0;
         for (int pass = 0; pass < 2; ++pass) {
