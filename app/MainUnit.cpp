@@ -1,5 +1,6 @@
 #include "app/MainUnit.h"
 
+#include "app/AutoSmoothing.h"
 #include "app/AverageGather.h"
 #include "app/FormatNotice.h"
 
@@ -125,6 +126,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setFixedHeight(19);
     layout->addWidget(StatusBar1);
+    BuildAutoSmoothing();
 
     ApplyVideoSettings();
     FormCreate(this);
@@ -328,10 +330,25 @@ void TMainForm::BuildWebcamOutput()
     // address and the picture buttons.
     WebcamBox = new QCheckBox(QStringLiteral("Als Webcam ausgeben"), Panel7);
     const int left = std::max(170, wwwBtn->geometry().right() + 12);
-    WebcamBox->setGeometry(left, (Panel7->height() - 21) / 2, std::max(150, WebcamBox->sizeHint().width()), 21);
+    WebcamBox->setGeometry(left, (Panel7->height() - 21) / 2, WebcamBox->sizeHint().width(), 21);
     Webcam = std::make_unique<output::WebcamSwitch>(WebcamBox, [this](const QString& why) {
         desktop::CurrentShell().message(this, QMessageBox::Warning, QStringLiteral("Als Webcam ausgeben"), why);
     });
+}
+
+// The automatic smoother's switch sits in the bottom bar beside the webcam
+// output, as the control bar's two rows are full; the noise level it
+// estimates is shown in the status bar.
+void TMainForm::BuildAutoSmoothing()
+{
+    AutoBox = new QCheckBox(QStringLiteral("Auto-Glättung"), Panel7);
+    const int left = WebcamBox->geometry().right() + 8;
+    AutoBox->setGeometry(left, (Panel7->height() - 21) / 2, AutoBox->sizeHint().width(), 21);
+    NoiseLabel = new QLabel(StatusBar1);
+    StatusBar1->addWidget(NoiseLabel, 1);
+    AutoSmooth = std::make_unique<AutoSmoothing>(AutoBox, NoiseLabel,
+                                                 std::vector<QWidget*>{MotionBox, ThresholdLabel, ThresholdEd});
+    setTabOrder(ThresholdEd, AutoBox);
 }
 
 void TMainForm::SetWebcamSystem(camera::V4l2System& system)
@@ -418,6 +435,7 @@ void TMainForm::Splitter1Moved(QObject* /*Sender*/)
 void TMainForm::BitBtn1Click(QObject* /*Sender*/)
 {
     Averager->Cancel(AverageGather::PreviewStoppedText());
+    AutoSmooth->restart();
     Video1->SetVideoPreview(false);
     Video1->ShowSourceDialog();
     Video1->SetVideoPreview(true);
@@ -427,6 +445,7 @@ void TMainForm::BitBtn1Click(QObject* /*Sender*/)
 void TMainForm::BitBtn2Click(QObject* /*Sender*/)
 {
     Averager->Cancel(AverageGather::PreviewStoppedText());
+    AutoSmooth->restart();
     Video1->SetVideoPreview(false);
     Video1->ShowFormatDialog();
     Video1->SetVideoPreview(true);
@@ -472,6 +491,7 @@ void TMainForm::DriverBtnClick(QObject* /*Sender*/)
     const std::unique_ptr<TDlgEinstell> dialog = std::make_unique<TDlgEinstell>(this);
     dialog->ComboBox1->addItems(GetDriverList());
     Averager->Cancel(AverageGather::DriverChangedText());
+    AutoSmooth->restart();
     Video1->SetDriverOpen(false);
     dialog->ComboBox1->setCurrentIndex(Video1->DriverIndex());
     if (dialog->exec() == 1)
@@ -505,10 +525,12 @@ void TMainForm::Video1Frame(QObject* /*Sender*/, PVIDEOHDR lpVhdr)
         return;
     VideoFormatSource& source = FormatSource != nullptr ? *FormatSource : *Video1;
     const MotionSparing motion{MotionBox->isChecked(), std::clamp(ThresholdEd->value(), 1, 64)};
-    const bool taken = TakeFrame(source, *lpVhdr, SmoothEd->value(), CorrectedPic, RawPic, motion);
+    const bool taken =
+        TakeFrame(source, *lpVhdr, SmoothEd->value(), CorrectedPic, RawPic, motion, AutoSmooth->active());
     Notice->frameTaken(taken, source);
     if (!taken)
         return;
+    AutoSmooth->frameDone();
     Averager->Feed(RawPic);
     SendToWebcam();
     PaintBox1Paint(this);

@@ -14,6 +14,7 @@
 
 #include <memory>
 
+class AutoSmoothing;
 class AverageGather;
 namespace camera {
 class V4l2System;
@@ -122,6 +123,8 @@ public:
     FormatNotice* Notice = nullptr; // says when frames come in a format the frame step does not take
     TPaintBox* PaintBox2 = nullptr;
     QCheckBox* WebcamBox = nullptr;
+    QCheckBox* AutoBox = nullptr;   // "Auto-Glättung"
+    QLabel* NoiseLabel = nullptr;   // the estimated noise level, in the status bar
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -132,6 +135,7 @@ private:
     void BuildFormatNotice();
     void BuildBottomBar();
     void BuildDenoiseControls();
+    void BuildAutoSmoothing();
     // Starts gathering the mean of the next `frames` frames.
     void AverageBtnClick(int frames);
     // Shows a finished mean in the viewer once no other modal window is open.
@@ -151,6 +155,7 @@ private:
 
     VideoFormatSource* FormatSource = nullptr;
     std::unique_ptr<output::WebcamSwitch> Webcam;
+    std::unique_ptr<AutoSmoothing> AutoSmooth;
     // The paint boxes marked by PaintPane since the last DrawMarkedPanes.
     TPaintBox* MarkedPane = nullptr;
 };

@@ -5,7 +5,10 @@
 # the processor time the program takes. The X server's own processor time is
 # reported beside it.
 #
-#   bench/measure_program.sh PATH/TO/stillwise [SECONDS] [WIDTHxHEIGHT]
+#   bench/measure_program.sh PATH/TO/stillwise [SECONDS] [WIDTHxHEIGHT] [auto]
+#
+# With "auto" the program starts with "Auto-Glättung" ticked, as a user who
+# chose it once finds it.
 #
 # Needs xvfb (Xvfb). Leaves nothing behind.
 set -eu
@@ -13,6 +16,8 @@ set -eu
 program=${1:?"usage: $0 PATH/TO/stillwise [SECONDS] [WIDTHxHEIGHT]"}
 seconds=${2:-10}
 size=${3:-1920x1080}
+mode=${4:-plain}
+case $mode in plain | auto) ;; *) echo "Modus $mode unbekannt (plain oder auto)" >&2; exit 2 ;; esac
 
 command -v Xvfb >/dev/null || { echo "Xvfb fehlt (Paket xvfb)" >&2; exit 2; }
 
@@ -41,6 +46,10 @@ ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 hz=$(getconf CLK_TCK)
 
 mkdir -p "$work/config" "$work/runtime"
+if [ "$mode" = auto ]; then
+    mkdir -p "$work/config/Stillwise"
+    printf '[Glaettung]\nAutomatisch=true\n' >"$work/config/Stillwise/Stillwise.ini"
+fi
 chmod 700 "$work/runtime"
 xstart=$(ticks "$xpid")
 start=$(date +%s.%N)

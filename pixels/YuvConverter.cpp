@@ -66,7 +66,9 @@ const YuvConstants& limited2020()
 }
 #endif
 
-const YuvConstants* constantsFor(const YuvEncoding& e)
+} // namespace
+
+const YuvConstants* MatrixFor(const YuvEncoding& e)
 {
     switch (e.matrix) {
     case YuvEncoding::Matrix::Bt709:
@@ -78,6 +80,8 @@ const YuvConstants* constantsFor(const YuvEncoding& e)
     }
     return e.fullRange ? &libyuv::kYuvJPEGConstants : &limited601();
 }
+
+namespace {
 
 bool chromaFirstSwapped(std::uint32_t fourcc)
 {
@@ -149,7 +153,7 @@ void YuvConverter::setSource(const v4l2_pix_format& pix)
     fourcc_ = pix.pixelformat;
     width_ = static_cast<int>(pix.width);
     height_ = static_cast<int>(pix.height);
-    matrix_ = constantsFor(EncodingOf(pix));
+    matrix_ = MatrixFor(EncodingOf(pix));
     const std::size_t w = pix.width, h = pix.height, chromaWidth = (w + 1) / 2;
     switch (fourcc_) {
     case V4L2_PIX_FMT_YUYV:

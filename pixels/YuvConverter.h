@@ -19,6 +19,12 @@ struct YuvConstants;
 namespace pixels {
 
 using libyuv::YuvConstants;
+struct YuvEncoding;
+
+// libyuv's constants for turning YCbCr of this matrix and range into RGB, as
+// the converter uses them; for readers of other layouts (4:4:4 files) that
+// must see the same colours as the camera path.
+const YuvConstants* MatrixFor(const YuvEncoding& encoding);
 
 class YuvConverter {
 public:

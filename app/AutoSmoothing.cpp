@@ -1,0 +1,101 @@
+#include "app/AutoSmoothing.h"
+
+#include "viewer/PrintFormStorage.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLocale>
+#include <QSettings>
+
+namespace {
+
+constexpr char kGroup[] = "Glaettung";
+constexpr char kKey[] = "Automatisch";
+// Often enough to follow a change of light, rarely enough to stay readable.
+constexpr qint64 kShowEveryMs = 500;
+
+const QString kToolTip = QStringLiteral(
+    "Schätzt das Rauschen des Bildes selbst: Stillstehendes wird über viele Bilder gemittelt, "
+    "Bewegtes bleibt scharf und zieht keine Schleppen, auch wenn die Kamera schwenkt.");
+
+bool StoredChoice()
+{
+    const auto settings = OpenUserSettings();
+    settings->beginGroup(QLatin1String(kGroup));
+    // Only what the box itself wrote counts as a choice; anything else in the
+    // file is none, and a start without a choice is as it always was.
+    return settings->value(QLatin1String(kKey)).toString() == QLatin1String("true");
+}
+
+void StoreChoice(bool on)
+{
+    const auto settings = OpenUserSettings();
+    settings->beginGroup(QLatin1String(kGroup));
+    settings->setValue(QLatin1String(kKey), on);
+    settings->endGroup();
+    settings->sync();
+}
+
+} // namespace
+
+AutoSmoothing::AutoSmoothing(QCheckBox* box, QLabel* level, std::vector<QWidget*> spared)
+    : box_(box), level_(level), spared_(std::move(spared))
+{
+    box_->setChecked(StoredChoice());
+    box_->setToolTip(kToolTip);
+    for (QWidget* w : spared_)
+        w->setEnabled(!box_->isChecked());
+    level_->setVisible(box_->isChecked());
+    level_->clear();
+    // Only a click by the user is a choice to remember.
+    QObject::connect(box_, &QCheckBox::clicked, box_, [this](bool on) { StoreChoice(on); });
+    QObject::connect(box_, &QCheckBox::toggled, box_, [this](bool on) { toggled(on); });
+}
+
+AutoSmoothing::~AutoSmoothing() = default;
+
+denoise::AutoSmoother* AutoSmoothing::active()
+{
+    return box_->isChecked() ? &smoother_ : nullptr;
+}
+
+void AutoSmoothing::restart()
+{
+    smoother_.Reset();
+    sinceShown_.invalidate();
+}
+
+void AutoSmoothing::toggled(bool on)
+{
+    // Switched on, the smoother starts from the next frame alone: what it
+    // kept from an earlier spell is stale.
+    restart();
+    for (QWidget* w : spared_)
+        w->setEnabled(!on);
+    level_->setVisible(on);
+    level_->clear();
+    box_->setToolTip(kToolTip);
+}
+
+void AutoSmoothing::frameDone()
+{
+    if (!box_->isChecked())
+        return;
+    if (sinceShown_.isValid() && sinceShown_.elapsed() < kShowEveryMs)
+        return;
+    sinceShown_.start();
+    showLevel();
+}
+
+void AutoSmoothing::showLevel()
+{
+    const QString text = LevelText(smoother_.NoiseLevel());
+    level_->setText(text);
+    box_->setToolTip(kToolTip + QStringLiteral("\n") + text);
+}
+
+QString AutoSmoothing::LevelText(double level)
+{
+    return QStringLiteral("Geschätztes Rauschen: %1 Helligkeitsstufen")
+        .arg(QLocale().toString(level, 'f', 1));
+}
