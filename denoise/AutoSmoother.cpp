@@ -157,7 +157,7 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
         const int sy4 = y * 4 + shift.y4;
         const int iy = sy4 >> 2, fy = sy4 & 3;
         const bool rowsIn = st.started && iy >= 0 && iy + (fy > 0) < h;
-        if (rowsIn) {
+        if (rowsIn && (shift.x4 != 0 || shift.y4 != 0)) {
             // Vertical taps into a row of w pixels, in 1/128.
             std::int32_t* col = st.column.data();
             const std::uint16_t* rows[4];
@@ -169,7 +169,15 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
         }
         const std::uint8_t* ageA = st.age.data() + static_cast<std::size_t>(std::max(iy, 0)) * w;
         const std::uint8_t* ageB = ageA + (fy > 0 ? w : 0);
-        for (int x = 0; x < w; ++x) {
+        if (rowsIn && shift.x4 == 0 && shift.y4 == 0) {
+            // A still camera: the history is where it was.
+            const std::uint16_t* hr = st.hist.data() + static_cast<std::size_t>(iy) * row3;
+            std::memcpy(aa, ageA, static_cast<std::size_t>(w));
+            for (int x = 0; x < w; ++x)
+                for (int c = 0; c < 3; ++c)
+                    a[x * 3 + c] = aa[x] == 0 ? 0 : std::clamp(((hr[x * 3 + c] * gain[c] + 2048) >> 12) + offset[c], 0, 255 << kFrac);
+        }
+        for (int x = 0; x < w && !(rowsIn && shift.x4 == 0 && shift.y4 == 0); ++x) {
             const int sx4 = x * 4 + shift.x4;
             const int ix = sx4 >> 2, fx = sx4 & 3;
             int ag = 0;
