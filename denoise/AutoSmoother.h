@@ -3,6 +3,20 @@
 // itself. It estimates the stream's noise level, averages still parts over
 // many frames, follows the movement of the whole picture, spares what moves
 // and smooths in space where time cannot help.
+//
+// Per frame: the camera's shift (GlobalMotion) and the noise (NoiseEstimator)
+// are measured; the history (16-bit, 8 fractional bits, with a frame count
+// per pixel) is read at the shift, to a quarter pixel, and adjusted to a
+// change of light. Each pixel's 3x3 sums of a luma and two chroma
+// differences to it, against their spread for pure noise, say how much of
+// its count it keeps (a smooth curve, not a threshold); the new value is the
+// history moved 1/N of the way to the frame, so a still pixel holds the
+// exact running mean of its last N frames. Where N is small (something
+// moved, newly uncovered parts, the first frames) an edge-preserving 5x5
+// filter of the frame is blended in, fully at N = 1, half as much with each
+// further frame. Integer arithmetic throughout, except for the per-frame
+// tables and the per-pixel weight index (single floats, no fused
+// operations), so every build and processor gives the same bytes.
 
 #include "denoise/Cpu.h"
 #include "denoise/FrameAverager.h"
@@ -14,6 +28,8 @@ namespace denoise {
 
 class AutoSmoother {
 public:
+    // `path` names the vector instructions the loops may use; they are
+    // written so that every path gives the same bytes.
     explicit AutoSmoother(Path path = BestPath());
     ~AutoSmoother();
     AutoSmoother(const AutoSmoother&) = delete;
@@ -22,12 +38,20 @@ public:
     // One frame of 24-bit BGR pixels: shape.height rows of shape.rowbytes
     // bytes, of which the first shape.width * 3 are pixels. Writes the
     // smoothed pixels into `out` (same shape; row padding is not touched).
-    // `strength` (0..95) is how calm a still picture may become. A frame of
-    // another shape starts afresh.
+    // `strength` (0..95) is how calm a still picture may become (see
+    // CapForStrength); at 0 the frame is passed through. A frame of another
+    // shape starts afresh.
     void Process(const std::uint8_t* frame, std::uint8_t* out, const FrameShape& shape, int strength);
 
     // The next frame starts afresh: no history, no noise estimate.
     void Reset();
+
+    // The strength the program starts the mode at: a still picture settles
+    // on the mean of 64 frames.
+    static constexpr int kStartStrength = 72;
+    // The most frames a still pixel is averaged over at a strength:
+    // 2^(strength / 12), 1 at 0 (no smoothing over time), 64 at 72.
+    static int CapForStrength(int strength);
 
     // The stream's estimated noise level, as the standard deviation in
     // 8-bit levels; 0 before the first frame.

@@ -1,0 +1,178 @@
+#include "denoise/GlobalMotion.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+namespace denoise {
+
+namespace {
+
+// Mean absolute difference of a(x, y) and b(x + dx, y + dy) over the overlap,
+// each side less its mean there; large when the overlap is too small.
+double cost(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b, int w, int h, int dx, int dy)
+{
+    const int x0 = std::max(0, -dx), x1 = std::min(w, w - dx);
+    const int y0 = std::max(0, -dy), y1 = std::min(h, h - dy);
+    if ((x1 - x0) * 2 < w || (y1 - y0) * 2 < h)
+        return 1e30;
+    long long sa = 0, sb = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) {
+            sa += a[y * w + x];
+            sb += b[(y + dy) * w + x + dx];
+        }
+    const long long n = static_cast<long long>(x1 - x0) * (y1 - y0);
+    const int off = static_cast<int>((sb - sa) / n);
+    long long s = 0;
+    for (int y = y0; y < y1; ++y) {
+        const std::uint16_t* pa = &a[y * w];
+        const std::uint16_t* pb = &b[(y + dy) * w + dx];
+        for (int x = x0; x < x1; ++x)
+            s += std::abs(int(pb[x]) - int(pa[x]) - off);
+    }
+    return double(s) / double(n);
+}
+
+// The same for a shift in 1/16 pixels, b read between pixels by bilinear
+// weights, over the part where the shift of up to one pixel more stays in.
+double costBetween(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b, int w, int h, int sx16,
+                   int sy16)
+{
+    const int ix = sx16 >> 4, fx = sx16 & 15, iy = sy16 >> 4, fy = sy16 & 15;
+    const int x0 = std::max(0, -ix), x1 = std::min(w, w - ix - 1);
+    const int y0 = std::max(0, -iy), y1 = std::min(h, h - iy - 1);
+    if ((x1 - x0) * 2 < w || (y1 - y0) * 2 < h)
+        return 1e30;
+    long long sa = 0, sb = 0;
+    std::vector<int> row(static_cast<std::size_t>(w));
+    std::vector<int> read(static_cast<std::size_t>(w) * h);
+    for (int y = y0; y < y1; ++y) {
+        const std::uint16_t* p = &b[(y + iy) * w + ix];
+        const std::uint16_t* q = p + w;
+        for (int x = x0; x < x1; ++x) {
+            const int v = ((16 - fx) * (16 - fy) * p[x] + fx * (16 - fy) * p[x + 1] + (16 - fx) * fy * q[x] +
+                           fx * fy * q[x + 1] + 128) >> 8;
+            read[y * w + x] = v;
+            sa += a[y * w + x];
+            sb += v;
+        }
+    }
+    const long long n = static_cast<long long>(x1 - x0) * (y1 - y0);
+    const int off = static_cast<int>((sb - sa) / n);
+    long long s = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            s += std::abs(read[y * w + x] - int(a[y * w + x]) - off);
+    return double(s) / double(n);
+}
+
+// Where between -1/2 and 1/2 the lowest cost lies, from the costs at -1, 0
+// and 1 (c the lowest): absolute differences grow linearly with a small
+// shift, so two lines of equal and opposite slope are fitted (a parabola
+// would pull the result towards whole pixels).
+double vertex(double l, double c, double r)
+{
+    const double rise = std::max(l, r) - c;
+    if (!(rise > 0) || l > 1e29 || r > 1e29)
+        return 0;
+    return std::clamp(0.5 * (l - r) / rise, -0.5, 0.5);
+}
+
+} // namespace
+
+void GlobalMotion::Reset()
+{
+    havePrev_ = false;
+}
+
+Shift GlobalMotion::Estimate(const std::uint8_t* frame, std::size_t rowbytes, int w, int h)
+{
+    // The mean of B + 2G + R (0..1020) over 4x4 pixels.
+    quarter_.w = w / 4;
+    quarter_.h = h / 4;
+    quarter_.v.assign(static_cast<std::size_t>(quarter_.w) * quarter_.h, 0);
+    std::vector<unsigned> acc(static_cast<std::size_t>(quarter_.w));
+    for (int qy = 0; qy < quarter_.h; ++qy) {
+        std::fill(acc.begin(), acc.end(), 0u);
+        for (int r = 0; r < 4; ++r) {
+            const std::uint8_t* p = frame + (qy * 4 + r) * rowbytes;
+            for (int qx = 0; qx < quarter_.w; ++qx) {
+                unsigned s = 0;
+                for (int k = 0; k < 4; ++k, p += 3)
+                    s += p[0] + 2u * p[1] + p[2];
+                acc[qx] += s;
+            }
+        }
+        for (int qx = 0; qx < quarter_.w; ++qx)
+            quarter_.v[qy * quarter_.w + qx] = static_cast<std::uint16_t>(acc[qx] / 16);
+    }
+    sixteenth_.w = quarter_.w / 4;
+    sixteenth_.h = quarter_.h / 4;
+    sixteenth_.v.assign(static_cast<std::size_t>(sixteenth_.w) * sixteenth_.h, 0);
+    for (int y = 0; y < sixteenth_.h; ++y)
+        for (int x = 0; x < sixteenth_.w; ++x) {
+            unsigned s = 0;
+            for (int r = 0; r < 4; ++r)
+                for (int k = 0; k < 4; ++k)
+                    s += quarter_.v[(y * 4 + r) * quarter_.w + x * 4 + k];
+            sixteenth_.v[y * sixteenth_.w + x] = static_cast<std::uint16_t>(s / 16);
+        }
+
+    Shift shift;
+    const bool usable = havePrev_ && quarter_.w >= 16 && quarter_.h >= 16 && prevQuarter_.w == quarter_.w &&
+                        prevQuarter_.h == quarter_.h;
+    if (usable) {
+        int cx = 0, cy = 0;
+        if (sixteenth_.w >= 8 && sixteenth_.h >= 8) {
+            const int rx = std::min(4, sixteenth_.w / 4), ry = std::min(4, sixteenth_.h / 4);
+            double best = 1e30;
+            for (int dy = -ry; dy <= ry; ++dy)
+                for (int dx = -rx; dx <= rx; ++dx) {
+                    // A slight preference for no movement among equals.
+                    const double c = cost(sixteenth_.v, prevSixteenth_.v, sixteenth_.w, sixteenth_.h, dx, dy) *
+                                     (1 + 0.01 * (std::abs(dx) + std::abs(dy)));
+                    if (c < best) {
+                        best = c;
+                        cx = dx * 4;
+                        cy = dy * 4;
+                    }
+                }
+        }
+        // On the quarter picture: 3 pixels each way around the coarse shift.
+        double best = 1e30;
+        int bx = cx, by = cy;
+        for (int dy = cy - 3; dy <= cy + 3; ++dy)
+            for (int dx = cx - 3; dx <= cx + 3; ++dx) {
+                const double c = cost(quarter_.v, prevQuarter_.v, quarter_.w, quarter_.h, dx, dy);
+                if (c < best) {
+                    best = c;
+                    bx = dx;
+                    by = dy;
+                }
+            }
+        const auto at = [&](int dx, int dy) { return cost(quarter_.v, prevQuarter_.v, quarter_.w, quarter_.h, dx, dy); };
+        const double fx = vertex(at(bx - 1, by), best, at(bx + 1, by));
+        const double fy = vertex(at(bx, by - 1), best, at(bx, by + 1));
+        // A still camera stays still: something moving over a still
+        // background, or noise on a flat, dark picture, can make some small
+        // shift look a little better, and following it would read the whole
+        // history beside its place. So a shift must beat no shift clearly.
+        constexpr double kStill = 0.03;
+        const int sx16 = static_cast<int>(std::lround((bx + fx) * 16));
+        const int sy16 = static_cast<int>(std::lround((by + fy) * 16));
+        const bool moved = (sx16 != 0 || sy16 != 0) &&
+                           at(0, 0) > costBetween(quarter_.v, prevQuarter_.v, quarter_.w, quarter_.h, sx16, sy16) * (1 + kStill);
+        if (moved) {
+            shift.x4 = sx16;
+            shift.y4 = sy16;
+        }
+    }
+    std::swap(prevQuarter_, quarter_);
+    std::swap(prevSixteenth_, sixteenth_);
+    havePrev_ = true;
+    return shift;
+}
+
+} // namespace denoise
