@@ -19,6 +19,7 @@
 // operations), so every build and processor gives the same bytes.
 
 #include "denoise/Cpu.h"
+#include "denoise/AutoRows.h"
 #include "denoise/FrameAverager.h"
 
 #include <cstdint>
@@ -58,8 +59,11 @@ public:
     double NoiseLevel() const;
 
 private:
+    void smoothInSpace(const std::uint8_t* frame, const FrameShape& shape, int y, const std::uint8_t* count,
+                       std::uint8_t* out);
+
     struct State;
-    Path path_;
+    const autorows::Kernels& rows_;
     std::unique_ptr<State> state_;
 };
 

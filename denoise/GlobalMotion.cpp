@@ -140,19 +140,43 @@ Shift GlobalMotion::Estimate(const std::uint8_t* frame, std::size_t rowbytes, in
                     }
                 }
         }
-        // On the quarter picture: 3 pixels each way around the coarse shift.
-        double best = 1e30;
+        // On the quarter picture, within 3 pixels each way of the coarse
+        // shift: downhill from it, one pixel at a time, to the lowest cost.
+        // Costs are kept, as the steps and the placement between pixels ask
+        // for the same ones again.
+        constexpr int kReach = 3, kSide = 2 * kReach + 3;
+        double known[kSide][kSide];
+        for (auto& row : known)
+            for (double& c : row)
+                c = -1;
+        const auto at = [&](int dx, int dy) {
+            const int i = dy - cy + kReach + 1, j = dx - cx + kReach + 1;
+            const bool inGrid = i >= 0 && i < kSide && j >= 0 && j < kSide;
+            if (inGrid && known[i][j] >= 0)
+                return known[i][j];
+            const double c = cost(quarter_.v, prevQuarter_.v, quarter_.w, quarter_.h, dx, dy);
+            if (inGrid)
+                known[i][j] = c;
+            return c;
+        };
         int bx = cx, by = cy;
-        for (int dy = cy - 3; dy <= cy + 3; ++dy)
-            for (int dx = cx - 3; dx <= cx + 3; ++dx) {
-                const double c = cost(quarter_.v, prevQuarter_.v, quarter_.w, quarter_.h, dx, dy);
-                if (c < best) {
-                    best = c;
-                    bx = dx;
-                    by = dy;
+        double best = at(bx, by);
+        for (bool moved = true; moved;) {
+            moved = false;
+            const int fromX = bx, fromY = by;
+            for (int dy = fromY - 1; dy <= fromY + 1; ++dy)
+                for (int dx = fromX - 1; dx <= fromX + 1; ++dx) {
+                    if (std::abs(dx - cx) > kReach || std::abs(dy - cy) > kReach)
+                        continue;
+                    const double c = at(dx, dy);
+                    if (c < best) {
+                        best = c;
+                        bx = dx;
+                        by = dy;
+                        moved = true;
+                    }
                 }
-            }
-        const auto at = [&](int dx, int dy) { return cost(quarter_.v, prevQuarter_.v, quarter_.w, quarter_.h, dx, dy); };
+        }
         const double fx = vertex(at(bx - 1, by), best, at(bx + 1, by));
         const double fy = vertex(at(bx, by - 1), best, at(bx, by + 1));
         // A still camera stays still: something moving over a still

@@ -57,12 +57,21 @@ void NoiseEstimator::Update(const std::uint8_t* cur, std::size_t curRow, const s
     blocks_.clear();
     const int span = x1 - x0;
     if (span >= kBlock && y1 > y0) {
-        // Per pixel of the three rows: the byte differences (pixel-major),
-        // then per pixel the luma and both chroma differences.
+        // Per pixel of the three rows: the byte differences (pixel-major).
+        // Then per pixel of the strip the luma and both chroma differences
+        // summed over its column of three rows, so that a 3x3 sum is three
+        // of those.
         std::vector<int>& d = rowBuf_;
         d.assign(static_cast<std::size_t>(3) * 3 * (span + 2), 0);
+        colBuf_.assign(static_cast<std::size_t>(3) * (span + 2), 0);
+        int* colY = colBuf_.data();
+        int* colR = colY + (span + 2);
+        int* colB = colR + (span + 2);
         const int stride = 3 * (span + 2);
-        for (int yc = y0 + kStripEvery / 2; yc < y1; yc += kStripEvery) {
+        // About as many strips on a large picture as on a small one: the
+        // estimate needs a few thousand blocks, not every row.
+        const int every = std::max(kStripEvery, kStripEvery * ((h + 180) / 360));
+        for (int yc = y0 + kStripEvery / 2; yc < y1; yc += every) {
             for (int r = 0; r < 3; ++r) {
                 const std::uint8_t* c = cur + (yc - 1 + r) * curRow + (x0 - 1) * 3;
                 const std::uint8_t* p = prev + (yc - 1 + r + dy) * prevRow + (x0 - 1 + dx) * 3;
@@ -70,39 +79,46 @@ void NoiseEstimator::Update(const std::uint8_t* cur, std::size_t curRow, const s
                 for (int i = 0; i < stride; ++i)
                     out[i] = int(c[i]) - int(p[i]);
             }
+            for (int i = 0; i < span + 2; ++i) {
+                int Y = 0, R = 0, B = 0;
+                for (int r = 0; r < 3; ++r) {
+                    const int* px = &d[r * stride + i * 3];
+                    Y += px[0] + px[1] + px[2];
+                    R += px[2] - px[1];
+                    B += 2 * px[0] - px[2] - px[1];
+                }
+                colY[i] = Y;
+                colR[i] = R;
+                colB[i] = B;
+            }
             for (int bx = 0; bx + kBlock <= span; bx += kBlock) {
-                double s[3] = {0, 0, 0}, ss = 0, sb[3] = {0, 0, 0};
+                long long s[3] = {0, 0, 0}, ss = 0, sb[3] = {0, 0, 0};
                 for (int r = 0; r < 3; ++r) {
                     const std::uint8_t* p = prev + (yc - 1 + r + dy) * prevRow + (x0 + bx + dx) * 3;
-                    for (int i = 0; i < kBlock; ++i)
-                        for (int c = 0; c < 3; ++c) {
-                            const int v = d[r * stride + (bx + 1 + i) * 3 + c];
-                            s[c] += v;
-                            ss += double(v) * v;
-                            sb[c] += p[i * 3 + c];
-                        }
+                    const int* dr = &d[r * stride + (bx + 1) * 3];
+                    for (int i = 0; i < kBlock * 3; ++i) {
+                        s[i % 3] += dr[i];
+                        ss += dr[i] * dr[i];
+                        sb[i % 3] += p[i];
+                    }
                 }
                 const double n = 3.0 * kBlock;
                 Block b{};
                 for (int c = 0; c < 3; ++c) {
-                    b.mean[c] = s[c] / n;
-                    b.before[c] = sb[c] / n;
+                    b.mean[c] = double(s[c]) / n;
+                    b.before[c] = double(sb[c]) / n;
                 }
-                b.byteVar = (ss - (s[0] * s[0] + s[1] * s[1] + s[2] * s[2]) / n) / (3 * (n - 1));
+                b.byteVar = (double(ss) - (double(s[0]) * double(s[0]) + double(s[1]) * double(s[1]) +
+                                           double(s[2]) * double(s[2])) / n) / (3 * (n - 1));
                 // 3x3 sums about the block's mean: mean removal cannot shrink
                 // them as overlapping sums would shrink each other.
                 const double mY = 9 * (b.mean[0] + b.mean[1] + b.mean[2]);
                 const double mR = 9 * (b.mean[2] - b.mean[1]), mB = 9 * (2 * b.mean[0] - b.mean[2] - b.mean[1]);
                 double sy = 0, sr = 0, sbl = 0;
-                for (int i = 0; i < kBlock; ++i) {
-                    int Y = 0, R = 0, B = 0;
-                    for (int r = 0; r < 3; ++r)
-                        for (int k = 0; k < 3; ++k) {
-                            const int* px = &d[r * stride + (bx + i + k) * 3];
-                            Y += px[0] + px[1] + px[2];
-                            R += px[2] - px[1];
-                            B += 2 * px[0] - px[2] - px[1];
-                        }
+                for (int i = bx; i < bx + kBlock; ++i) {
+                    const int Y = colY[i] + colY[i + 1] + colY[i + 2];
+                    const int R = colR[i] + colR[i + 1] + colR[i + 2];
+                    const int B = colB[i] + colB[i + 1] + colB[i + 2];
                     sy += (Y - mY) * (Y - mY);
                     sr += (R - mR) * (R - mR);
                     sbl += (B - mB) * (B - mB);

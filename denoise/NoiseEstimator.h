@@ -76,6 +76,7 @@ private:
     std::vector<double> order_;
     std::vector<const Block*> quiet_;
     std::vector<int> rowBuf_;
+    std::vector<int> colBuf_;
 };
 
 } // namespace denoise
