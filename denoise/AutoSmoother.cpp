@@ -74,7 +74,7 @@ AutoSmoother::~AutoSmoother() = default;
 int AutoSmoother::CapForStrength(int strength)
 {
     const int s = std::clamp(strength, 0, 95);
-    return std::clamp(static_cast<int>(std::lround(std::exp2(s / 12.0))), 1, 255);
+    return std::clamp(static_cast<int>(std::lround(std::exp2(s / 10.0))), 1, 255);
 }
 
 void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const FrameShape& shape, int strength)

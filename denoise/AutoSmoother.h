@@ -47,11 +47,12 @@ public:
     // The next frame starts afresh: no history, no noise estimate.
     void Reset();
 
-    // The strength the program starts the mode at: a still picture settles
-    // on the mean of 64 frames.
-    static constexpr int kStartStrength = 72;
+    // The strength the program starts at (its strength field's first value):
+    // a still picture settles on the mean of 64 frames.
+    static constexpr int kStartStrength = 60;
     // The most frames a still pixel is averaged over at a strength:
-    // 2^(strength / 12), 1 at 0 (no smoothing over time), 64 at 72.
+    // 2^(strength / 10), 1 at 0 (no smoothing over time), 64 at 60, and
+    // 255 (the most a count holds) from 80.
     static int CapForStrength(int strength);
 
     // The stream's estimated noise level, as the standard deviation in

@@ -264,6 +264,7 @@ TEST(AutoSmoother, StillSceneReachesThe64FrameMean)
 {
     EXPECT_EQ(AutoSmoother::CapForStrength(AutoSmoother::kStartStrength), 64);
     EXPECT_EQ(AutoSmoother::CapForStrength(0), 1);
+    EXPECT_EQ(AutoSmoother::CapForStrength(95), 255);
     const Clip clip = makeClip(Movement::Still, 8, Noise::PerByte, 64);
     const Result r = run(clip);
     Frame mean(clip.rowbytes * clip.h, 0);
