@@ -2,6 +2,7 @@
 // the sums of the N-frame mean, and the whole frame step with motion sparing.
 
 #include "app/SmoothFrame.h"
+#include "bench/frame_step.h"
 #include "denoise/FrameAverager.h"
 
 #include <benchmark/benchmark.h>
@@ -61,14 +62,10 @@ static void motionStep(benchmark::State& state, bool everywhere)
 {
     const int w = static_cast<int>(state.range(0));
     const int h = static_cast<int>(state.range(1));
-    BITMAPINFOHEADER format{};
-    format.biWidth = w;
-    format.biHeight = h;
-    format.biBitCount = 24;
-    const std::size_t rowbytes = static_cast<std::size_t>(StandardRowBytes(w, 24));
-    const std::size_t bytes = rowbytes * h;
+    FrameStep step(w, h);
+    const std::size_t rowbytes = step.rowbytes();
     std::mt19937 rng(2);
-    const auto scene = noise(bytes, 1);
+    const auto scene = noise(step.bytes(), 1);
     std::vector<std::uint8_t> frames[2] = {scene, scene};
     for (int k = 0; k < 2; ++k) {
         for (int y = 0; y < h; ++y) {
@@ -82,25 +79,14 @@ static void motionStep(benchmark::State& state, bool everywhere)
             }
         }
     }
-    const auto* info = reinterpret_cast<const BITMAPINFO*>(&format);
     const MotionSparing motion{true, 24};
-
-    DIB corrected = newdib(640, 480, 24, nullptr, 0);
-    DIB raw = newdib(640, 480, 24, nullptr, 0);
-    ::SmoothFrame(corrected, raw, info, sizeof format, frames[0].data(), static_cast<std::uint32_t>(bytes), 60,
-                  motion);
+    step(frames[0], 60, motion);
     int turn = 0;
     for (auto _ : state) {
         turn ^= 1;
-        ::SmoothFrame(corrected, raw, info, sizeof format, frames[turn].data(), static_cast<std::uint32_t>(bytes),
-                      60, motion);
-        benchmark::DoNotOptimize(corrected.bits);
-        benchmark::ClobberMemory();
+        step(frames[turn], 60, motion);
     }
-    deldib(corrected);
-    deldib(raw);
-    state.SetLabel(smooth::PathName(smooth::CurrentPath()));
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+    step.report(state);
 }
 
 static void SmoothFrameMotion(benchmark::State& state)

@@ -36,17 +36,8 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-# A free display number.
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 2048x2560x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xpid=$!
-for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X$display" ] && break
-    sleep 0.1
-done
+. "$(dirname "$0")/../scripts/xvfb.sh"
+start_xvfb 2048x2560x24 "$work/xvfb.log" || exit 1
 
 if [ -d /sys/module/v4l2loopback ]; then
     echo "v4l2loopback ist geladen: das Programm soll als Webcam ausgeben."

@@ -27,18 +27,8 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-# A free display number.
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xpid=$!
-for _ in $(seq 50); do
-    [ -e "/tmp/.X11-unix/X$display" ] && break
-    sleep 0.1
-done
-[ -e "/tmp/.X11-unix/X$display" ] || { cat "$work/xvfb.log" >&2; echo "Xvfb startet nicht" >&2; exit 1; }
+. "$root/scripts/xvfb.sh"
+start_xvfb 1280x1024x24 "$work/xvfb.log" || exit 1
 
 mkdir -p "$work/runtime"
 chmod 700 "$work/runtime"

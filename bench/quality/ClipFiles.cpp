@@ -1,5 +1,7 @@
 #include "bench/quality/ClipFiles.h"
 
+#include "bench/quality/Arguments.h"
+
 #include "pixels/YuvConverter.h"
 #include "pixels/YuvEncoding.h"
 #include "pixels/YuyvKernels.h"
@@ -7,7 +9,6 @@
 #include <libyuv/convert_argb.h>
 #include <linux/videodev2.h>
 
-#include <charconv>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -20,13 +21,6 @@ namespace {
 // Large enough for any camera; small enough that a frame's byte count fits
 // every int the converters take.
 constexpr int maxSide = 16384;
-
-bool parseInt(std::string_view text, int& value)
-{
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    return ec == std::errc{} && ptr == end;
-}
 
 std::vector<std::uint8_t> readFile(const std::string& path)
 {
@@ -82,10 +76,10 @@ Y4mHeader parseY4mHeader(const std::string& path, const std::vector<std::uint8_t
         const std::string_view value = std::string_view(field).substr(1);
         switch (field[0]) {
         case 'W':
-            haveWidth = parseInt(value, h.size.width);
+            haveWidth = ParseWhole(value, h.size.width);
             break;
         case 'H':
-            haveHeight = parseInt(value, h.size.height);
+            haveHeight = ParseWhole(value, h.size.height);
             break;
         case 'C':
             if (value == "420jpeg" || value == "420mpeg2" || value == "420paldv" || value == "420")
@@ -195,8 +189,8 @@ Size ParseSize(const std::string& text)
 {
     const std::size_t x = text.find_first_of("xX");
     Size s;
-    if (x == std::string::npos || !parseInt(std::string_view(text).substr(0, x), s.width) ||
-        !parseInt(std::string_view(text).substr(x + 1), s.height) || s.width <= 0 || s.height <= 0 ||
+    if (x == std::string::npos || !ParseWhole(std::string_view(text).substr(0, x), s.width) ||
+        !ParseWhole(std::string_view(text).substr(x + 1), s.height) || s.width <= 0 || s.height <= 0 ||
         s.width > maxSide || s.height > maxSide)
         throw Error("Ungültige Größe „" + text + "“ (erwartet BxH, etwa 640x360)");
     return s;

@@ -1,9 +1,10 @@
 #include "bench/quality/Modes.h"
 
+#include "bench/quality/Arguments.h"
+
 #include "app/SmoothFrame.h"
 #include "bench/quality/FfmpegFilters.h"
 
-#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <vector>
@@ -15,9 +16,7 @@ namespace {
 int number(const std::string& mode, std::string_view text, int low, int high)
 {
     int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc{} || ptr != end || value < low || value > high)
+    if (!ParseWhole(text, value) || value < low || value > high)
         throw Error("Modus „" + mode + "“: „" + std::string(text) + "“ ist keine Zahl von " + std::to_string(low) +
                     " bis " + std::to_string(high));
     return value;

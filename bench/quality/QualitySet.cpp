@@ -1,9 +1,9 @@
 #include "bench/quality/QualitySet.h"
 
+#include "bench/quality/Arguments.h"
 #include "bench/quality/ClipFiles.h"
 #include "bench/quality/Scenes.h"
 
-#include <charconv>
 #include <filesystem>
 
 namespace quality {
@@ -60,24 +60,16 @@ int RunQualitySet(const std::vector<std::string>& args, std::ostream& out, std::
         Size size{640, 360};
         int frames = 60;
         std::vector<std::string> scenes, noises;
-        for (std::size_t i = 0; i < args.size(); ++i) {
-            const std::string& a = args[i];
-            auto value = [&]() -> const std::string& {
-                if (i + 1 >= args.size())
-                    throw Error(a + " braucht einen Wert");
-                return args[++i];
-            };
+        for (Arguments line(args); line.next();) {
+            const std::string& a = line.current();
             if (a == "--size") {
-                size = ParseSize(value());
+                size = ParseSize(line.value());
             } else if (a == "--frames") {
-                const std::string& v = value();
-                const auto [ptr, ec] = std::from_chars(v.data(), v.data() + v.size(), frames);
-                if (v.empty() || ec != std::errc{} || ptr != v.data() + v.size() || frames < 1 || frames > 100000)
-                    throw Error("--frames: „" + v + "“ ist keine Bildzahl");
+                frames = line.count(1, 100000, "Bildzahl");
             } else if (a == "--scene") {
-                scenes.push_back(value());
+                scenes.push_back(line.value());
             } else if (a == "--noise") {
-                const std::string& v = value();
+                const std::string& v = line.value();
                 ParseNoise(v);
                 noises.push_back(v);
             } else if (!a.starts_with("--") && dir.empty()) {

@@ -1,12 +1,13 @@
 #include "bench/quality/QualityTool.h"
 
+#include "bench/quality/Arguments.h"
 #include "bench/quality/ClipFiles.h"
 #include "bench/quality/FfmpegFilters.h"
 #include "bench/quality/FfmpegRun.h"
 #include "bench/quality/Metrics.h"
 #include "bench/quality/Modes.h"
 
-#include <charconv>
+#include <limits>
 #include <map>
 #include <optional>
 
@@ -33,30 +34,22 @@ struct Options {
 Options parse(const std::vector<std::string>& args)
 {
     Options o;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size())
-                throw Error(a + " braucht einen Wert");
-            return args[++i];
-        };
+    for (Arguments line(args); line.next();) {
+        const std::string& a = line.current();
         if (a == "--clean") {
-            o.clean = value();
+            o.clean = line.value();
         } else if (a == "--noisy") {
-            o.noisy = value();
+            o.noisy = line.value();
         } else if (a == "--size") {
-            o.size = ParseSize(value());
+            o.size = ParseSize(line.value());
         } else if (a == "--skip") {
-            const std::string& v = value();
-            const auto [ptr, ec] = std::from_chars(v.data(), v.data() + v.size(), o.skip);
-            if (v.empty() || ec != std::errc{} || ptr != v.data() + v.size())
-                throw Error("--skip: „" + v + "“ ist keine Bildzahl");
+            o.skip = line.count(0, std::numeric_limits<int>::max(), "Bildzahl");
         } else if (a == "--mode") {
-            o.modes.push_back(ParseMode(value()));
+            o.modes.push_back(ParseMode(line.value()));
         } else if (a == "--ffmpeg") {
             o.ffmpeg = true;
         } else if (a == "--out") {
-            const std::string& v = value();
+            const std::string& v = line.value();
             const std::size_t eq = v.find('=');
             if (eq == std::string::npos || eq == 0 || eq + 1 == v.size())
                 throw Error("--out erwartet MODUS=DATEI.y4m, nicht „" + v + "“");
