@@ -93,17 +93,18 @@ Shift GlobalMotion::Estimate(const std::uint8_t* frame, std::size_t rowbytes, in
     quarter_.w = w / 4;
     quarter_.h = h / 4;
     quarter_.v.assign(static_cast<std::size_t>(quarter_.w) * quarter_.h, 0);
+    // A row's B + 2G + R first, then its sums of four: both loops vectorise.
     std::vector<unsigned> acc(static_cast<std::size_t>(quarter_.w));
+    std::vector<std::uint16_t> luma(static_cast<std::size_t>(quarter_.w) * 4);
+    const int used = quarter_.w * 4;
     for (int qy = 0; qy < quarter_.h; ++qy) {
         std::fill(acc.begin(), acc.end(), 0u);
         for (int r = 0; r < 4; ++r) {
             const std::uint8_t* p = frame + (qy * 4 + r) * rowbytes;
-            for (int qx = 0; qx < quarter_.w; ++qx) {
-                unsigned s = 0;
-                for (int k = 0; k < 4; ++k, p += 3)
-                    s += p[0] + 2u * p[1] + p[2];
-                acc[qx] += s;
-            }
+            for (int x = 0; x < used; ++x)
+                luma[x] = static_cast<std::uint16_t>(p[3 * x] + 2 * p[3 * x + 1] + p[3 * x + 2]);
+            for (int qx = 0; qx < quarter_.w; ++qx)
+                acc[qx] += luma[4 * qx] + luma[4 * qx + 1] + luma[4 * qx + 2] + luma[4 * qx + 3];
         }
         for (int qx = 0; qx < quarter_.w; ++qx)
             quarter_.v[qy * quarter_.w + qx] = static_cast<std::uint16_t>(acc[qx] / 16);
