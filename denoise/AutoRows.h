@@ -28,7 +28,7 @@ struct WeightRule {
 // mean over a 5x5 window of the frame, blended in fully at one frame of
 // history and half as much with each further frame, up to kSpatialUpTo.
 constexpr int kSpatialRadius = 2;
-constexpr int kSpatialUpTo = 9;
+constexpr int kSpatialUpTo = 5;
 
 struct SpatialWindow {
     // The frame's rows from 2 above to 2 below the pixel's as planes of B,
@@ -66,6 +66,9 @@ struct Kernels {
     // offset, one per byte of a row), clamped to the history's range.
     void (*relight)(const std::int32_t* in, const std::int32_t* gain, const std::int32_t* offset, int len,
                     std::uint16_t* out);
+    // The same from a history row as it is.
+    void (*relightHistory)(const std::uint16_t* in, const std::int32_t* gain, const std::int32_t* offset, int len,
+                           std::uint16_t* out);
     // Per byte: four history rows weighted by taps in 1/128.
     void (*verticalTaps)(const std::uint16_t* r0, const std::uint16_t* r1, const std::uint16_t* r2,
                          const std::uint16_t* r3, const int* taps, int len, std::int32_t* out);
@@ -73,6 +76,8 @@ struct Kernels {
     // from rows of vertical taps, back to history units: out[i] from in[i -
     // 3], in[i], in[i + 3] and in[i + 6].
     void (*horizontalTaps)(const std::int32_t* in, const int* taps, int len, std::int32_t* out);
+    // The smallest of n frame counts.
+    int (*leastCount)(const std::uint8_t* count, int n);
     // A row of pixels as planes of B, G and R.
     void (*planes)(const std::uint8_t* row, int w, std::int32_t* b, std::int32_t* g, std::int32_t* r);
     // For pixels x0..x1-1 of the window's middle row: the sums of weight

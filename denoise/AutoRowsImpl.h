@@ -5,8 +5,8 @@
 // So no standard library either, only plain expressions.
 
 #define AUTOROWS_KERNELS                                                                                               \
-    {&differences, &addRows, &addNeighbours, &frameCounts, &blend, &relight, &verticalTaps, &horizontalTaps,          \
-     &planes, &spatialSums, &spatialBlend}
+    {&differences,    &addRows, &addNeighbours, &frameCounts,  &blend,       &relight,                            \
+     &relightHistory, &verticalTaps, &horizontalTaps, &leastCount, &planes, &spatialSums, &spatialBlend}
 
 void differences(const std::uint8_t* frame, const std::uint16_t* history, const std::uint8_t* age, int w,
                  std::int32_t* y, std::int32_t* c1, std::int32_t* c2)
@@ -81,8 +81,8 @@ void blend(const std::uint8_t* frame, const std::uint16_t* history, const std::i
     }
 }
 
-void relight(const std::int32_t* in, const std::int32_t* gain, const std::int32_t* offset, int len,
-             std::uint16_t* out)
+template <typename T>
+void relightFrom(const T* in, const std::int32_t* gain, const std::int32_t* offset, int len, std::uint16_t* out)
 {
     for (int i = 0; i < len; ++i) {
         int v = ((in[i] * gain[i] + 2048) >> 12) + offset[i];
@@ -90,6 +90,18 @@ void relight(const std::int32_t* in, const std::int32_t* gain, const std::int32_
         v = v > 65280 ? 65280 : v;
         out[i] = static_cast<std::uint16_t>(v);
     }
+}
+
+void relight(const std::int32_t* in, const std::int32_t* gain, const std::int32_t* offset, int len,
+             std::uint16_t* out)
+{
+    relightFrom(in, gain, offset, len, out);
+}
+
+void relightHistory(const std::uint16_t* in, const std::int32_t* gain, const std::int32_t* offset, int len,
+                    std::uint16_t* out)
+{
+    relightFrom(in, gain, offset, len, out);
 }
 
 void verticalTaps(const std::uint16_t* r0, const std::uint16_t* r1, const std::uint16_t* r2, const std::uint16_t* r3,
@@ -105,6 +117,14 @@ void horizontalTaps(const std::int32_t* in, const int* taps, int len, std::int32
     const int t0 = taps[0], t1 = taps[1], t2 = taps[2], t3 = taps[3];
     for (int i = 0; i < len; ++i)
         out[i] = (t0 * in[i - 3] + t1 * in[i] + t2 * in[i + 3] + t3 * in[i + 6] + 8192) >> 14;
+}
+
+int leastCount(const std::uint8_t* count, int n)
+{
+    int least = 255;
+    for (int i = 0; i < n; ++i)
+        least = count[i] < least ? count[i] : least;
+    return least;
 }
 
 void planes(const std::uint8_t* row, int w, std::int32_t* b, std::int32_t* g, std::int32_t* r)
@@ -159,6 +179,10 @@ void spatialSums(const SpatialWindow& win, int x0, int x1, int iLo, int iHi, std
 
 void spatialBlend(const std::int32_t* const sums[4], const std::uint8_t* count, int x0, int x1, std::uint8_t* out)
 {
+    const std::int32_t* __restrict sb = sums[0];
+    const std::int32_t* __restrict sg = sums[1];
+    const std::int32_t* __restrict sr = sums[2];
+    const std::int32_t* __restrict sw = sums[3];
     for (int x = x0; x < x1; ++x) {
         const int n = count[x];
         // 256 at one frame, half as much with every further frame.
@@ -167,11 +191,13 @@ void spatialBlend(const std::int32_t* const sums[4], const std::uint8_t* count, 
         // 256; both sums are below 2^24, and their quotient lies at least
         // 1/6400 from the next whole number unless it is one: exact in
         // floats.
-        const int ws = sums[3][x];
+        const int ws = sw[x];
         const float wf = static_cast<float>(ws);
-        for (int c = 0; c < 3; ++c) {
-            const int s = static_cast<int>(static_cast<float>(sums[c][x] + ws / 2) / wf);
-            out[3 * x + c] = static_cast<std::uint8_t>((wv * s + (256 - wv) * out[3 * x + c] + 128) >> 8);
-        }
+        const int b = static_cast<int>(static_cast<float>(sb[x] + ws / 2) / wf);
+        const int g = static_cast<int>(static_cast<float>(sg[x] + ws / 2) / wf);
+        const int r = static_cast<int>(static_cast<float>(sr[x] + ws / 2) / wf);
+        out[3 * x] = static_cast<std::uint8_t>((wv * b + (256 - wv) * out[3 * x] + 128) >> 8);
+        out[3 * x + 1] = static_cast<std::uint8_t>((wv * g + (256 - wv) * out[3 * x + 1] + 128) >> 8);
+        out[3 * x + 2] = static_cast<std::uint8_t>((wv * r + (256 - wv) * out[3 * x + 2] + 128) >> 8);
     }
 }

@@ -180,13 +180,10 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
             // A still camera: the history is where it was.
             const std::uint16_t* hr = st.hist.data() + static_cast<std::size_t>(iy) * row3;
             std::memcpy(aa, st.age.data() + static_cast<std::size_t>(iy) * w, static_cast<std::size_t>(w));
-            if (relit) {
-                for (int i = 0; i < row3; ++i)
-                    st.between[i] = hr[i];
-                k.relight(st.between.data(), st.gain.data(), st.offset.data(), row3, a);
-            } else {
+            if (relit)
+                k.relightHistory(hr, st.gain.data(), st.offset.data(), row3, a);
+            else
                 st.alignedRow[slot] = hr;
-            }
         } else {
             const std::uint16_t* rows[4];
             for (int r = 0; r < 4; ++r)
@@ -261,6 +258,8 @@ void AutoSmoother::smoothInSpace(const std::uint8_t* frame, const FrameShape& sh
 {
     State& st = *state_;
     const int w = shape.width, h = shape.height;
+    if (rows_.leastCount(count, w) > kSpatialUpTo)
+        return;
     autorows::SpatialWindow win{};
     for (int j = 0; j <= 2 * kSpatialRadius; ++j) {
         const int yy = y - kSpatialRadius + j;
@@ -285,12 +284,7 @@ void AutoSmoother::smoothInSpace(const std::uint8_t* frame, const FrameShape& sh
     // together where they follow each other; the few pixels at each edge,
     // whose window is cut, one at a time.
     constexpr int kStretch = 32;
-    const auto needs = [&](int x0) {
-        for (int x = x0; x < std::min(w, x0 + kStretch); ++x)
-            if (count[x] <= kSpatialUpTo)
-                return true;
-        return false;
-    };
+    const auto needs = [&](int x0) { return rows_.leastCount(count + x0, std::min(w - x0, kStretch)) <= kSpatialUpTo; };
     for (int x0 = 0; x0 < w; x0 += kStretch) {
         if (!needs(x0))
             continue;
