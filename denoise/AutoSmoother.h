@@ -14,9 +14,10 @@
 // exact running mean of its last N frames. Where N is small (something
 // moved, newly uncovered parts, the first frames) an edge-preserving 5x5
 // filter of the frame is blended in, fully at N = 1, half as much with each
-// further frame. Integer arithmetic throughout, except for the per-frame
-// tables and the per-pixel weight index (single floats, no fused
-// operations), so every build and processor gives the same bytes.
+// further frame up to N = 5. Integer arithmetic throughout, except for the
+// per-pixel weights (single floats, no fused operations, the same order in
+// every vector lane), so every build and processor gives the same bytes.
+// The per-pixel work is in the row loops of AutoRows.
 
 #include "denoise/Cpu.h"
 #include "denoise/AutoRows.h"
