@@ -39,7 +39,6 @@ constexpr double kRangeScale = 4.0;
 
 struct AutoSmoother::State {
     FrameShape shape;
-    int w = 0, h = 0;
     std::vector<std::uint16_t> hist, histNext; // per byte, levels << kFrac
     std::vector<std::uint8_t> age, ageNext;    // per pixel: frames in the history, 0 = none
     std::vector<std::uint8_t> prev;            // the previous frame, packed rows
@@ -91,8 +90,6 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
     const int row3 = w * 3;
     const std::size_t pixels = static_cast<std::size_t>(w) * h;
     if (!st.started) {
-        st.w = w;
-        st.h = h;
         st.hist.assign(pixels * 3, 0);
         st.histNext.assign(pixels * 3, 0);
         st.age.assign(pixels, 0);
@@ -200,7 +197,11 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
             const std::uint8_t* ageA = st.age.data() + static_cast<std::size_t>(iy) * w;
             const std::uint8_t* ageB = ageA + (fy > 0 ? w : 0);
             std::memset(aa, 0, static_cast<std::size_t>(w));
-            std::fill(st.between.begin(), st.between.end(), 0);
+            // Outside the source's reach there is no history; its values
+            // only need to be in range.
+            const int reachLo = std::min(x0, w), reachHi = std::clamp(x1, reachLo, w);
+            std::fill(st.between.begin(), st.between.begin() + reachLo * 3, 0);
+            std::fill(st.between.begin() + reachHi * 3, st.between.end(), 0);
             if (x1 > x0) {
                 const int i1 = fx > 0 ? 1 : 0;
                 for (int x = x0; x < x1; ++x) {
