@@ -3,18 +3,28 @@
 #   scripts/test.sh                 build in ./build and run all tests
 #   BUILD_DIR=dir SANITIZE=ON scripts/test.sh   the same under ASan + UBSan
 #   CTEST_ARGS="-L device" scripts/test.sh      pass options to ctest
+# Each step prints its wall-clock and processor time (scripts/stage.sh);
+# without CTEST_ARGS the tests without a device and the device tests are
+# timed apart.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/stage.sh
 
-scripts/install-deps.sh
+stage "Pakete" scripts/install-deps.sh
 
 build_dir=${BUILD_DIR:-build}
 sanitize=${SANITIZE:-OFF}
 bench=ON
 [ "$sanitize" = ON ] && bench=OFF
 
-cmake -S . -B "$build_dir" -G Ninja -DSTILLWISE_SANITIZE="$sanitize" -DSTILLWISE_BUILD_BENCH="$bench"
-cmake --build "$build_dir" --parallel "$(nproc)"
+stage "$build_dir: Konfiguration" \
+  cmake -S . -B "$build_dir" -G Ninja -DSTILLWISE_SANITIZE="$sanitize" -DSTILLWISE_BUILD_BENCH="$bench"
+stage "$build_dir: Bau" cmake --build "$build_dir" --parallel "$(nproc)"
 cd "$build_dir"
-# shellcheck disable=SC2086
-ctest --output-on-failure --parallel "$(nproc)" ${CTEST_ARGS:-}
+if [ -n "${CTEST_ARGS:-}" ]; then
+  # shellcheck disable=SC2086
+  stage "$build_dir: Tests ($CTEST_ARGS)" ctest --output-on-failure --parallel "$(nproc)" $CTEST_ARGS
+else
+  stage "$build_dir: Tests ohne Gerät" ctest --output-on-failure --parallel "$(nproc)" -LE device
+  stage "$build_dir: Gerätetests" ctest --output-on-failure --parallel "$(nproc)" -L device
+fi
