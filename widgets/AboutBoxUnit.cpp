@@ -9,9 +9,12 @@
 #include "widgets/UrlOpener.h"
 
 #include <QDate>
+#include <QFontMetrics>
 #include <QFile>
 #include <QLabel>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -36,6 +39,26 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, QPoint at)
     label->move(at);
     label->adjustSize();
     return label;
+}
+
+// Shrinks a one-line label's font until its text fits `room`, and makes the
+// label as high as a line of it (at least its present height). A face the
+// label asks for may be missing, and the one fontconfig picks instead can be
+// wider or have a taller line.
+void FitToRoom(QLabel* label, QSize room)
+{
+    QFont font = label->font();
+    int pixels = font.pixelSize();
+    for (; pixels > 8; --pixels) {
+        font.setPixelSize(pixels);
+        const QFontMetrics fm(font);
+        // A line's height includes a pixel below the lowest descender.
+        if (fm.height() - 1 <= room.height() && fm.horizontalAdvance(label->text()) <= room.width())
+            break;
+    }
+    font.setPixelSize(pixels);
+    label->setFont(font);
+    label->resize(room.width(), std::clamp(QFontMetrics(font).height(), label->height(), room.height()));
 }
 
 QLabel* MakeWrappedLabel(QWidget* parent, const QString& text, const QRect& geometry)
@@ -94,6 +117,8 @@ TAboutBox::TAboutBox(QWidget* owner, const QByteArray& pictureJpeg) : QDialog(ow
     headingPalette.setColor(QPalette::WindowText, Qt::black);
     Heading->setPalette(headingPalette);
     Heading->setGeometry(8, 8, 406, 27);
+    // Up to the picture and the copyright line below it.
+    FitToRoom(Heading, QSize(406, 32));
 
     Copyright = MakeLabel(Panel1,
                           InsertYear(tr("© XXXX Varnholt. Alle Rechte vorbehalten."), QDate::currentDate().year()),

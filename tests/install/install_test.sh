@@ -74,7 +74,7 @@ deb=$(ls "$work"/pkg/stillwise_*.deb)
 info=$(dpkg-deb --info "$deb")
 depends=$(printf '%s\n' "$info" | sed -n 's/^ Depends: //p')
 for dep in libqt6widgets6 libqt6gui6 libqt6printsupport6 libqt6dbus6 libv4lconvert0 libyuv0 libturbojpeg0 libpipewire-0.3-0 \
-           qt6-qpa-plugins; do
+           qt6-qpa-plugins fonts-dejavu-core fonts-dejavu-extra; do
   grep -q "$dep" <<<"$depends" || fail "Abhängigkeit fehlt: $dep (Depends: $depends)"
 done
 # The virtual webcam's kernel module is offered, not required.
