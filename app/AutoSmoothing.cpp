@@ -53,7 +53,7 @@ AutoSmoothing::AutoSmoothing(QCheckBox* box, QLabel* level, std::vector<QWidget*
     level_->setVisible(box_->isChecked());
     level_->clear();
     // Only a click by the user is a choice to remember.
-    QObject::connect(box_, &QCheckBox::clicked, box_, [this](bool on) { StoreChoice(on); });
+    QObject::connect(box_, &QCheckBox::clicked, box_, &StoreChoice);
     QObject::connect(box_, &QCheckBox::toggled, box_, [this](bool on) { toggled(on); });
 }
 
