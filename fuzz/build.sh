@@ -3,6 +3,9 @@
 # AddressSanitizer, UndefinedBehaviorSanitizer); only the named targets and
 # the libraries they need are built, by default the five fuzz targets.
 #   fuzz/build.sh [TARGET...]
+#   FUZZ_BUILD_DIR=dir fuzz/build.sh   a tree of its own; one configured
+#                                      already (with STILLWISE_FUZZ, as .ci/run's
+#                                      sanitised test tree is) is only built
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,7 +22,13 @@ fi
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(frame_conversion_fuzzer jpeg_decoder_fuzzer camera_memory_fuzzer loopback_fuzzer pipewire_fuzzer)
 
-# The compilers count only when the tree is first configured.
-CC=$cc CXX=$cxx cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DSTILLWISE_FUZZ=ON -DSTILLWISE_BUILD_TESTS=OFF -DSTILLWISE_BUILD_BENCH=OFF >/dev/null
-cmake --build build-fuzz --parallel "$(nproc)" --target "${targets[@]}"
+build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
+if [ -f "$build_dir/CMakeCache.txt" ]; then
+  grep -q '^STILLWISE_FUZZ:BOOL=ON$' "$build_dir/CMakeCache.txt" ||
+    { echo "$build_dir ist ohne STILLWISE_FUZZ eingerichtet; die Fuzz-Ziele brauchen es." >&2; exit 1; }
+else
+  # The compilers count only when the tree is first configured.
+  CC=$cc CXX=$cxx cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DSTILLWISE_FUZZ=ON -DSTILLWISE_BUILD_TESTS=OFF -DSTILLWISE_BUILD_BENCH=OFF >/dev/null
+fi
+cmake --build "$build_dir" --parallel "$(nproc)" --target "${targets[@]}"

@@ -3,6 +3,14 @@
 #   scripts/test.sh                 build in ./build and run all tests
 #   BUILD_DIR=dir SANITIZE=ON scripts/test.sh   the same under ASan + UBSan
 #   CTEST_ARGS="-L device" scripts/test.sh      pass options to ctest
+#   FUZZ=ON scripts/test.sh         with clang: the sanitised build whose
+#                                   libraries also serve the fuzz targets
+#   WERROR=ON scripts/test.sh       any compiler warning fails the build
+#   BENCH=ON|OFF                    the benchmarks (on unless sanitised)
+#   DEBUG_INFO=lines                line tables only (enough for the
+#                                   sanitizers' and gdb's backtraces), not
+#                                   full debug information: a quarter less
+#                                   compile time, as CI builds
 # Each step prints its wall-clock and processor time (scripts/stage.sh);
 # without CTEST_ARGS the tests without a device and the device tests are
 # timed apart.
@@ -14,11 +22,20 @@ stage "Pakete" scripts/install-deps.sh
 
 build_dir=${BUILD_DIR:-build}
 sanitize=${SANITIZE:-OFF}
+fuzz=${FUZZ:-OFF}
 bench=ON
-[ "$sanitize" = ON ] && bench=OFF
+[ "$sanitize" = ON ] || [ "$fuzz" = ON ] && bench=OFF
+bench=${BENCH:-$bench}
+
+flags=()
+if [ "${DEBUG_INFO:-}" = lines ]; then
+  flags+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
+          "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
+fi
 
 stage "$build_dir: Konfiguration" \
-  cmake -S . -B "$build_dir" -G Ninja -DSTILLWISE_SANITIZE="$sanitize" -DSTILLWISE_BUILD_BENCH="$bench"
+  cmake -S . -B "$build_dir" -G Ninja -DSTILLWISE_SANITIZE="$sanitize" -DSTILLWISE_FUZZ="$fuzz" \
+  -DSTILLWISE_BUILD_BENCH="$bench" -DSTILLWISE_WERROR="${WERROR:-OFF}" ${flags[@]+"${flags[@]}"}
 stage "$build_dir: Bau" cmake --build "$build_dir" --parallel "$(nproc)"
 cd "$build_dir"
 if [ -n "${CTEST_ARGS:-}" ]; then
