@@ -7,6 +7,9 @@
 #include <QLabel>
 #include <QLocale>
 #include <QSettings>
+#include <QThread>
+
+#include <algorithm>
 
 namespace {
 
@@ -44,7 +47,9 @@ void StoreChoice(bool on)
 } // namespace
 
 AutoSmoothing::AutoSmoothing(QCheckBox* box, QLabel* level, std::vector<QWidget*> spared)
-    : box_(box), level_(level), spared_(std::move(spared))
+    // The smoother's per-pixel work is shared by all of the machine's cores.
+    : box_(box), level_(level), spared_(std::move(spared)),
+      smoother_(denoise::BestPath(), std::max(1, QThread::idealThreadCount()))
 {
     box_->setChecked(StoredChoice());
     box_->setToolTip(ToolTip());

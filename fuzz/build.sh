@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Configures and builds the fuzz tree in ./build-fuzz with clang (libFuzzer,
 # AddressSanitizer, UndefinedBehaviorSanitizer); only the named targets and
-# the libraries they need are built, by default the five fuzz targets.
+# the libraries they need are built, by default the six fuzz targets.
 #   fuzz/build.sh [TARGET...]
 #   FUZZ_BUILD_DIR=dir fuzz/build.sh   a tree of its own; one configured
 #                                      already (with STILLWISE_FUZZ, as .ci/run's
@@ -20,7 +20,7 @@ if [ -z "$cc" ] || [ -z "$cxx" ]; then
 fi
 
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(frame_conversion_fuzzer jpeg_decoder_fuzzer camera_memory_fuzzer loopback_fuzzer pipewire_fuzzer)
+[ ${#targets[@]} -eq 0 ] && targets=(frame_conversion_fuzzer jpeg_decoder_fuzzer camera_memory_fuzzer loopback_fuzzer pipewire_fuzzer auto_smoother_fuzzer)
 
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 if [ -f "$build_dir/CMakeCache.txt" ]; then
