@@ -26,6 +26,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QIcon>
@@ -95,7 +96,7 @@ QWidget* makePane(QWidget* parent, QWidget** header, const QString& caption, QLa
 
 } // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
+TMainForm::TMainForm(QWidget* parent, bool cameraAtStart) : QWidget(parent), CameraAtStart(cameraAtStart)
 {
     StillwiseInitResources();
     setObjectName(QStringLiteral("MainForm"));
@@ -362,6 +363,50 @@ void TMainForm::SetWebcamSystems(camera::V4l2System& system, output::PipeWireSys
     Webcam->setSystems(system, pipewire);
 }
 
+bool TMainForm::WebcamRead() const
+{
+    return Webcam->read();
+}
+
+bool TMainForm::WebcamTellsReaders() const
+{
+    return Webcam->tellsReaders();
+}
+
+void TMainForm::HoldWebcam(const DIB& placeholder)
+{
+    if (!DIBHoldsPicture(placeholder) || DIBBitCount(placeholder) != 24)
+        return;
+    Webcam->hold(output::BgrPicture{placeholder.bits, placeholder.rowbytes, DIBWidth(placeholder),
+                                    DIBHeight(placeholder)});
+}
+
+bool TMainForm::CameraOpen() const
+{
+    return Video1->DriverOpen() && Video1->VideoPreview();
+}
+
+void TMainForm::OpenCamera()
+{
+    if (CameraOpen())
+        return;
+    FreshStart = true;
+    AutoSmooth->restart();
+    Video1->SetDriverOpen(true);
+    Video1->SetVideoPreview(true);
+}
+
+void TMainForm::CloseCamera()
+{
+    if (!Video1->DriverOpen())
+        return;
+    // A mean being gathered cannot be finished; nobody watches, so nobody
+    // is told.
+    Averager->Cancel(QString());
+    Video1->SetVideoPreview(false);
+    Video1->SetDriverOpen(false);
+}
+
 void TMainForm::SendToWebcam()
 {
     if (!DIBHoldsPicture(CorrectedPic) || DIBBitCount(CorrectedPic) != 24)
@@ -395,7 +440,8 @@ void TMainForm::ApplyVideoSettings()
 void TMainForm::FormCreate(QObject* /*Sender*/)
 {
     Video1->SetDriverIndex(0);
-    Video1->SetVideoPreview(true);
+    if (CameraAtStart)
+        Video1->SetVideoPreview(true);
     SplitPercent = 60;
     CorrectedPic = newdib(640, 480, 24, nullptr, 0);
     RawPic = newdib(640, 480, 24, nullptr, 0);
@@ -510,7 +556,18 @@ void TMainForm::ueberbtnClick(QObject* /*Sender*/)
 // The exit button: closes the program.
 void TMainForm::endebtnClick(QObject* /*Sender*/)
 {
+    Leaving = true;
     close();
+    Leaving = false;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (OnCloseQuery && !OnCloseQuery(Leaving)) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 // The web address: opens the maker's site in the browser.
@@ -526,11 +583,13 @@ void TMainForm::Video1Frame(QObject* /*Sender*/, PVIDEOHDR lpVhdr)
         return;
     VideoFormatSource& source = FormatSource != nullptr ? *FormatSource : *Video1;
     const MotionSparing motion{MotionBox->isChecked(), std::clamp(ThresholdEd->value(), 1, 64)};
-    const bool taken =
-        TakeFrame(source, *lpVhdr, SmoothEd->value(), CorrectedPic, RawPic, motion, AutoSmooth->active());
+    const bool taken = TakeFrame(source, *lpVhdr, FreshStart ? 0 : SmoothEd->value(), CorrectedPic, RawPic, motion,
+                                 AutoSmooth->active());
     Notice->frameTaken(taken, source);
     if (!taken)
         return;
+    FreshStart = false;
+    ++FramesTaken;
     AutoSmooth->frameDone();
     Averager->Feed(RawPic);
     SendToWebcam();
