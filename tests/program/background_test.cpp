@@ -16,7 +16,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
@@ -153,6 +155,31 @@ TEST_F(BackgroundTest, TheTrayMenuHoldsTheWindowTheWebcamTheSmoothingLoginAndQui
     emit tray->clicked();
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(tray->windowAction->text(), QStringLiteral("Fenster verbergen"));
+
+    // For the README: the menu as Qt draws it, with the output on and read,
+    // beside the icon in its three states on a dark and a light panel.
+    form->WebcamBox->click();
+    emit tray->menu()->aboutToShow();
+    tray->menu()->adjustSize();
+    const QPixmap menu = tray->menu()->grab();
+    const int icon = 24, gap = 8;
+    QImage shot(menu.width() + 3 * (icon + gap) + gap, std::max(menu.height(), 2 * (icon + gap) + gap),
+                QImage::Format_RGB32);
+    shot.fill(Qt::white);
+    QPainter painter(&shot);
+    painter.drawPixmap(0, 0, menu);
+    int x = menu.width() + gap;
+    painter.fillRect(x - gap / 2, 0, shot.width() - x + gap / 2, icon + 2 * gap, QColor(48, 48, 48));
+    for (WebcamState state : {WebcamState::Off, WebcamState::Waiting, WebcamState::Read}) {
+        const QPixmap picture = TrayIcon::Picture(state).pixmap(icon);
+        painter.drawPixmap(x, gap, picture);
+        painter.drawPixmap(x, icon + 2 * gap, picture);
+        x += icon + gap;
+    }
+    painter.end();
+    QDir().mkpath(QStringLiteral(STILLWISE_SCREENSHOT_DIR));
+    EXPECT_TRUE(shot.save(QStringLiteral(STILLWISE_SCREENSHOT_DIR "/tray-menu.png")));
+    form->WebcamBox->click();
 
     tray->quitAction->trigger();
     EXPECT_EQ(quits, 1);
