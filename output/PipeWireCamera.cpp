@@ -94,7 +94,7 @@ void PipeWireCamera::stop()
     meter_ = FrameRateMeter{};
 }
 
-bool PipeWireCamera::read() const
+bool PipeWireCamera::read()
 {
     return stream_ && stream_->state() == StreamState::Streaming;
 }

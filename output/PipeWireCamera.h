@@ -28,7 +28,7 @@ public:
     bool running() const { return started_; }
     const QString& error() const override { return error_; }
     // A reader is linked and the node streams.
-    bool read() const override;
+    bool read() override;
     bool tellsReaders() const override { return true; }
     // Publishes the node at the placeholder's size where it is not yet,
     // and hands the placeholder to a reader; the rate offered stays.

@@ -36,7 +36,7 @@ public:
     virtual const QString& error() const = 0;
     // Whether a program reads the pictures now, where the way out can tell
     // (tellsReaders); false where it cannot.
-    virtual bool read() const { return false; }
+    virtual bool read() { return false; }
     virtual bool tellsReaders() const { return false; }
     // A picture that stands in while the camera is closed: it keeps the way
     // out offered and goes to any reader, but it is not one of the camera's

@@ -197,6 +197,30 @@ TEST_F(CameraOnDemandTest, WithoutATrayTheMinimisedWindowLeavesTheCameraToReader
     ASSERT_GE(within(1000, [&] { return cameraOpen(); }), 0);
 }
 
+TEST_F(CameraOnDemandTest, ALoopbackNodeThatTellsItsReadersOpensTheCameraForThem)
+{
+    start({.tray = true});
+    EXPECT_FALSE(cameraOpen()); // in the tray with the output off
+    simloop::Node node = simloop::MakeNode("/dev/video5", "Stillwise");
+    node.clientEvents = true;
+    simloop::System told({node});
+    daemon.running = false;
+    form->SetWebcamSystems(told, pipewire);
+    form->WebcamBox->click();
+    ASSERT_TRUE(form->WebcamBox->isChecked());
+    QTest::qWait(20);
+    EXPECT_TRUE(demand->onDemand());
+    // The node is kept ready with the placeholder while nobody reads.
+    ASSERT_GE(within(1000, [&] { return told.node(0).frames > 0; }), 0);
+    EXPECT_FALSE(cameraOpen());
+    told.readersNow(0, 1);
+    ASSERT_GE(within(1000, [&] { return cameraOpen(); }), 0);
+    ASSERT_TRUE(lib.deliverPattern(3));
+    told.readersNow(0, 0);
+    ASSERT_GE(within(2000, [&] { return lib.window == nullptr; }), 0);
+    form->SetWebcamSystems(loopback, pipewire);
+}
+
 TEST(CameraPlaceholder, IsCalmGreyWithTheIconInTheMiddle)
 {
     const PictureGuard p(CameraOnDemand::Placeholder(320, 240));
