@@ -19,7 +19,8 @@ constexpr int PlaceholderGrey = 72;
 
 } // namespace
 
-CameraOnDemand::CameraOnDemand(TMainForm& window, QObject* parent) : QObject(parent), window_(window)
+CameraOnDemand::CameraOnDemand(TMainForm& window, bool closedAtStart, QObject* parent)
+    : QObject(parent), window_(window), closedHere_(closedAtStart)
 {
     look_.setInterval(LookInterval);
     connect(&look_, &QTimer::timeout, this, &CameraOnDemand::lookForReaders);
@@ -83,9 +84,9 @@ void CameraOnDemand::lookForReaders()
     const auto now = Clock::now();
     if (window_.WebcamRead()) {
         lastReader_ = now;
-        if (!window_.CameraOpen() && !openFailed_) {
+        if (closedHere_ && !openFailed_) {
             openCamera();
-            openFailed_ = !window_.CameraOpen();
+            openFailed_ = closedHere_;
         }
     } else if (now - lastReader_ >= Grace) {
         openFailed_ = false;
@@ -98,15 +99,19 @@ void CameraOnDemand::lookForReaders()
 
 void CameraOnDemand::openCamera()
 {
-    if (window_.CameraOpen())
+    if (!closedHere_ || window_.CameraOpen())
         return;
     framesAtOpen_ = window_.FramesTaken;
     window_.OpenCamera();
+    closedHere_ = !window_.CameraOpen();
 }
 
 void CameraOnDemand::closeCamera()
 {
+    if (!window_.CameraOpen())
+        return;
     window_.CloseCamera();
+    closedHere_ = true;
 }
 
 void CameraOnDemand::holdPlaceholder()

@@ -35,7 +35,10 @@ public:
     static constexpr std::chrono::milliseconds LookInterval{250};
     static constexpr std::chrono::milliseconds Grace{750};
 
-    explicit CameraOnDemand(TMainForm& window, QObject* parent = nullptr);
+    // `closedAtStart`: the window was made without opening its camera (a
+    // start for the tray). Only a camera closed here is opened here: one
+    // that failed to open at the start is left as it is, as always.
+    CameraOnDemand(TMainForm& window, bool closedAtStart, QObject* parent = nullptr);
     ~CameraOnDemand() override;
 
     // Whether the camera is left to readers now.
@@ -60,6 +63,9 @@ private:
     TMainForm& window_;
     QTimer look_;
     Clock::time_point lastReader_{};
+    // The camera is closed because nobody needed it; it is opened again
+    // when someone does.
+    bool closedHere_ = false;
     // A failed opening is not tried again until the readers have left.
     bool openFailed_ = false;
     // Camera pictures taken when the camera was last opened: a reader gets

@@ -392,8 +392,11 @@ void TMainForm::OpenCamera()
         return;
     FreshStart = true;
     AutoSmooth->restart();
+    // A driver that cannot be opened has said why; the preview would only
+    // try and say it again.
     Video1->SetDriverOpen(true);
-    Video1->SetVideoPreview(true);
+    if (Video1->DriverOpen())
+        Video1->SetVideoPreview(true);
 }
 
 void TMainForm::CloseCamera()

@@ -115,7 +115,7 @@ int main(int argc, char** argv)
     Background background(*mainForm, autostart, [] { return QSystemTrayIcon::isSystemTrayAvailable(); });
     QObject::connect(&instance, &SingleInstance::received, &background, &Background::apply);
     background.start(line.options);
-    CameraOnDemand camera(*mainForm);
+    CameraOnDemand camera(*mainForm, line.options.tray);
     if (SelfCheckRequested())
         InstallSelfCheck(*mainForm, sinceStart);
     return QApplication::exec();

@@ -54,7 +54,9 @@ double Seconds(Clock::duration d)
 // A child process with its standard output on a pipe.
 class Child {
 public:
-    explicit Child(const std::vector<std::string>& argv, const std::vector<std::string>& env = {})
+    // `errors`: a file for its standard error (inherited when empty).
+    explicit Child(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+                   const std::string& errors = {})
     {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0)
@@ -62,6 +64,8 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        if (!errors.empty())
+            posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::vector<char*> args;
         for (const std::string& a : argv)
             args.push_back(const_cast<char*>(a.c_str()));
@@ -110,6 +114,21 @@ public:
         ::waitpid(pid_, nullptr, 0);
         pid_ = -1;
     }
+    // Whatever output comes next, added to `text`; false at its end or at
+    // `deadline`.
+    bool readSome(std::string& text, Clock::time_point deadline)
+    {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd p{out_, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
+            return false;
+        char chunk[65536];
+        const ssize_t n = ::read(out_, chunk, sizeof chunk);
+        if (n <= 0)
+            return false;
+        text.append(chunk, static_cast<std::size_t>(n));
+        return true;
+    }
     // Exactly `size` bytes of output, or nothing by `deadline`.
     std::optional<std::vector<std::uint8_t>> read(std::size_t size, Clock::time_point deadline)
     {
@@ -136,13 +155,13 @@ private:
     int status_ = 0;
 };
 
-std::string RunForOutput(const std::vector<std::string>& argv)
+std::string RunForOutput(const std::vector<std::string>& argv, Clock::duration limit = 60s)
 {
     Child child(argv);
     std::string text;
-    const auto deadline = Clock::now() + 30s;
-    while (auto chunk = child.read(1, deadline))
-        text.push_back(static_cast<char>((*chunk)[0]));
+    const auto deadline = Clock::now() + limit;
+    while (child.readSome(text, deadline)) {
+    }
     return text;
 }
 
@@ -246,8 +265,12 @@ protected:
             << "no PipeWire daemon (run through run-in-vm.sh --pipewire or pipewire-session.sh)";
         char config[] = "/tmp/stillwise-config-XXXXXX";
         ASSERT_NE(::mkdtemp(config), nullptr);
+        // GStreamer builds its plugin registry at its first start, which
+        // takes long in an emulated machine; not in the readers' time.
+        RunForOutput({"gst-inspect-1.0", "pipewiresrc"}, 300s);
+        log = std::string(config) + "/stillwise.log";
         stillwise = new Child({program, "--tray", "--webcam"},
-                              {"QT_QPA_PLATFORM=offscreen", std::string("XDG_CONFIG_HOME=") + config});
+                              {"QT_QPA_PLATFORM=offscreen", std::string("XDG_CONFIG_HOME=") + config}, log);
         ASSERT_GT(stillwise->pid(), 0);
         const auto start = Clock::now();
         while (Clock::now() - start < 60s && stillwise->running() && (node = NodeId()) == 0)
@@ -256,6 +279,11 @@ protected:
     }
     static void TearDownTestSuite()
     {
+        std::printf("stillwise %s at the end; what it said:\n", stillwise->running() ? "ran" : "had ended");
+        std::ifstream said(log);
+        std::string line;
+        while (std::getline(said, line))
+            std::printf("  %s\n", line.c_str());
         delete stillwise;
         stillwise = nullptr;
     }
@@ -272,7 +300,7 @@ protected:
                       "!", "fdsink", "fd=1", "sync=false"});
         const std::size_t size = static_cast<std::size_t>(ReaderWidth) * ReaderHeight;
         std::optional<Clock::time_point> first;
-        const auto giveUp = Clock::now() + 60s;
+        const auto giveUp = Clock::now() + 120s;
         while (auto frame = reader.read(size, giveUp)) {
             const auto now = Clock::now();
             if (!first)
@@ -295,6 +323,7 @@ protected:
 
     static inline Child* stillwise = nullptr;
     static inline int node = 0;
+    static inline std::string log;
 };
 
 } // namespace

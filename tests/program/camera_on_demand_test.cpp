@@ -37,7 +37,7 @@ protected:
         form->SetWebcamSystems(loopback, pipewire);
         background = std::make_unique<Background>(*form, autostart, [tray] { return tray; }, [] {});
         background->start(options);
-        demand = std::make_unique<CameraOnDemand>(*form);
+        demand = std::make_unique<CameraOnDemand>(*form, options.tray);
         QTest::qWait(10);
     }
     void TearDown() override
