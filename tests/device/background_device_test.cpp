@@ -33,6 +33,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -187,6 +188,19 @@ int NodeId(bool* hasFormats = nullptr)
     return 0;
 }
 
+// Seconds from `since` until `condition` holds, looked at every 20 ms;
+// nothing after `limit`.
+template <typename Condition>
+std::optional<double> Since(Clock::time_point since, Clock::duration limit, Condition condition)
+{
+    while (!condition()) {
+        if (Clock::now() - since > limit)
+            return std::nullopt;
+        std::this_thread::sleep_for(20ms);
+    }
+    return Seconds(Clock::now() - since);
+}
+
 // Whether process `pid` holds a V4L2 device open.
 bool HoldsCamera(pid_t pid)
 {
@@ -252,6 +266,9 @@ bool RealFrame(const std::vector<std::uint8_t>& frame)
 struct Reading {
     bool crashed = false;           // the reader itself crashed
     bool linked = false;            // a first frame came
+    std::optional<double> fromStart; // from the reader's start to the first real frame
+    Clock::time_point left;         // when the reader was told to go
+    std::string said;               // what the reader said on standard error
     std::optional<double> toReal;   // from the first frame to the first real one
 };
 
@@ -292,12 +309,15 @@ protected:
     Reading read(int more)
     {
         Reading r;
+        const auto started = Clock::now();
+        const std::string errors = "/tmp/stillwise-reader.log";
         // -f: a reader that crashes ends instead of waiting for a debugger.
         Child reader({"gst-launch-1.0", "-q", "-f", "pipewiresrc", "path=" + std::to_string(node), "!", "videoconvert",
                       "!", "videoscale", "!",
                       "video/x-raw,format=GRAY8,width=" + std::to_string(ReaderWidth) +
                           ",height=" + std::to_string(ReaderHeight),
-                      "!", "fdsink", "fd=1", "sync=false"});
+                      "!", "fdsink", "fd=1", "sync=false"},
+                     {}, errors);
         const std::size_t size = static_cast<std::size_t>(ReaderWidth) * ReaderHeight;
         std::optional<Clock::time_point> first;
         const auto giveUp = Clock::now() + 120s;
@@ -307,8 +327,10 @@ protected:
                 first = now;
             r.linked = true;
             if (RealFrame(*frame)) {
-                if (!r.toReal)
+                if (!r.toReal) {
                     r.toReal = Seconds(now - *first);
+                    r.fromStart = Seconds(now - started);
+                }
                 if (more-- <= 0)
                     break;
             }
@@ -316,8 +338,14 @@ protected:
             if (!r.toReal && now - *first > 20s)
                 break;
         }
-        std::this_thread::sleep_for(50ms);
-        r.crashed = reader.crashed();
+        r.left = Clock::now();
+        if (!r.toReal) {
+            std::this_thread::sleep_for(200ms);
+            r.crashed = reader.crashed();
+        }
+        reader.stop();
+        std::ifstream said(errors);
+        r.said.assign(std::istreambuf_iterator<char>(said), std::istreambuf_iterator<char>());
         return r;
     }
 
@@ -344,11 +372,12 @@ TEST_F(BackgroundDevice, AReaderGetsRealFramesQuicklyAndTheCameraClosesAfterIt)
 {
     ASSERT_NE(node, 0);
     const Reading r = read(10);
-    ASSERT_TRUE(r.linked) << "the reader got nothing";
-    ASSERT_TRUE(r.toReal.has_value()) << "the reader got no real frame";
-    std::printf("reader: first real frame %.2f s after the first frame\n", *r.toReal);
+    ASSERT_TRUE(r.linked) << "the reader got nothing; it said: " << r.said;
+    ASSERT_TRUE(r.toReal.has_value()) << "the reader got no real frame; it said: " << r.said;
+    std::printf("reader: first real frame %.2f s after the first frame (%.2f s after the reader started)\n",
+                *r.toReal, *r.fromStart);
     EXPECT_LE(*r.toReal, 2.0);
-    const auto closed = Within(10s, [] { return !HoldsCamera(stillwise->pid()); });
+    const auto closed = Since(r.left, 10s, [] { return !HoldsCamera(stillwise->pid()); });
     ASSERT_TRUE(closed.has_value()) << "the camera stays open after the reader left";
     std::printf("reader left: camera closed after %.2f s\n", *closed);
     EXPECT_LE(*closed, 2.0);
@@ -369,9 +398,9 @@ TEST_F(BackgroundDevice, TwentyQuickReadersInARow)
             --round;
             continue;
         }
-        ASSERT_TRUE(r.linked && r.toReal.has_value()) << "round " << round;
+        ASSERT_TRUE(r.linked && r.toReal.has_value()) << "round " << round << "; the reader said: " << r.said;
         toReal.push_back(*r.toReal);
-        const auto closed = Within(10s, [] { return !HoldsCamera(stillwise->pid()); });
+        const auto closed = Since(r.left, 10s, [] { return !HoldsCamera(stillwise->pid()); });
         ASSERT_TRUE(closed.has_value()) << "round " << round << ": the camera stays open";
         toClosed.push_back(*closed);
     }
