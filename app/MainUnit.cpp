@@ -42,6 +42,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <utility>
 
@@ -381,6 +382,28 @@ void TMainForm::HoldWebcam(const DIB& placeholder)
                                     DIBHeight(placeholder)});
 }
 
+// Started without its camera, the window still learns the camera's picture
+// size: the webcam output offers it from the start, so that a reader need
+// not agree on another size when the camera comes (some readers stall on a
+// change of size). The driver is opened for the question only; nothing
+// streams.
+QSize TMainForm::CameraPictureSize()
+{
+    QSize size(640, 480);
+    Video1->SetDriverOpen(true);
+    if (!Video1->DriverOpen())
+        return size;
+    const FormatBlock format(*Video1);
+    if (format.info() != nullptr) {
+        const int width = format.info()->bmiHeader.biWidth;
+        const int height = std::abs(format.info()->bmiHeader.biHeight);
+        if (width > 0 && height > 0 && width <= 8192 && height <= 8192)
+            size = QSize(width, height);
+    }
+    Video1->SetDriverOpen(false);
+    return size;
+}
+
 bool TMainForm::CameraOpen() const
 {
     return Video1->DriverOpen() && Video1->VideoPreview();
@@ -446,7 +469,8 @@ void TMainForm::FormCreate(QObject* /*Sender*/)
     if (CameraAtStart)
         Video1->SetVideoPreview(true);
     SplitPercent = 60;
-    CorrectedPic = newdib(640, 480, 24, nullptr, 0);
+    const QSize size = CameraAtStart ? QSize(640, 480) : CameraPictureSize();
+    CorrectedPic = newdib(size.width(), size.height(), 24, nullptr, 0);
     RawPic = newdib(640, 480, 24, nullptr, 0);
 }
 

@@ -173,6 +173,7 @@ private:
     // Hands the corrected picture to the webcam output when it is on.
     void SendToWebcam();
     void ApplyVideoSettings();
+    QSize CameraPictureSize();
     // Lays out or draws one pane's paint box with its picture. Outside the
     // box's paint event it only marks the box for drawing.
     void PaintPane(TPaintBox* box, const DIB& picture);

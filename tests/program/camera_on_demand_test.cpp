@@ -30,9 +30,9 @@ namespace {
 class CameraOnDemandTest : public ::testing::Test {
 protected:
     // The program as main() makes it for `options`, with a tray or not.
-    void start(StartOptions options, bool tray = true)
+    void start(StartOptions options, bool tray = true, int width = 640, int height = 480)
     {
-        lib.drivers[0] = {"Kamera A", "v1.0", 640, 480};
+        lib.drivers[0] = {"Kamera A", "v1.0", width, height};
         form = std::make_unique<TMainForm>(nullptr, !options.tray);
         form->SetWebcamSystems(loopback, pipewire);
         background = std::make_unique<Background>(*form, autostart, [tray] { return tray; }, [] {});
@@ -88,15 +88,16 @@ protected:
 
 TEST_F(CameraOnDemandTest, InTheTrayTheCameraOpensForAReaderAndClosesAfterIt)
 {
-    start({.webcam = true, .tray = true});
+    start({.webcam = true, .tray = true}, true, 320, 240);
     ASSERT_TRUE(form->WebcamBox->isChecked());
     EXPECT_TRUE(demand->onDemand());
     EXPECT_FALSE(cameraOpen()) << "the camera was opened at a start for the tray";
-    // The node is offered while nobody reads, at the program's picture size.
+    // The node is offered while nobody reads, at the camera's picture size,
+    // learnt without streaming.
     ASSERT_GE(within(1000, [&] { return daemon.published == 1; }), 0);
     ASSERT_FALSE(daemon.offers.empty());
-    EXPECT_EQ(daemon.offers.back().width, 640);
-    EXPECT_EQ(daemon.offers.back().height, 480);
+    EXPECT_EQ(daemon.offers.back().width, 320);
+    EXPECT_EQ(daemon.offers.back().height, 240);
     EXPECT_EQ(daemon.frames, 0);
 
     daemon.link(output::PixelLayout::YUY2);
@@ -105,15 +106,17 @@ TEST_F(CameraOnDemandTest, InTheTrayTheCameraOpensForAReaderAndClosesAfterIt)
     // Until the camera delivers, the reader gets the placeholder.
     ASSERT_GE(within(1000, [&] { return daemon.frames > 0; }), 0);
     EXPECT_TRUE(readerSawPlaceholder());
-    EXPECT_EQ(daemon.lastFormat.width, 640);
+    EXPECT_EQ(daemon.lastFormat.width, 320);
     const int placeholders = daemon.frames;
     ASSERT_TRUE(lib.deliverPattern(1));
     EXPECT_EQ(daemon.frames, placeholders + 1);
     EXPECT_FALSE(readerSawPlaceholder());
     // The first frame after opening is the frame itself, not a blend with
     // what the window showed before.
-    const auto frame = PatternFrame(640, 480, 1);
-    EXPECT_TRUE(std::equal(frame.begin(), frame.begin() + 640 * 3, form->CorrectedPic.bits));
+    const auto frame = PatternFrame(320, 240, 1);
+    EXPECT_TRUE(std::equal(frame.begin(), frame.begin() + 320 * 3, form->CorrectedPic.bits));
+    // The reader kept the size it agreed on: nothing to agree on anew.
+    EXPECT_EQ(daemon.offers.size(), 1u);
     // No more placeholders once the camera delivers.
     QTest::qWait(600);
     EXPECT_EQ(daemon.frames, placeholders + 1);
