@@ -69,6 +69,7 @@ void CameraOnDemand::reconsider()
         // The camera stays open for the grace time, in case a reader is
         // linking just now.
         lastReader_ = Clock::now();
+        held_ = false;
         look_.start();
         lookForReaders();
     }
@@ -82,7 +83,8 @@ void CameraOnDemand::lookForReaders()
         return;
     busy_ = true;
     const auto now = Clock::now();
-    if (window_.WebcamRead()) {
+    const bool reading = window_.WebcamRead();
+    if (reading) {
         lastReader_ = now;
         if (closedHere_ && !openFailed_) {
             openCamera();
@@ -92,8 +94,12 @@ void CameraOnDemand::lookForReaders()
         openFailed_ = false;
         closeCamera();
     }
-    if (!window_.CameraOpen() || window_.FramesTaken == framesAtOpen_)
+    // A reader waits for the camera's first frame: the placeholder stands in.
+    const bool waiting = reading && (!window_.CameraOpen() || window_.FramesTaken == framesAtOpen_);
+    if (waiting || !held_) {
         holdPlaceholder();
+        held_ = true;
+    }
     busy_ = false;
 }
 

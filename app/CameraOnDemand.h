@@ -32,7 +32,7 @@ public:
     // How often readers are looked for, and how long the camera stays open
     // after the last one left (a reader that comes back at once finds it
     // still open).
-    static constexpr std::chrono::milliseconds LookInterval{250};
+    static constexpr std::chrono::milliseconds LookInterval{400};
     static constexpr std::chrono::milliseconds Grace{750};
 
     // `closedAtStart`: the window was made without opening its camera (a
@@ -73,4 +73,8 @@ private:
     std::uint64_t framesAtOpen_ = 0;
     std::unique_ptr<PictureGuard> placeholder_;
     bool busy_ = false;
+    // The placeholder went out once since the camera was left to readers:
+    // the way out keeps it (a node stays offered, a loopback node keeps its
+    // last picture), and while nobody reads, nothing more is sent.
+    bool held_ = false;
 };

@@ -267,6 +267,7 @@ struct Reading {
     bool crashed = false;           // the reader itself crashed
     bool linked = false;            // a first frame came
     std::optional<double> fromStart; // from the reader's start to the first real frame
+    int frames = 0, real = 0;
     Clock::time_point left;         // when the reader was told to go
     std::string said;               // what the reader said on standard error
     std::optional<double> toReal;   // from the first frame to the first real one
@@ -326,7 +327,9 @@ protected:
             if (!first)
                 first = now;
             r.linked = true;
+            ++r.frames;
             if (RealFrame(*frame)) {
+                ++r.real;
                 if (!r.toReal) {
                     r.toReal = Seconds(now - *first);
                     r.fromStart = Seconds(now - started);
@@ -398,7 +401,8 @@ TEST_F(BackgroundDevice, TwentyQuickReadersInARow)
             --round;
             continue;
         }
-        ASSERT_TRUE(r.linked && r.toReal.has_value()) << "round " << round << "; the reader said: " << r.said;
+        ASSERT_TRUE(r.linked && r.toReal.has_value()) << "round " << round << ": " << r.frames << " frames, " << r.real
+                                                << " real; the reader said: " << r.said;
         toReal.push_back(*r.toReal);
         const auto closed = Since(r.left, 10s, [] { return !HoldsCamera(stillwise->pid()); });
         ASSERT_TRUE(closed.has_value()) << "round " << round << ": the camera stays open";
