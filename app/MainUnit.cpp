@@ -26,6 +26,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QIcon>
@@ -41,6 +42,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <utility>
 
@@ -95,7 +97,7 @@ QWidget* makePane(QWidget* parent, QWidget** header, const QString& caption, QLa
 
 } // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
+TMainForm::TMainForm(QWidget* parent, bool cameraAtStart) : QWidget(parent), CameraAtStart(cameraAtStart)
 {
     StillwiseInitResources();
     setObjectName(QStringLiteral("MainForm"));
@@ -362,6 +364,75 @@ void TMainForm::SetWebcamSystems(camera::V4l2System& system, output::PipeWireSys
     Webcam->setSystems(system, pipewire);
 }
 
+bool TMainForm::WebcamRead() const
+{
+    return Webcam->read();
+}
+
+bool TMainForm::WebcamTellsReaders() const
+{
+    return Webcam->tellsReaders();
+}
+
+void TMainForm::HoldWebcam(const DIB& placeholder)
+{
+    if (!DIBHoldsPicture(placeholder) || DIBBitCount(placeholder) != 24)
+        return;
+    Webcam->hold(output::BgrPicture{placeholder.bits, placeholder.rowbytes, DIBWidth(placeholder),
+                                    DIBHeight(placeholder)});
+}
+
+// Started without its camera, the window still learns the camera's picture
+// size: the webcam output offers it from the start, so that a reader need
+// not agree on another size when the camera comes (some readers stall on a
+// change of size). The driver is opened for the question only; nothing
+// streams.
+QSize TMainForm::CameraPictureSize()
+{
+    QSize size(640, 480);
+    Video1->SetDriverOpen(true);
+    if (!Video1->DriverOpen())
+        return size;
+    const FormatBlock format(*Video1);
+    if (format.info() != nullptr) {
+        const int width = format.info()->bmiHeader.biWidth;
+        const int height = std::abs(format.info()->bmiHeader.biHeight);
+        if (width > 0 && height > 0 && width <= 8192 && height <= 8192)
+            size = QSize(width, height);
+    }
+    Video1->SetDriverOpen(false);
+    return size;
+}
+
+bool TMainForm::CameraOpen() const
+{
+    return Video1->DriverOpen() && Video1->VideoPreview();
+}
+
+void TMainForm::OpenCamera()
+{
+    if (CameraOpen())
+        return;
+    FreshStart = true;
+    AutoSmooth->restart();
+    // A driver that cannot be opened has said why; the preview would only
+    // try and say it again.
+    Video1->SetDriverOpen(true);
+    if (Video1->DriverOpen())
+        Video1->SetVideoPreview(true);
+}
+
+void TMainForm::CloseCamera()
+{
+    if (!Video1->DriverOpen())
+        return;
+    // A mean being gathered cannot be finished; nobody watches, so nobody
+    // is told.
+    Averager->Cancel(QString());
+    Video1->SetVideoPreview(false);
+    Video1->SetDriverOpen(false);
+}
+
 void TMainForm::SendToWebcam()
 {
     if (!DIBHoldsPicture(CorrectedPic) || DIBBitCount(CorrectedPic) != 24)
@@ -395,9 +466,11 @@ void TMainForm::ApplyVideoSettings()
 void TMainForm::FormCreate(QObject* /*Sender*/)
 {
     Video1->SetDriverIndex(0);
-    Video1->SetVideoPreview(true);
+    if (CameraAtStart)
+        Video1->SetVideoPreview(true);
     SplitPercent = 60;
-    CorrectedPic = newdib(640, 480, 24, nullptr, 0);
+    const QSize size = CameraAtStart ? QSize(640, 480) : CameraPictureSize();
+    CorrectedPic = newdib(size.width(), size.height(), 24, nullptr, 0);
     RawPic = newdib(640, 480, 24, nullptr, 0);
 }
 
@@ -510,7 +583,18 @@ void TMainForm::ueberbtnClick(QObject* /*Sender*/)
 // The exit button: closes the program.
 void TMainForm::endebtnClick(QObject* /*Sender*/)
 {
+    Leaving = true;
     close();
+    Leaving = false;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (OnCloseQuery && !OnCloseQuery(Leaving)) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 // The web address: opens the maker's site in the browser.
@@ -526,11 +610,13 @@ void TMainForm::Video1Frame(QObject* /*Sender*/, PVIDEOHDR lpVhdr)
         return;
     VideoFormatSource& source = FormatSource != nullptr ? *FormatSource : *Video1;
     const MotionSparing motion{MotionBox->isChecked(), std::clamp(ThresholdEd->value(), 1, 64)};
-    const bool taken =
-        TakeFrame(source, *lpVhdr, SmoothEd->value(), CorrectedPic, RawPic, motion, AutoSmooth->active());
+    const bool taken = TakeFrame(source, *lpVhdr, FreshStart ? 0 : SmoothEd->value(), CorrectedPic, RawPic, motion,
+                                 AutoSmooth->active());
     Notice->frameTaken(taken, source);
     if (!taken)
         return;
+    FreshStart = false;
+    ++FramesTaken;
     AutoSmooth->frameDone();
     Averager->Feed(RawPic);
     SendToWebcam();

@@ -12,6 +12,8 @@
 #include <QSize>
 #include <QWidget>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 
 class AutoSmoothing;
@@ -25,6 +27,7 @@ class PipeWireSystem;
 } // namespace output
 
 class QCheckBox;
+class QCloseEvent;
 class QLabel;
 class QResizeEvent;
 class QScrollArea;
@@ -41,7 +44,9 @@ class TViewPicForm;
 class TMainForm : public QWidget {
     Q_OBJECT
 public:
-    explicit TMainForm(QWidget* parent = nullptr);
+    // Without `cameraAtStart` the camera is chosen but not opened: the
+    // program starts in the background and opens it when it is needed.
+    explicit TMainForm(QWidget* parent = nullptr, bool cameraAtStart = true);
     ~TMainForm() override;
 
     // Handlers; each takes the sender and ignores it.
@@ -67,6 +72,26 @@ public:
     // them afresh.
     void SetWebcamSystem(camera::V4l2System& system);
     void SetWebcamSystems(camera::V4l2System& system, output::PipeWireSystem& pipewire);
+
+    // Asked before the window closes, with whether the exit button closes
+    // it; false keeps the window open (Background hides it to the tray).
+    std::function<bool(bool leaving)> OnCloseQuery;
+    // Whether a program reads the webcam output now (where the way out can
+    // tell), and whether every way out that is on can tell.
+    bool WebcamRead() const;
+    bool WebcamTellsReaders() const;
+    // Hands a stand-in picture to the webcam output while the camera is
+    // closed (output::WebcamSwitch::hold).
+    void HoldWebcam(const DIB& placeholder);
+
+    // The camera, opened and closed while the program runs in the
+    // background (CameraOnDemand). Opened again, its first frame starts the
+    // corrected picture afresh: nothing of what it showed before is mixed in.
+    bool CameraOpen() const;
+    void OpenCamera();
+    void CloseCamera();
+    // Frames the frame step has taken so far.
+    std::uint64_t FramesTaken = 0;
 
     // The size both panes' paint boxes take: the corrected picture's size
     // times the zoom in percent, cut toward zero; 0 for a zoom of 0 or less.
@@ -128,6 +153,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildControlBar();
@@ -147,6 +173,7 @@ private:
     // Hands the corrected picture to the webcam output when it is on.
     void SendToWebcam();
     void ApplyVideoSettings();
+    QSize CameraPictureSize();
     // Lays out or draws one pane's paint box with its picture. Outside the
     // box's paint event it only marks the box for drawing.
     void PaintPane(TPaintBox* box, const DIB& picture);
@@ -156,6 +183,11 @@ private:
     VideoFormatSource* FormatSource = nullptr;
     std::unique_ptr<output::WebcamSwitch> Webcam;
     std::unique_ptr<AutoSmoothing> AutoSmooth;
+    // The exit button is closing the window.
+    bool Leaving = false;
+    bool CameraAtStart = true;
+    // The next frame is taken whole, not blended into the picture before.
+    bool FreshStart = false;
     // The paint boxes marked by PaintPane since the last DrawMarkedPanes.
     TPaintBox* MarkedPane = nullptr;
 };

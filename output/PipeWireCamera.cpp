@@ -94,6 +94,11 @@ void PipeWireCamera::stop()
     meter_ = FrameRateMeter{};
 }
 
+bool PipeWireCamera::read()
+{
+    return stream_ && stream_->state() == StreamState::Streaming;
+}
+
 PipeWireCamera::Result PipeWireCamera::fail(QString why)
 {
     stop();
@@ -106,6 +111,18 @@ PipeWireCamera::Result PipeWireCamera::writeAt(const BgrPicture& picture, Clock:
     if (!started_)
         return Result::Stopped;
     meter_.tick(when);
+    return deliver(picture);
+}
+
+PipeWireCamera::Result PipeWireCamera::hold(const BgrPicture& placeholder)
+{
+    if (!started_)
+        return Result::Stopped;
+    return deliver(placeholder);
+}
+
+PipeWireCamera::Result PipeWireCamera::deliver(const BgrPicture& picture)
+{
     // The node offers even sizes; an odd last column or row is left out.
     const int width = picture.width & ~1, height = picture.height & ~1;
     if (picture.bits == nullptr || width < 2 || height < 2 || picture.rowbytes < picture.width * 3) {

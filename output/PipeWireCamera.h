@@ -27,6 +27,12 @@ public:
     void stop();
     bool running() const { return started_; }
     const QString& error() const override { return error_; }
+    // A reader is linked and the node streams.
+    bool read() override;
+    bool tellsReaders() const override { return true; }
+    // Publishes the node at the placeholder's size where it is not yet,
+    // and hands the placeholder to a reader; the rate offered stays.
+    Result hold(const BgrPicture& placeholder) override;
 
     const StreamOffer& offered() const { return offer_; }
     std::uint64_t written() const { return written_; }
@@ -39,6 +45,7 @@ public:
 
 private:
     Result writeAt(const BgrPicture& picture, Clock::time_point when) override;
+    Result deliver(const BgrPicture& picture);
     // Converts into `buffer`; the bytes written, 0 when it is refused.
     std::size_t convert(const BgrPicture& picture, const LentBuffer& buffer);
     Result fail(QString why);

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 
 #include <linux/videodev2.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -91,6 +92,8 @@ void VirtualCamera::stop()
         camera::SetOwnOutputNode({});
     buffers_.clear();
     fd_.reset();
+    tellsReaders_ = false;
+    readers_ = 0;
     wantWidth_ = wantHeight_ = 0;
     nodeWidth_ = nodeHeight_ = stride_ = 0;
     rate_ = 0;
@@ -115,7 +118,34 @@ bool VirtualCamera::open()
         return false;
     }
     fd_ = std::move(opened.fd);
+    subscribeToReaders();
     return true;
+}
+
+void VirtualCamera::subscribeToReaders()
+{
+    v4l2_event_subscription subscription{};
+    subscription.type = ClientUsageEvent;
+    tellsReaders_ = system_.ioctl(fd_.get(), VIDIOC_SUBSCRIBE_EVENT, &subscription) == 0;
+    readers_ = 0;
+}
+
+bool VirtualCamera::read()
+{
+    if (!fd_ || !tellsReaders_)
+        return false;
+    // Every event that waits, without waiting for one: the last count holds.
+    for (;;) {
+        pollfd waiting{fd_.get(), POLLPRI, 0};
+        if (system_.poll(&waiting, 1, 0) <= 0 || (waiting.revents & POLLPRI) == 0)
+            break;
+        v4l2_event event{};
+        if (system_.ioctl(fd_.get(), VIDIOC_DQEVENT, &event) != 0)
+            break;
+        if (event.type == ClientUsageEvent)
+            std::memcpy(&readers_, event.u.data, sizeof(readers_));
+    }
+    return readers_ > 0;
 }
 
 void VirtualCamera::fail(QString text)
@@ -251,6 +281,18 @@ VirtualCamera::Result VirtualCamera::writeAt(const BgrPicture& picture, Clock::t
     if (!fd_)
         return Result::Stopped;
     meter_.tick(when);
+    return deliver(picture, when);
+}
+
+VirtualCamera::Result VirtualCamera::hold(const BgrPicture& placeholder)
+{
+    if (!fd_)
+        return Result::Stopped;
+    return deliver(placeholder, Clock::now());
+}
+
+VirtualCamera::Result VirtualCamera::deliver(const BgrPicture& picture, Clock::time_point when)
+{
     const int width = picture.width & ~1, height = picture.height;
     if (picture.bits == nullptr || width <= 0 || height <= 0 || picture.rowbytes < picture.width * 3) {
         ++dropped_;

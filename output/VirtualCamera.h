@@ -15,6 +15,8 @@
 
 #include <QString>
 
+#include <linux/videodev2.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,6 +37,13 @@ public:
     bool running() const { return static_cast<bool>(fd_); }
 
     const QString& error() const override { return error_; }
+    // Where the module tells its writer how many programs read the node
+    // (v4l2loopback sends ClientUsageEvent from 0.13 on; older modules
+    // refuse the subscription, and the node cannot tell).
+    bool tellsReaders() const override { return tellsReaders_; }
+    bool read() override;
+    // Keeps the node's format and rate; the placeholder goes to the readers.
+    Result hold(const BgrPicture& placeholder) override;
     const std::string& node() const { return node_; }
     // The format on the node: normally the picture's size (its width made
     // even); while another program holds the node at an older size, that one.
@@ -49,7 +58,9 @@ public:
 private:
     // Stopped: the node is gone or failed.
     Result writeAt(const BgrPicture& picture, Clock::time_point when) override;
+    Result deliver(const BgrPicture& picture, Clock::time_point when);
     bool open();
+    void subscribeToReaders();
     bool configure(int width, int height);
     void applyRate(int framesPerSecond);
     void fillFrame(const BgrPicture& picture, int width, int height, std::uint8_t* frame);
@@ -70,7 +81,14 @@ private:
     int rate_ = 0;
     Clock::time_point lastRetry_{};
     std::uint64_t written_ = 0, dropped_ = 0;
+    bool tellsReaders_ = false;
+    std::uint32_t readers_ = 0;
 };
+
+// v4l2loopback's event with the number of programs that read the node, as
+// the module's header defines it: the first private event, whose data
+// begins with the count as a 32-bit number.
+inline constexpr std::uint32_t ClientUsageEvent = V4L2_EVENT_PRIVATE_START;
 
 // The tooltip of the disabled check box: how to get the loopback module.
 QString NoLoopbackHint();

@@ -34,6 +34,14 @@ public:
     // Hands one picture to the readers, never waiting for them.
     Result write(const BgrPicture& picture, Clock::time_point when = Clock::now()) { return writeAt(picture, when); }
     virtual const QString& error() const = 0;
+    // Whether a program reads the pictures now, where the way out can tell
+    // (tellsReaders); false where it cannot.
+    virtual bool read() { return false; }
+    virtual bool tellsReaders() const { return false; }
+    // A picture that stands in while the camera is closed: it keeps the way
+    // out offered and goes to any reader, but it is not one of the camera's
+    // pictures (it does not count toward their rate).
+    virtual Result hold(const BgrPicture& placeholder) { return write(placeholder); }
 
 protected:
     virtual Result writeAt(const BgrPicture& picture, Clock::time_point when) = 0;

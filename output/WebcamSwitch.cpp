@@ -9,6 +9,8 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace output {
 
 namespace {
@@ -128,14 +130,36 @@ void WebcamSwitch::clicked()
 
 void WebcamSwitch::send(const BgrPicture& picture)
 {
+    hand(picture, false);
+}
+
+void WebcamSwitch::hold(const BgrPicture& placeholder)
+{
+    hand(placeholder, true);
+}
+
+void WebcamSwitch::hand(const BgrPicture& picture, bool placeholder)
+{
     for (const auto& output : outputs_) {
-        if (output->write(picture) != WebcamOutput::Result::Stopped)
+        const auto result = placeholder ? output->hold(picture) : output->write(picture);
+        if (result != WebcamOutput::Result::Stopped)
             continue;
         // Told once the frame step is over; the pictures keep coming meanwhile.
         QMetaObject::invokeMethod(
             box_, [tell = tell_, why = fail(*output)] { tell(why); }, Qt::QueuedConnection);
         return;
     }
+}
+
+bool WebcamSwitch::tellsReaders() const
+{
+    return !outputs_.empty() &&
+           std::all_of(outputs_.begin(), outputs_.end(), [](const auto& output) { return output->tellsReaders(); });
+}
+
+bool WebcamSwitch::read() const
+{
+    return std::any_of(outputs_.begin(), outputs_.end(), [](const auto& output) { return output->read(); });
 }
 
 void WebcamSwitch::stop()

@@ -49,6 +49,16 @@ public:
     // After a failure the user is told once the caller's frame step is over.
     void send(const BgrPicture& picture);
 
+    // Whether the output is on, and whether a program reads it now (as far
+    // as a way out can tell: a PipeWire node knows, a loopback node does not).
+    bool on() const { return !outputs_.empty(); }
+    bool read() const;
+    // Whether every way out that is on can tell whether it is read.
+    bool tellsReaders() const;
+    // Hands a placeholder to every way out while the camera is closed
+    // (WebcamOutput::hold); a failure ends the output as in send().
+    void hold(const BgrPicture& placeholder);
+
     // Switches the output off without a word (the window closes).
     void stop();
 
@@ -58,6 +68,7 @@ private:
     void refresh();
     // Ends the output after `failed` failed; answers why.
     QString fail(const WebcamOutput& failed);
+    void hand(const BgrPicture& picture, bool placeholder);
 
     QCheckBox* box_;
     Teller tell_;

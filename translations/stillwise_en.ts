@@ -13,6 +13,21 @@
     </message>
 </context>
 <context>
+    <name>AutostartEntry</name>
+    <message>
+        <source>Der Eintrag für den Start beim Anmelden (%1) lässt sich nicht löschen: %2</source>
+        <translation>The entry that starts Stillwise at login (%1) cannot be deleted: %2</translation>
+    </message>
+    <message>
+        <source>Der Ordner für Programme, die beim Anmelden starten (%1), lässt sich nicht anlegen.</source>
+        <translation>The folder for programs started at login (%1) cannot be created.</translation>
+    </message>
+    <message>
+        <source>Der Eintrag für den Start beim Anmelden (%1) lässt sich nicht schreiben: %2</source>
+        <translation>The entry that starts Stillwise at login (%1) cannot be written: %2</translation>
+    </message>
+</context>
+<context>
     <name>AverageGather</name>
     <message>
         <source>Mittelwert abgebrochen: Die Bildgröße hat sich geändert.</source>
@@ -52,6 +67,60 @@
     <message>
         <source>Mittelwert</source>
         <translation>Mean</translation>
+    </message>
+</context>
+<context>
+    <name>Background</name>
+    <message>
+        <source>Stillwise läuft im Systembereich weiter und gibt sein Bild weiter als Webcam aus. Ein Klick auf das Symbol holt das Fenster zurück, „Beenden“ in seinem Menü beendet Stillwise.</source>
+        <translation>Stillwise keeps running in the system tray and goes on offering its picture as a webcam. A click on the icon brings the window back; “Quit” in its menu ends Stillwise.</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>Unerwartetes Argument „%1“: Stillwise öffnet keine Dateien.</source>
+        <translation>Unexpected argument “%1”: Stillwise opens no files.</translation>
+    </message>
+    <message>
+        <source>Der Option „%1“ fehlt ihr Wert.</source>
+        <translation>The option “%1” needs a value.</translation>
+    </message>
+    <message>
+        <source>Unbekannte Option „%1“.</source>
+        <translation>Unknown option “%1”.</translation>
+    </message>
+    <message>
+        <source>Aufruf: %1 [OPTION]...
+Beruhigt das Livebild einer Webcam mit einem gleitenden Mittelwert und gibt es auf Wunsch als Webcam an andere Programme weiter.
+
+  --webcam     startet mit eingeschalteter Ausgabe als Webcam
+  --tray       startet ohne Fenster, nur mit dem Symbol im Systembereich
+               (ohne Systembereich: mit minimiertem Fenster)
+  -h, --help   zeigt diese Hilfe und endet
+  --version    zeigt die Version und endet
+
+Läuft Stillwise schon, übergibt ein zweiter Aufruf seine Optionen dem laufenden Programm: ohne --tray zeigt es sein Fenster, mit --webcam schaltet es die Ausgabe als Webcam ein.
+Qt-Optionen wie -platform oder -style werden an Qt weitergereicht.
+</source>
+        <translation>Usage: %1 [OPTION]...
+Calms a webcam&apos;s live picture with a running average and, if wished, passes it on to other programs as a webcam.
+
+  --webcam     start with the webcam output on
+  --tray       start without a window, with only the icon in the system tray
+               (no system tray: with the window minimised)
+  -h, --help   show this help and exit
+  --version    show the version and exit
+
+While Stillwise runs, a second start hands its options to the running program: without --tray it shows its window, with --webcam it switches the webcam output on.
+Qt options such as -platform or -style are passed on to Qt.
+</translation>
+    </message>
+    <message>
+        <source>„%1 --help“ zeigt, welche Optionen es gibt.
+</source>
+        <translation>“%1 --help” lists the options.
+</translation>
     </message>
 </context>
 <context>
@@ -196,6 +265,17 @@ Bitte wählen Sie einen anderen Ort oder Namen.</source>
 %2
 
 Please choose another place or name.</translation>
+    </message>
+</context>
+<context>
+    <name>SingleInstance</name>
+    <message>
+        <source>Stillwise konnte nicht feststellen, ob es schon läuft: Die Sperrdatei %1 ist nicht zu haben.</source>
+        <translation>Stillwise could not find out whether it is running already: the lock file %1 cannot be had.</translation>
+    </message>
+    <message>
+        <source>Stillwise kann den Kanal für weitere Aufrufe (%1) nicht öffnen: %2</source>
+        <translation>Stillwise cannot open the channel for later starts (%1): %2</translation>
     </message>
 </context>
 <context>
@@ -484,6 +564,49 @@ They are kept until the program ends; at the next start the last saved ones appl
     <message>
         <source>Zoom:</source>
         <translation>Zoom:</translation>
+    </message>
+</context>
+<context>
+    <name>TrayIcon</name>
+    <message>
+        <source>Fenster verbergen</source>
+        <translation>Hide window</translation>
+    </message>
+    <message>
+        <source>Fenster zeigen</source>
+        <translation>Show window</translation>
+    </message>
+    <message>
+        <source>Als Webcam ausgeben</source>
+        <translation>Output as webcam</translation>
+    </message>
+    <message>
+        <source>Auto-Glättung</source>
+        <translation>Auto smoothing</translation>
+    </message>
+    <message>
+        <source>Beim Anmelden starten</source>
+        <translation>Start at login</translation>
+    </message>
+    <message>
+        <source>Startet Stillwise bei jeder Anmeldung im Systembereich, mit eingeschalteter Ausgabe als Webcam</source>
+        <translation>Starts Stillwise in the system tray at every login, with the webcam output on</translation>
+    </message>
+    <message>
+        <source>Beenden</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>Stillwise: Ausgabe als Webcam an, kein Programm liest sie</source>
+        <translation>Stillwise: webcam output on, no program is reading it</translation>
+    </message>
+    <message>
+        <source>Stillwise: Ausgabe als Webcam an, ein Programm liest sie</source>
+        <translation>Stillwise: webcam output on, a program is reading it</translation>
+    </message>
+    <message>
+        <source>Stillwise: Ausgabe als Webcam aus</source>
+        <translation>Stillwise: webcam output off</translation>
     </message>
 </context>
 <context>

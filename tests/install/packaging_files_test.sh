@@ -56,6 +56,10 @@ for page in stillwise.1 stillwise.de.1; do
     grep -q "^LANGUAGE=$lang stillwise\$" "$src/packaging/$page" ||
       fail "$page sagt nicht, wie man mit LANGUAGE=$lang startet"
   done
+  # Every option the program takes (app/CommandLine.cpp).
+  for option in webcam tray help version; do
+    grep -q "^\.B.* \\\\-\\\\-$option" "$src/packaging/$page" || fail "$page beschreibt --$option nicht"
+  done
 done
 
 # 4. The icon the desktop entry names, in every size of the hicolor theme,

@@ -11,11 +11,13 @@
 #include "camera/v4l2/V4l2System.h"
 
 #include <linux/videodev2.h>
+#include <poll.h>
 #include <sys/mman.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <map>
 #include <set>
@@ -39,6 +41,9 @@ struct Node {
     // A node that lies: what it makes of its answer to the format.
     std::function<void(v4l2_pix_format&)> lie;
 
+    // A module (0.13 on) that tells its writer how many programs read.
+    bool clientEvents = false;
+
     // The module's state.
     bool ready = false;         // a writer has sent a picture
     bool readyForOutput = true; // no writer attached
@@ -58,6 +63,8 @@ struct Node {
     std::uint32_t lastBytesUsed = 0;
     int frames = 0;
     int setFormats = 0;
+    std::set<int> subscribed;           // descriptors subscribed to the readers' count
+    std::deque<std::uint32_t> counts;   // events not yet taken, oldest first
 
     // The picture the readers get now, whichever way it came.
     std::vector<std::uint8_t> lastFrame() const
@@ -84,6 +91,13 @@ public:
         announce(nodes_[i]);
     }
     void detachReader(std::size_t i) { release(nodes_[i]); }
+    // A reader starts or stops reading: where the module tells, the writer
+    // gets the new count of readers.
+    void readersNow(std::size_t i, std::uint32_t count)
+    {
+        if (nodes_[i].clientEvents && !nodes_[i].subscribed.empty())
+            nodes_[i].counts.push_back(count);
+    }
 
     std::vector<std::string> videoNodes() override
     {
@@ -124,6 +138,7 @@ public:
             return fail(EBADF);
         if (writers_.erase(fd) != 0)
             nodes_[it->second].readyForOutput = true;
+        nodes_[it->second].subscribed.erase(fd);
         // Mappings keep the node held until they go.
         if (nodes_[it->second].mapped == 0)
             release(nodes_[it->second]);
@@ -141,6 +156,26 @@ public:
         if (n->gone)
             return fail(ENODEV);
         switch (request) {
+        case VIDIOC_SUBSCRIBE_EVENT: {
+            const auto* sub = static_cast<v4l2_event_subscription*>(arg);
+            // v4l2loopback before 0.13 knows no private events.
+            if (!n->clientEvents || sub->type != V4L2_EVENT_PRIVATE_START)
+                return fail(EINVAL);
+            n->subscribed.insert(fd);
+            return 0;
+        }
+        case VIDIOC_DQEVENT: {
+            if (n->subscribed.count(fd) == 0 || n->counts.empty())
+                return fail(ENOENT);
+            auto* event = static_cast<v4l2_event*>(arg);
+            *event = {};
+            event->type = V4L2_EVENT_PRIVATE_START;
+            const std::uint32_t count = n->counts.front();
+            n->counts.pop_front();
+            std::memcpy(event->u.data, &count, sizeof count);
+            event->pending = static_cast<std::uint32_t>(n->counts.size());
+            return 0;
+        }
         case VIDIOC_QUERYCAP: {
             auto* cap = static_cast<v4l2_capability*>(arg);
             *cap = {};
@@ -292,7 +327,21 @@ public:
                 release(n);
         return 0;
     }
-    int poll(pollfd*, nfds_t, int) override { return fail(EINVAL); }
+    // Only the readers' count is waited for: POLLPRI while an event waits.
+    int poll(pollfd* fds, nfds_t count, int) override
+    {
+        int ready = 0;
+        for (nfds_t i = 0; i < count; ++i) {
+            const Node* n = find(fds[i].fd);
+            fds[i].revents = 0;
+            if (n != nullptr && n->subscribed.count(fds[i].fd) != 0 && !n->counts.empty() &&
+                (fds[i].events & POLLPRI) != 0) {
+                fds[i].revents = POLLPRI;
+                ++ready;
+            }
+        }
+        return ready;
+    }
 
 private:
     static int fail(int error)

@@ -415,3 +415,41 @@ TEST_P(VirtualCameraTest, CannotStartWithoutANodeOrWithoutAccess)
 INSTANTIATE_TEST_SUITE_P(Ways, VirtualCameraTest, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& info) {
     return info.param ? "IntoLentBuffers" : "WithWrite";
 });
+
+TEST_P(VirtualCameraTest, TellsItsReadersWhereTheModuleSaysAndHoldsTheRateForAPlaceholder)
+{
+    simloop::Node told = Loop("/dev/video5", "Stillwise");
+    told.clientEvents = true;
+    simloop::System system({Camera("/dev/video0"), told});
+    VirtualCamera camera(system);
+    ASSERT_TRUE(camera.start()) << camera.error().toStdString();
+    EXPECT_TRUE(camera.tellsReaders());
+    EXPECT_FALSE(camera.read());
+
+    const TestPicture picture(320, 240, 1);
+    feed(camera, picture, 20, 25, t0);
+    ASSERT_EQ(camera.framesPerSecond(), 25);
+    system.readersNow(1, 1);
+    system.readersNow(1, 2);
+    EXPECT_TRUE(camera.read());
+    system.readersNow(1, 1);
+    EXPECT_TRUE(camera.read());
+    system.readersNow(1, 0);
+    EXPECT_FALSE(camera.read());
+    EXPECT_FALSE(camera.read()); // nothing waits, nothing changes
+
+    // Placeholders a few times a second keep the camera's rate on the node.
+    const TestPicture placeholder(320, 240, 9);
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(camera.hold(placeholder.view()), output::WebcamOutput::Result::Written);
+    EXPECT_EQ(camera.framesPerSecond(), 25);
+    EXPECT_EQ(system.node(1).lastFrame(), placeholder.yuyv(320, 240));
+
+    // A module before 0.13 refuses the events: it cannot tell.
+    simloop::System older({Loop("/dev/video5", "Stillwise")});
+    VirtualCamera quiet(older);
+    ASSERT_TRUE(quiet.start());
+    EXPECT_FALSE(quiet.tellsReaders());
+    older.readersNow(0, 1);
+    EXPECT_FALSE(quiet.read());
+}
