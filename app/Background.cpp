@@ -17,8 +17,9 @@ namespace {
 // times: at login the panel may come up after the programs it starts.
 constexpr int TrayLookMs = 2000;
 constexpr int TrayLooks = 15;
-// While the webcam output is on, the icon follows whether anyone reads it
-// at this pace; while it is off nothing is looked at.
+// While the webcam output is on, the tray's icon follows whether anyone
+// reads it at this pace; while it is off, or without a tray, nothing is
+// looked at.
 constexpr int StateLookMs = 1000;
 
 } // namespace
@@ -32,7 +33,7 @@ Background::Background(TMainForm& window, AutostartEntry& autostart, std::functi
     stateLook_.setInterval(StateLookMs);
     connect(&stateLook_, &QTimer::timeout, this, &Background::refresh);
     connect(window_.WebcamBox, &QCheckBox::toggled, this, [this](bool on) {
-        if (on)
+        if (on && tray_)
             stateLook_.start();
         else
             stateLook_.stop();
@@ -83,6 +84,8 @@ void Background::makeTray()
     });
     connect(tray_->quitAction, &QAction::triggered, this, &Background::quit);
     connect(tray_->menu(), &QMenu::aboutToShow, this, &Background::refresh);
+    if (window_.WebcamBox->isChecked())
+        stateLook_.start();
     refresh();
     tray_->show();
 }

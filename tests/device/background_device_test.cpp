@@ -56,17 +56,21 @@ double Seconds(Clock::duration d)
 class Child {
 public:
     // `errors`: a file for its standard error (inherited when empty).
+    // `outFd`: where the child finds the pipe; other than 1, its standard
+    // output goes to `errors` too.
     explicit Child(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
-                   const std::string& errors = {})
+                   const std::string& errors = {}, int outFd = 1)
     {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0)
             return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], outFd);
         if (!errors.empty())
             posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (!errors.empty() && outFd != 1)
+            posix_spawn_file_actions_adddup2(&actions, 2, 1);
         std::vector<char*> args;
         for (const std::string& a : argv)
             args.push_back(const_cast<char*>(a.c_str()));
@@ -98,6 +102,12 @@ public:
     bool running()
     {
         return pid_ > 0 && ::waitpid(pid_, &status_, WNOHANG) == 0;
+    }
+    // How it ended, as waitpid() tells it (0 while it runs).
+    int status()
+    {
+        running();
+        return status_;
     }
     // Whether it ended through a signal it did not ask for (a crash).
     bool crashed()
@@ -313,12 +323,13 @@ protected:
         const auto started = Clock::now();
         const std::string errors = "/tmp/stillwise-reader.log";
         // -f: a reader that crashes ends instead of waiting for a debugger.
-        Child reader({"gst-launch-1.0", "-q", "-f", "pipewiresrc", "path=" + std::to_string(node), "!", "videoconvert",
+        // Not quiet: what it says goes to `errors` for a failure.
+        Child reader({"gst-launch-1.0", "-f", "-m", "pipewiresrc", "path=" + std::to_string(node), "!", "videoconvert",
                       "!", "videoscale", "!",
                       "video/x-raw,format=GRAY8,width=" + std::to_string(ReaderWidth) +
                           ",height=" + std::to_string(ReaderHeight),
-                      "!", "fdsink", "fd=1", "sync=false"},
-                     {}, errors);
+                      "!", "fdsink", "fd=3", "sync=false"},
+                     {}, errors, 3);
         const std::size_t size = static_cast<std::size_t>(ReaderWidth) * ReaderHeight;
         std::optional<Clock::time_point> first;
         const auto giveUp = Clock::now() + 120s;
@@ -345,10 +356,13 @@ protected:
         if (!r.toReal) {
             std::this_thread::sleep_for(200ms);
             r.crashed = reader.crashed();
+            r.said = "(status " + std::to_string(reader.status()) + ") ";
         }
         reader.stop();
         std::ifstream said(errors);
-        r.said.assign(std::istreambuf_iterator<char>(said), std::istreambuf_iterator<char>());
+        r.said.append(std::istreambuf_iterator<char>(said), std::istreambuf_iterator<char>());
+        if (r.said.size() > 4000)
+            r.said = r.said.substr(r.said.size() - 4000);
         return r;
     }
 
