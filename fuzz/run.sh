@@ -5,9 +5,10 @@
 #   fuzz/run.sh            as in CI: 50000 inputs per target
 #   fuzz/run.sh 10000000   a long run (hours)
 #   FUZZ_BUILD_DIR=dir fuzz/run.sh   the targets of another tree (fuzz/build.sh)
-# The camera memory target takes a 25th as many: each of its inputs saves a
-# settings file three times; four of its seeds are run once more in a file
-# with 10,000 other sections.
+# The automatic smoother's target takes a 50th as many, as each of its inputs
+# is a whole stream of frames. The camera memory target takes a 25th as
+# many: each of its inputs saves a settings file three times; four of its
+# seeds are run once more in a file with 10,000 other sections.
 # A target works in build-fuzz/fuzz-work/NAME/corpus, copied from
 # fuzz/seeds/NAME at each start; what it reports lands next to it in
 # findings/, and its whole output in log.
@@ -80,7 +81,9 @@ run frame_conversion frame_conversion_fuzzer "$runs" "$seeds"/frame_conversion/*
 run jpeg_decoder jpeg_decoder_fuzzer "$runs" "$seeds"/jpeg_decoder/*
 run loopback loopback_fuzzer "$runs" "$seeds"/loopback/*
 run pipewire pipewire_fuzzer "$runs" "$seeds"/pipewire/*
-run auto_smoother auto_smoother_fuzzer "$runs" "$seeds"/auto_smoother/*
+# Each of its inputs smooths a stream of frames on up to eight threads: a
+# fiftieth as many.
+run auto_smoother auto_smoother_fuzzer "$(((runs + 49) / 50))" "$seeds"/auto_smoother/*
 # A few of its seeds in a file that has seen 10,000 other cameras: seconds
 # each under the sanitizers.
 STILLWISE_FUZZ_SECTIONS=10000 run camera_memory_10000_sections camera_memory_fuzzer once \
