@@ -1,6 +1,7 @@
 #include "app/AutoSmoothing.h"
 
 #include "viewer/PrintFormStorage.h"
+#include "widgets/SpinEdit.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -43,8 +44,8 @@ void StoreChoice(bool on)
 
 } // namespace
 
-AutoSmoothing::AutoSmoothing(QCheckBox* box, QLabel* level, std::vector<QWidget*> spared)
-    : box_(box), level_(level), spared_(std::move(spared))
+AutoSmoothing::AutoSmoothing(QCheckBox* box, QLabel* level, TRxSpinEdit* strength, std::vector<QWidget*> spared)
+    : box_(box), level_(level), strength_(strength), strengthTip_(strength->toolTip()), spared_(std::move(spared))
 {
     box_->setChecked(StoredChoice());
     box_->setToolTip(ToolTip());
@@ -55,6 +56,8 @@ AutoSmoothing::AutoSmoothing(QCheckBox* box, QLabel* level, std::vector<QWidget*
     // Only a click by the user is a choice to remember.
     QObject::connect(box_, &QCheckBox::clicked, box_, [this](bool on) { StoreChoice(on); });
     QObject::connect(box_, &QCheckBox::toggled, box_, [this](bool on) { toggled(on); });
+    QObject::connect(strength_, &TRxSpinEdit::changed, box_, [this] { showStrength(); });
+    showStrength();
 }
 
 AutoSmoothing::~AutoSmoothing() = default;
@@ -80,6 +83,12 @@ void AutoSmoothing::toggled(bool on)
     level_->setVisible(on);
     level_->clear();
     box_->setToolTip(ToolTip());
+    showStrength();
+}
+
+void AutoSmoothing::showStrength()
+{
+    strength_->setToolTip(box_->isChecked() ? StrengthText(strength_->value()) : strengthTip_);
 }
 
 void AutoSmoothing::frameDone()
@@ -97,6 +106,22 @@ void AutoSmoothing::showLevel()
     const QString text = LevelText(smoother_.NoiseLevel());
     level_->setText(text);
     box_->setToolTip(ToolTip() + QLatin1Char('\n') + text);
+}
+
+QString AutoSmoothing::StrengthText(int strength)
+{
+    // The field lets a number beyond its range be typed; the smoother takes it
+    // clamped, and so does the text.
+    if (strength <= 0)
+        return QCoreApplication::translate("AutoSmoothing", "Auto-Glättung bei Stärke 0: das Bild bleibt, wie es ist.");
+    const int frames = denoise::AutoSmoother::CapForStrength(strength);
+    if (frames <= 1)
+        return QCoreApplication::translate("AutoSmoothing",
+                                           "Auto-Glättung: ein stillstehendes Bild wird nicht über mehrere Bilder "
+                                           "gemittelt.");
+    return QCoreApplication::translate("AutoSmoothing",
+                                       "Auto-Glättung: ein stillstehendes Bild wird über bis zu %n Bilder gemittelt.",
+                                       nullptr, frames);
 }
 
 QString AutoSmoothing::LevelText(double level)
