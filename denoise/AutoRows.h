@@ -84,8 +84,9 @@ struct Kernels {
     // times B, G and R and of the weights over the window's columns iLo..iHi
     // (-2..2, all within the picture), in four rows of sums.
     void (*spatialSums)(const SpatialWindow& win, int x0, int x1, int iLo, int iHi, std::int32_t* const sums[4]);
-    // The weighted means blended into the output by the frame count.
-    void (*spatialBlend)(const std::int32_t* const sums[4], const std::uint8_t* count, int x0, int x1,
+    // The weighted means blended into the output by the frame count, for
+    // counts up to upTo (at most kSpatialUpTo).
+    void (*spatialBlend)(const std::int32_t* const sums[4], const std::uint8_t* count, int upTo, int x0, int x1,
                          std::uint8_t* out);
 };
 

@@ -177,7 +177,8 @@ void spatialSums(const SpatialWindow& win, int x0, int x1, int iLo, int iHi, std
     }
 }
 
-void spatialBlend(const std::int32_t* const sums[4], const std::uint8_t* count, int x0, int x1, std::uint8_t* out)
+void spatialBlend(const std::int32_t* const sums[4], const std::uint8_t* count, int upTo, int x0, int x1,
+                  std::uint8_t* out)
 {
     const std::int32_t* __restrict sb = sums[0];
     const std::int32_t* __restrict sg = sums[1];
@@ -186,7 +187,7 @@ void spatialBlend(const std::int32_t* const sums[4], const std::uint8_t* count, 
     for (int x = x0; x < x1; ++x) {
         const int n = count[x];
         // 256 at one frame, half as much with every further frame.
-        const int wv = n <= kSpatialUpTo ? 256 >> (n - 1) : 0;
+        const int wv = n <= upTo ? 256 >> (n - 1) : 0;
         // The centre always weighs in, so the sum of weights is at least
         // 256; both sums are below 2^24, and their quotient lies at least
         // 1/6400 from the next whole number unless it is one: exact in

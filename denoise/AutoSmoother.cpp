@@ -41,7 +41,6 @@ struct AutoSmoother::State {
     FrameShape shape;
     std::vector<std::uint16_t> hist, histNext; // per byte, levels << kFrac
     std::vector<std::uint8_t> age, ageNext;    // per pixel: frames in the history, 0 = none
-    std::vector<std::uint8_t> prev;            // the previous frame, packed rows
     bool started = false;
     GlobalMotion motion;
     NoiseEstimator noise;
@@ -73,7 +72,11 @@ AutoSmoother::~AutoSmoother() = default;
 int AutoSmoother::CapForStrength(int strength)
 {
     const int s = std::clamp(strength, 0, 95);
-    return std::clamp(static_cast<int>(std::lround(std::exp2(s / 10.0))), 1, 255);
+    if (s == 0)
+        return 1;
+    // At least two: with one frame, a still pixel could not be told from one
+    // that moved.
+    return std::clamp(static_cast<int>(std::lround(std::exp2(s / 10.0))), 2, 255);
 }
 
 void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const FrameShape& shape, int strength)
@@ -94,7 +97,6 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
         st.histNext.assign(pixels * 3, 0);
         st.age.assign(pixels, 0);
         st.ageNext.assign(pixels, 0);
-        st.prev.assign(pixels * 3, 0);
         for (int i = 0; i < 3; ++i) {
             st.aligned[i].assign(row3, 0);
             st.alignedAge[i].assign(w, 0);
@@ -123,7 +125,7 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
     const Shift shift = st.motion.Estimate(frame, shape.rowbytes, w, h);
     if (st.started) {
         const int dx = static_cast<int>(std::lround(shift.x4 / 4.0)), dy = static_cast<int>(std::lround(shift.y4 / 4.0));
-        st.noise.Update(frame, shape.rowbytes, st.prev.data(), row3, w, h, dx, dy);
+        st.noise.Update(frame, shape.rowbytes, w, h, dx, dy);
     } else {
         st.noise.UpdateSingle(frame, shape.rowbytes, w, h);
     }
@@ -145,6 +147,10 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
     rule.zHigh = static_cast<float>(kZHigh);
     rule.zSpan = static_cast<float>(kZHigh - kZLow);
     rule.cap = CapForStrength(strength);
+    // Spatial smoothing stands in for the history a pixel lacks, up to the
+    // history the strength allows: a pixel that has all of it (a still part
+    // at a low strength) is left as time made it, never blurred for good.
+    const int spatialUpTo = strength > 0 ? std::min(kSpatialUpTo, rule.cap - 1) : 0;
     // The light change, applied to the history: gain in 1/4096.
     bool relit = false;
     for (int c = 0; c < 3; ++c) {
@@ -216,13 +222,13 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
         k.differences(f, st.alignedRow[slot], aa, w, st.dY[slot].data(), st.dC1[slot].data(), st.dC2[slot].data());
     };
 
+    // Rows y - 1, y and y + 1 are aligned in three slots while row y is
+    // worked on: row y + 1 takes the slot of row y - 2.
     st.planeRow.fill(-1);
     alignRow(0, 0);
-    if (h > 1)
-        alignRow(1, 1);
     for (int y = 0; y < h; ++y) {
-        if (y + 2 < h)
-            alignRow(y + 2, (y + 2) % 3);
+        if (y + 1 < h)
+            alignRow(y + 1, (y + 1) % 3);
         const int sm = (y > 0 ? y - 1 : y) % 3, s0 = y % 3, sp = (y + 1 < h ? y + 1 : y) % 3;
         // Sums of three rows, then of three columns.
         k.addRows(st.dY[sm].data(), st.dY[s0].data(), st.dY[sp].data(), w, st.colY.data());
@@ -243,23 +249,20 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
         // Where a pixel has little history, an edge-preserving filter of the
         // frame is blended in. It is worked out for whole stretches of
         // pixels around those that need it, so that the loops stay long.
-        if (strength > 0)
-            smoothInSpace(frame, shape, y, an, o);
+        if (spatialUpTo > 0)
+            smoothInSpace(frame, shape, y, an, spatialUpTo, o);
     }
     std::swap(st.hist, st.histNext);
     std::swap(st.age, st.ageNext);
-    for (int y = 0; y < h; ++y)
-        std::memcpy(st.prev.data() + static_cast<std::size_t>(y) * row3, frame + static_cast<std::size_t>(y) * shape.rowbytes,
-                    static_cast<std::size_t>(row3));
     st.started = true;
 }
 
 void AutoSmoother::smoothInSpace(const std::uint8_t* frame, const FrameShape& shape, int y, const std::uint8_t* count,
-                                 std::uint8_t* out)
+                                 int upTo, std::uint8_t* out)
 {
     State& st = *state_;
     const int w = shape.width, h = shape.height;
-    if (rows_.leastCount(count, w) > kSpatialUpTo)
+    if (rows_.leastCount(count, w) > upTo)
         return;
     autorows::SpatialWindow win{};
     for (int j = 0; j <= 2 * kSpatialRadius; ++j) {
@@ -285,7 +288,7 @@ void AutoSmoother::smoothInSpace(const std::uint8_t* frame, const FrameShape& sh
     // together where they follow each other; the few pixels at each edge,
     // whose window is cut, one at a time.
     constexpr int kStretch = 32;
-    const auto needs = [&](int x0) { return rows_.leastCount(count + x0, std::min(w - x0, kStretch)) <= kSpatialUpTo; };
+    const auto needs = [&](int x0) { return rows_.leastCount(count + x0, std::min(w - x0, kStretch)) <= upTo; };
     for (int x0 = 0; x0 < w; x0 += kStretch) {
         if (!needs(x0))
             continue;
@@ -300,7 +303,7 @@ void AutoSmoother::smoothInSpace(const std::uint8_t* frame, const FrameShape& sh
             if (x < inLo || x >= inHi)
                 rows_.spatialSums(win, x, x + 1, std::max(-kSpatialRadius, -x), std::min(kSpatialRadius, w - 1 - x),
                                   sums);
-        rows_.spatialBlend(sums, count, x0, x1, out);
+        rows_.spatialBlend(sums, count, upTo, x0, x1, out);
         x0 = x1 - kStretch;
     }
 }

@@ -10,11 +10,14 @@
 // change of light. Each pixel's 3x3 sums of a luma and two chroma
 // differences to it, against their spread for pure noise, say how much of
 // its count it keeps (a smooth curve, not a threshold); the new value is the
-// history moved 1/N of the way to the frame, so a still pixel holds the
-// exact running mean of its last N frames. Where N is small (something
-// moved, newly uncovered parts, the first frames) an edge-preserving 5x5
-// filter of the frame is blended in, fully at N = 1, half as much with each
-// further frame up to N = 5. Integer arithmetic throughout, except for the
+// history moved 1/N of the way to the frame. Up to the cap the strength sets,
+// a still pixel thus holds the exact mean of all its frames so far; past the
+// cap each new frame weighs 1/cap, an exponential average. Where N is small
+// (something moved, newly uncovered parts, the first frames) an
+// edge-preserving 5x5 filter of the frame is blended in, fully at N = 1, half
+// as much with each further frame up to N = 5, and never once a pixel has
+// reached the cap: a low strength calms a still picture less, it does not
+// blur it. Integer arithmetic throughout, except for the
 // per-pixel weights (single floats, no fused operations, the same order in
 // every vector lane), so every build and processor gives the same bytes.
 // The per-pixel work is in the row loops of AutoRows.
@@ -52,8 +55,8 @@ public:
     // a still picture settles on the mean of 64 frames.
     static constexpr int kStartStrength = 60;
     // The most frames a still pixel is averaged over at a strength:
-    // 2^(strength / 10), 1 at 0 (no smoothing over time), 64 at 60, and
-    // 255 (the most a count holds) from 80.
+    // 2^(strength / 10), 1 at 0 (no smoothing over time), at least 2 above
+    // 0, 64 at 60, and 255 (the most a count holds) from 80.
     static int CapForStrength(int strength);
 
     // The stream's estimated noise level, as the standard deviation in
@@ -61,7 +64,7 @@ public:
     double NoiseLevel() const;
 
 private:
-    void smoothInSpace(const std::uint8_t* frame, const FrameShape& shape, int y, const std::uint8_t* count,
+    void smoothInSpace(const std::uint8_t* frame, const FrameShape& shape, int y, const std::uint8_t* count, int upTo,
                        std::uint8_t* out);
 
     struct State;

@@ -35,39 +35,6 @@ double cost(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t
     return double(s) / double(n);
 }
 
-// The same for a shift in 1/16 pixels, b read between pixels by bilinear
-// weights, over the part where the shift of up to one pixel more stays in.
-double costBetween(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b, int w, int h, int sx16,
-                   int sy16)
-{
-    const int ix = sx16 >> 4, fx = sx16 & 15, iy = sy16 >> 4, fy = sy16 & 15;
-    const int x0 = std::max(0, -ix), x1 = std::min(w, w - ix - 1);
-    const int y0 = std::max(0, -iy), y1 = std::min(h, h - iy - 1);
-    if ((x1 - x0) * 2 < w || (y1 - y0) * 2 < h)
-        return 1e30;
-    long long sa = 0, sb = 0;
-    std::vector<int> row(static_cast<std::size_t>(w));
-    std::vector<int> read(static_cast<std::size_t>(w) * h);
-    for (int y = y0; y < y1; ++y) {
-        const std::uint16_t* p = &b[(y + iy) * w + ix];
-        const std::uint16_t* q = p + w;
-        for (int x = x0; x < x1; ++x) {
-            const int v = ((16 - fx) * (16 - fy) * p[x] + fx * (16 - fy) * p[x + 1] + (16 - fx) * fy * q[x] +
-                           fx * fy * q[x + 1] + 128) >> 8;
-            read[y * w + x] = v;
-            sa += a[y * w + x];
-            sb += v;
-        }
-    }
-    const long long n = static_cast<long long>(x1 - x0) * (y1 - y0);
-    const int off = static_cast<int>((sb - sa) / n);
-    long long s = 0;
-    for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x)
-            s += std::abs(read[y * w + x] - int(a[y * w + x]) - off);
-    return double(s) / double(n);
-}
-
 // Where between -1/2 and 1/2 the lowest cost lies, from the costs at -1, 0
 // and 1 (c the lowest): absolute differences grow linearly with a small
 // shift, so two lines of equal and opposite slope are fitted (a parabola
@@ -92,13 +59,15 @@ Shift GlobalMotion::Estimate(const std::uint8_t* frame, std::size_t rowbytes, in
     // The mean of B + 2G + R (0..1020) over 4x4 pixels.
     quarter_.w = w / 4;
     quarter_.h = h / 4;
-    quarter_.v.assign(static_cast<std::size_t>(quarter_.w) * quarter_.h, 0);
+    quarter_.v.resize(static_cast<std::size_t>(quarter_.w) * quarter_.h);
     // A row's B + 2G + R first, then its sums of four: both loops vectorise.
-    std::vector<unsigned> acc(static_cast<std::size_t>(quarter_.w));
-    std::vector<std::uint16_t> luma(static_cast<std::size_t>(quarter_.w) * 4);
+    acc_.resize(static_cast<std::size_t>(quarter_.w));
+    luma_.resize(static_cast<std::size_t>(quarter_.w) * 4);
+    unsigned* acc = acc_.data();
+    std::uint16_t* luma = luma_.data();
     const int used = quarter_.w * 4;
     for (int qy = 0; qy < quarter_.h; ++qy) {
-        std::fill(acc.begin(), acc.end(), 0u);
+        std::fill(acc, acc + quarter_.w, 0u);
         for (int r = 0; r < 4; ++r) {
             const std::uint8_t* p = frame + (qy * 4 + r) * rowbytes;
             for (int x = 0; x < used; ++x)
@@ -111,7 +80,7 @@ Shift GlobalMotion::Estimate(const std::uint8_t* frame, std::size_t rowbytes, in
     }
     sixteenth_.w = quarter_.w / 4;
     sixteenth_.h = quarter_.h / 4;
-    sixteenth_.v.assign(static_cast<std::size_t>(sixteenth_.w) * sixteenth_.h, 0);
+    sixteenth_.v.resize(static_cast<std::size_t>(sixteenth_.w) * sixteenth_.h);
     for (int y = 0; y < sixteenth_.h; ++y)
         for (int x = 0; x < sixteenth_.w; ++x) {
             unsigned s = 0;
@@ -184,11 +153,20 @@ Shift GlobalMotion::Estimate(const std::uint8_t* frame, std::size_t rowbytes, in
         // background, or noise on a flat, dark picture, can make some small
         // shift look a little better, and following it would read the whole
         // history beside its place. So a shift must beat no shift clearly.
-        constexpr double kStill = 0.03;
+        // Both are judged by whole-pixel costs, which hold the same noise:
+        // the cost at the shift between pixels is what the two lines fitted
+        // above reach there. (A cost read between pixels would average the
+        // noise away and so favour any shift between pixels.)
+        // The margin: 3 %, and room for the chance that some among the
+        // shifts tried fits the noise a little better than no shift (the
+        // cost's own spread falls with the root of the pixels compared).
+        const double margin = 0.03 + 2 / std::sqrt(double(quarter_.w) * quarter_.h);
         const int sx16 = static_cast<int>(std::lround((bx + fx) * 16));
         const int sy16 = static_cast<int>(std::lround((by + fy) * 16));
-        const bool moved = (sx16 != 0 || sy16 != 0) &&
-                           at(0, 0) > costBetween(quarter_.v, prevQuarter_.v, quarter_.w, quarter_.h, sx16, sy16) * (1 + kStill);
+        const double riseX = std::max(at(bx - 1, by), at(bx + 1, by)) - best;
+        const double riseY = std::max(at(bx, by - 1), at(bx, by + 1)) - best;
+        const double between = best - riseX * std::abs(fx) - riseY * std::abs(fy);
+        const bool moved = (sx16 != 0 || sy16 != 0) && at(0, 0) > between * (1 + margin);
         if (moved) {
             shift.x4 = sx16;
             shift.y4 = sy16;

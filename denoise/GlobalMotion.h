@@ -6,7 +6,8 @@
 // box means. The shift is searched on the sixteenth (up to 4 of its pixels,
 // 64 frame pixels, each way), refined on the quarter and placed between
 // quarter pixels from the costs around the best one; it must beat no shift
-// by a margin, or the camera counts as still. The cost is the mean
+// by a margin, or the camera counts as still. Nothing is allocated per frame
+// once the size is known. The cost is the mean
 // absolute difference over the overlap after taking away the mean of each
 // side, so a change of light does not pull the match.
 
@@ -35,6 +36,8 @@ private:
         std::vector<std::uint16_t> v; // box means of B + 2G + R
     };
     Plane quarter_, sixteenth_, prevQuarter_, prevSixteenth_;
+    std::vector<unsigned> acc_;        // sums of four rows of the quarter picture's row
+    std::vector<std::uint16_t> luma_; // one frame row's B + 2G + R
     bool havePrev_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace denoise {
 
@@ -12,6 +13,12 @@ constexpr int kBlock = 32;     // pixels per block along a strip
 constexpr int kStripEvery = 8; // a strip of three rows every this many rows
 // Estimates are averaged over about this many frames.
 constexpr int kMemory = 8;
+// A block with more than one byte in this many at 0 or 255 (in either
+// frame) is clipped: its noise is cut off, and it takes no part while
+// enough other blocks are there.
+constexpr int kClippedShare = 16;
+// The fewest blocks that an estimate is made from.
+constexpr int kFewest = 4;
 
 double median(std::vector<double>& v)
 {
@@ -30,6 +37,7 @@ void NoiseEstimator::Reset()
     light_ = LightChange{};
     updates_ = 0;
     fromTime_ = false;
+    keptW_ = keptH_ = 0;
 }
 
 void NoiseEstimator::blend(const NoiseSpread& now, bool fromTime)
@@ -48,33 +56,69 @@ void NoiseEstimator::blend(const NoiseSpread& now, bool fromTime)
     smoothed_.blue += a * (now.blue - smoothed_.blue);
 }
 
-void NoiseEstimator::Update(const std::uint8_t* cur, std::size_t curRow, const std::uint8_t* prev,
-                            std::size_t prevRow, int w, int h, int dx, int dy)
+void NoiseEstimator::Update(const std::uint8_t* cur, std::size_t curRow, int w, int h, int dx, int dy)
+{
+    // The light change holds for this pair of frames alone.
+    light_ = LightChange{};
+    if (keptW_ == w && keptH_ == h)
+        measure(cur, curRow, w, h, dx, dy);
+    else
+        single(cur, curRow, w, h);
+    keep(cur, curRow, w, h);
+}
+
+void NoiseEstimator::UpdateSingle(const std::uint8_t* cur, std::size_t curRow, int w, int h)
+{
+    light_ = LightChange{};
+    single(cur, curRow, w, h);
+    keep(cur, curRow, w, h);
+}
+
+void NoiseEstimator::keep(const std::uint8_t* cur, std::size_t curRow, int w, int h)
+{
+    // About as many strips on a large picture as on a small one: the
+    // estimate needs a few thousand blocks, not every row.
+    const int every = std::max(kStripEvery, kStripEvery * ((h + 180) / 360));
+    keptCentres_.clear();
+    for (int yc = 1 + kStripEvery / 2; yc < h - 1; yc += every)
+        keptCentres_.push_back(yc);
+    const std::size_t row3 = static_cast<std::size_t>(w) * 3;
+    kept_.resize(keptCentres_.size() * 3 * row3);
+    for (std::size_t k = 0; k < keptCentres_.size(); ++k)
+        for (int r = 0; r < 3; ++r)
+            std::memcpy(kept_.data() + (3 * k + r) * row3, cur + (keptCentres_[k] - 1 + r) * curRow, row3);
+    keptW_ = w;
+    keptH_ = h;
+}
+
+void NoiseEstimator::measure(const std::uint8_t* cur, std::size_t curRow, int w, int h, int dx, int dy)
 {
     // The part of the frame whose 3x3 neighbourhoods exist in both frames.
     const int x0 = std::max(1, 1 - dx), x1 = std::min(w - 1, w - 1 - dx);
-    const int y0 = std::max(1, 1 - dy), y1 = std::min(h - 1, h - 1 - dy);
     blocks_.clear();
     const int span = x1 - x0;
-    if (span >= kBlock && y1 > y0) {
+    const std::size_t row3 = static_cast<std::size_t>(w) * 3;
+    if (span >= kBlock) {
         // Per pixel of the three rows: the byte differences (pixel-major).
         // Then per pixel of the strip the luma and both chroma differences
         // summed over its column of three rows, so that a 3x3 sum is three
         // of those.
         std::vector<int>& d = rowBuf_;
-        d.assign(static_cast<std::size_t>(3) * 3 * (span + 2), 0);
-        colBuf_.assign(static_cast<std::size_t>(3) * (span + 2), 0);
+        d.resize(static_cast<std::size_t>(3) * 3 * (span + 2));
+        colBuf_.resize(static_cast<std::size_t>(3) * (span + 2));
         int* colY = colBuf_.data();
         int* colR = colY + (span + 2);
         int* colB = colR + (span + 2);
         const int stride = 3 * (span + 2);
-        // About as many strips on a large picture as on a small one: the
-        // estimate needs a few thousand blocks, not every row.
-        const int every = std::max(kStripEvery, kStripEvery * ((h + 180) / 360));
-        for (int yc = y0 + kStripEvery / 2; yc < y1; yc += every) {
+        for (std::size_t k = 0; k < keptCentres_.size(); ++k) {
+            // The previous frame's strip, and where it lies in this frame.
+            const int yc = keptCentres_[k] - dy;
+            if (yc < 1 || yc >= h - 1)
+                continue;
+            const std::uint8_t* strip = kept_.data() + 3 * k * row3;
             for (int r = 0; r < 3; ++r) {
                 const std::uint8_t* c = cur + (yc - 1 + r) * curRow + (x0 - 1) * 3;
-                const std::uint8_t* p = prev + (yc - 1 + r + dy) * prevRow + (x0 - 1 + dx) * 3;
+                const std::uint8_t* p = strip + r * row3 + (x0 - 1 + dx) * 3;
                 int* out = d.data() + r * stride;
                 for (int i = 0; i < stride; ++i)
                     out[i] = int(c[i]) - int(p[i]);
@@ -93,23 +137,35 @@ void NoiseEstimator::Update(const std::uint8_t* cur, std::size_t curRow, const s
             }
             for (int bx = 0; bx + kBlock <= span; bx += kBlock) {
                 long long s[3] = {0, 0, 0}, ss = 0, sb[3] = {0, 0, 0};
+                int clippedBefore = 0, clippedNow = 0;
                 for (int r = 0; r < 3; ++r) {
-                    const std::uint8_t* p = prev + (yc - 1 + r + dy) * prevRow + (x0 + bx + dx) * 3;
+                    const std::uint8_t* p = strip + r * row3 + (x0 + bx + dx) * 3;
+                    const std::uint8_t* c = cur + (yc - 1 + r) * curRow + (x0 + bx) * 3;
                     const int* dr = &d[r * stride + (bx + 1) * 3];
                     for (int i = 0; i < kBlock * 3; ++i) {
                         s[i % 3] += dr[i];
                         ss += dr[i] * dr[i];
                         sb[i % 3] += p[i];
+                        // 0 and 255 are the two values for which v + 1
+                        // wraps to at most 1.
+                        clippedBefore += static_cast<std::uint8_t>(p[i] + 1) <= 1;
+                        clippedNow += static_cast<std::uint8_t>(c[i] + 1) <= 1;
                     }
                 }
+                constexpr int kBytes = 3 * 3 * kBlock;
                 const double n = 3.0 * kBlock;
                 Block b{};
+                b.clipped = std::max(clippedBefore, clippedNow) * kClippedShare > kBytes;
                 for (int c = 0; c < 3; ++c) {
                     b.mean[c] = double(s[c]) / n;
                     b.before[c] = double(sb[c]) / n;
                 }
                 b.byteVar = (double(ss) - (double(s[0]) * double(s[0]) + double(s[1]) * double(s[1]) +
                                            double(s[2]) * double(s[2])) / n) / (3 * (n - 1));
+                // Without any spread (each byte of the block changed alike,
+                // if at all) the block shows no noise, which says nothing.
+                if (!(b.byteVar > 1e-9))
+                    continue;
                 // 3x3 sums about the block's mean: mean removal cannot shrink
                 // them as overlapping sums would shrink each other.
                 const double mY = 9 * (b.mean[0] + b.mean[1] + b.mean[2]);
@@ -130,10 +186,16 @@ void NoiseEstimator::Update(const std::uint8_t* cur, std::size_t curRow, const s
             }
         }
     }
-    if (blocks_.size() < 4) {
+    // Clipped blocks take part only where nothing else is left (noise so
+    // strong that it is clipped everywhere): then they tell at least that.
+    const auto unclipped = std::count_if(blocks_.begin(), blocks_.end(), [](const Block& b) { return !b.clipped; });
+    if (unclipped >= kFewest)
+        blocks_.erase(std::remove_if(blocks_.begin(), blocks_.end(), [](const Block& b) { return b.clipped; }),
+                      blocks_.end());
+    if (blocks_.size() < kFewest) {
         // Too small a picture or overlap to tell: keep what is known.
         if (updates_ == 0)
-            UpdateSingle(cur, curRow, w, h);
+            single(cur, curRow, w, h);
         return;
     }
     order_.clear();
@@ -216,16 +278,19 @@ void NoiseEstimator::fitLight()
     }
 }
 
-void NoiseEstimator::UpdateSingle(const std::uint8_t* cur, std::size_t curRow, int w, int h)
+void NoiseEstimator::single(const std::uint8_t* cur, std::size_t curRow, int w, int h)
 {
     if (fromTime_)
         return;
     // sigma = sqrt(pi / 2) / 6 * mean |I * M|, M = [1 -2 1; -2 4 -2; 1 -2 1].
+    // Flat and clipped blocks take no part, as in the estimate from time.
     constexpr int kB = 16;
-    std::vector<double> levels;
+    levels_.clear();
+    clippedLevels_.clear();
     for (int by = 1; by + kB <= h - 1; by += kB)
         for (int bx = 1; bx + kB <= w - 1; bx += kB) {
             double sum = 0;
+            int clipped = 0;
             for (int y = by; y < by + kB; ++y) {
                 const std::uint8_t* a = cur + (y - 1) * curRow;
                 const std::uint8_t* m = cur + y * curRow;
@@ -234,12 +299,20 @@ void NoiseEstimator::UpdateSingle(const std::uint8_t* cur, std::size_t curRow, i
                     const int v = a[x - 3] - 2 * a[x] + a[x + 3] - 2 * (m[x - 3] - 2 * m[x] + m[x + 3]) + b[x - 3] -
                                   2 * b[x] + b[x + 3];
                     sum += std::abs(v);
+                    clipped += static_cast<std::uint8_t>(m[x] + 1) <= 1;
                 }
             }
-            levels.push_back(std::sqrt(M_PI / 2) / 6 * sum / (kB * kB * 3));
+            if (sum == 0)
+                continue;
+            const double level = std::sqrt(M_PI / 2) / 6 * sum / (kB * kB * 3);
+            (clipped * kClippedShare > kB * kB * 3 ? clippedLevels_ : levels_).push_back(level);
         }
+    if (levels_.size() < kFewest)
+        levels_.insert(levels_.end(), clippedLevels_.begin(), clippedLevels_.end());
+    if (levels_.empty())
+        return;
     NoiseSpread now;
-    now.level = median(levels);
+    now.level = median(levels_);
     // Independent noise on every byte: the spreads follow from the level.
     const double var = now.level * now.level;
     now.luma = 2 * 9 * 3 * var;

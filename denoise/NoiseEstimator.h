@@ -7,7 +7,13 @@
 // spread about its own mean (so a change of light does not count), the
 // quietest quarter of the blocks sets a bar, and blocks up to twice the bar
 // are averaged. Blocks with movement, misaligned texture or edges lie above
-// the bar and drop out. Besides the level per byte, the same blocks give the
+// the bar and drop out. Blocks without noise are no evidence of low noise:
+// a block whose difference does not vary at all (letterbox bars, a black
+// screen, a still graphic) or with more than a few bytes at 0 or 255 in
+// either frame (a blown-out window, clipped shadows) takes no part while
+// enough others are there, so that large flat parts cannot pull the bar to
+// zero. The estimator keeps only
+// the strips of the previous frame that it compares with. Besides the level per byte, the same blocks give the
 // spread of the difference sums the temporal weights are judged by (3x3 sums
 // of a luma and two chroma differences), so that noise that is coarser than
 // a pixel (chroma shared by pixel pairs) is judged by its real spread.
@@ -49,19 +55,25 @@ class NoiseEstimator {
 public:
     void Reset();
 
-    // `cur` and `prev` are w x h pixels of 3 bytes with their own row
-    // lengths; cur(x, y) shows what prev(x + dx, y + dy) showed.
-    void Update(const std::uint8_t* cur, std::size_t curRow, const std::uint8_t* prev, std::size_t prevRow, int w,
-                int h, int dx, int dy);
-    // One frame alone, when there is no predecessor.
+    // `cur` is w x h pixels of 3 bytes in rows of `curRow` bytes; it shows at
+    // (x, y) what the frame before, handed to the last Update or
+    // UpdateSingle, showed at (x + dx, y + dy). Its strips are kept for the
+    // next frame.
+    void Update(const std::uint8_t* cur, std::size_t curRow, int w, int h, int dx, int dy);
+    // One frame alone, when there is no predecessor (the first, or one of
+    // another size); its strips are kept for the next frame.
     void UpdateSingle(const std::uint8_t* cur, std::size_t curRow, int w, int h);
 
     // The smoothed estimate; all zero before any frame.
     const NoiseSpread& Spread() const { return smoothed_; }
-    // The light change measured by the last Update (none after UpdateSingle).
+    // The light change measured by the last Update: none after UpdateSingle,
+    // and none where that Update could not measure.
     const LightChange& Light() const { return light_; }
 
 private:
+    void measure(const std::uint8_t* cur, std::size_t curRow, int w, int h, int dx, int dy);
+    void single(const std::uint8_t* cur, std::size_t curRow, int w, int h);
+    void keep(const std::uint8_t* cur, std::size_t curRow, int w, int h);
     void blend(const NoiseSpread& now, bool fromTime);
     void fitLight();
 
@@ -71,12 +83,19 @@ private:
     bool fromTime_ = false;
     struct Block {
         double byteVar, lumaVar, redVar, blueVar, mean[3], before[3];
+        bool clipped;
     };
     std::vector<Block> blocks_;
     std::vector<double> order_;
     std::vector<const Block*> quiet_;
     std::vector<int> rowBuf_;
     std::vector<int> colBuf_;
+    std::vector<double> levels_, clippedLevels_; // per block of the one-frame estimate
+    // The previous frame's strips: rows centre - 1 .. centre + 1 of each,
+    // packed.
+    std::vector<std::uint8_t> kept_;
+    std::vector<int> keptCentres_;
+    int keptW_ = 0, keptH_ = 0;
 };
 
 } // namespace denoise
