@@ -2,6 +2,7 @@
 
 #include "denoise/AutoRows.h"
 
+#include "denoise/BlockMotion.h"
 #include "denoise/GlobalMotion.h"
 #include "denoise/NoiseEstimator.h"
 
@@ -27,6 +28,10 @@ constexpr int kOne = 1 << kFrac;
 // about 3 on a still part. Where the weight falls from keeping all history
 // to keeping none:
 constexpr double kZLow = 8, kZHigh = 30;
+// The squared luma differences of the 3x3 window, over their sum for pure
+// noise (about 1, rarely above 2): what they exceed that by weighs into z,
+// so a fine pattern read beside its place is not averaged away.
+constexpr double kEnergyFloor = 2, kEnergyWeight = 8;
 // Spatial smoothing (see autorows::kSpatialRadius): distance weight a
 // Gaussian of 1.5 pixels, range weight a Gaussian of 4 noise levels in the
 // B + 2G + R distance.
@@ -43,14 +48,15 @@ struct AutoSmoother::State {
     std::vector<std::uint8_t> age, ageNext;    // per pixel: frames in the history, 0 = none
     bool started = false;
     GlobalMotion motion;
+    BlockMotion parts;
     NoiseEstimator noise;
 
     // Rows on the way, three of each (the 3x3 sums need the rows around).
     std::array<std::vector<std::uint16_t>, 3> aligned; // history moved onto the frame, per byte
     std::array<std::vector<std::uint8_t>, 3> alignedAge;
     std::array<const std::uint16_t*, 3> alignedRow{}; // the aligned row, or the history's own
-    std::array<std::vector<std::int32_t>, 3> dY, dC1, dC2;
-    std::vector<std::int32_t> colY, colC1, colC2, sumY, sumC1, sumC2;
+    std::array<std::vector<std::int32_t>, 3> dY, dC1, dC2, dE;
+    std::vector<std::int32_t> colY, colC1, colC2, colE, sumY, sumC1, sumC2, sumE;
     std::vector<std::int32_t> column;  // one history row after the vertical taps, edge pixels repeated
     std::vector<std::int32_t> between; // the same after the horizontal taps
     std::vector<std::int32_t> share;   // per byte: the frame's share of the new value
@@ -102,9 +108,10 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
             st.alignedAge[i].assign(w, 0);
             st.dY[i].assign(w, 0);
             st.dC1[i].assign(w, 0);
+            st.dE[i].assign(w, 0);
             st.dC2[i].assign(w, 0);
         }
-        for (auto* v : {&st.colY, &st.colC1, &st.colC2, &st.sumY, &st.sumC1, &st.sumC2})
+        for (auto* v : {&st.colY, &st.colC1, &st.colC2, &st.colE, &st.sumY, &st.sumC1, &st.sumC2, &st.sumE})
             v->assign(w, 0);
         st.column.assign(static_cast<std::size_t>(w + 3) * 3, 0);
         st.between.assign(row3, 0);
@@ -121,14 +128,19 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
                     static_cast<int>(std::lround(256 * std::exp(-(i * i + j * j) / (2 * kSpatialSigma * kSpatialSigma))));
     }
 
-    // Camera movement and noise.
-    const Shift shift = st.motion.Estimate(frame, shape.rowbytes, w, h);
-    if (st.started) {
-        const int dx = static_cast<int>(std::lround(shift.x4 / 4.0)), dy = static_cast<int>(std::lround(shift.y4 / 4.0));
-        st.noise.Update(frame, shape.rowbytes, w, h, dx, dy);
-    } else {
-        st.noise.UpdateSingle(frame, shape.rowbytes, w, h);
+    // Camera movement, a small one held against the blocks' vote; the parts
+    // that moved otherwise (a head, a hand); the noise.
+    Shift shift = st.motion.Estimate(frame, shape.rowbytes, w, h);
+    int gx = static_cast<int>(std::lround(shift.x4 / 4.0)), gy = static_cast<int>(std::lround(shift.y4 / 4.0));
+    st.parts.Estimate(frame, shape.rowbytes, w, h, gx, gy, st.noise.Spread().level);
+    if (st.parts.CameraStill()) {
+        shift = Shift{};
+        gx = gy = 0;
     }
+    if (st.started)
+        st.noise.Update(frame, shape.rowbytes, w, h, gx, gy);
+    else
+        st.noise.UpdateSingle(frame, shape.rowbytes, w, h);
     const NoiseSpread& spread = st.noise.Spread();
 
     // Tables and rules for this frame.
@@ -144,6 +156,12 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
     rule.kY = static_cast<float>(1.0 / vY);
     rule.kR = static_cast<float>(1.0 / vR);
     rule.kB = static_cast<float>(1.0 / vB);
+    // A pixel's luma difference spreads by at most a ninth of its 3x3 sum's
+    // spread (less where the noise is coarser than a pixel); shifted down
+    // by 6 bits, nine squares of it add up to vY / 4096 for pure noise.
+    rule.kE = static_cast<float>(4096.0 / vY);
+    rule.eFloor = static_cast<float>(kEnergyFloor);
+    rule.eWeight = static_cast<float>(kEnergyWeight);
     rule.zHigh = static_cast<float>(kZHigh);
     rule.zSpan = static_cast<float>(kZHigh - kZLow);
     rule.cap = CapForStrength(strength);
@@ -163,6 +181,11 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
         }
     }
     const bool still = shift.x4 == 0 && shift.y4 == 0;
+    // Blocks that moved on their own are followed only while the camera
+    // stands still (a video call): under a pan the history is already read
+    // between pixels, closer than a whole-pixel vector could; and not across
+    // a change of light, which the vectors do not see.
+    const bool partsMoved = still && !relit && st.parts.Departures() > 0;
 
     // History row y moved onto the frame's row y, to a quarter pixel:
     // Catmull-Rom cubic taps in 1/128 for the offsets 0, 1/4, 1/2, 3/4. A
@@ -218,8 +241,40 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
             }
             k.relight(st.between.data(), st.gain.data(), st.offset.data(), row3, a);
         }
+        // Blocks that moved on their own read the history where they were,
+        // to the whole pixel.
+        if (partsMoved && st.started) {
+            const BlockMotion::Vector* vs = st.parts.RowOfBlocks(y);
+            for (int bx = 0; bx < st.parts.Columns(); ++bx) {
+                const BlockMotion::Vector v = vs[bx];
+                if (v.dx == gx && v.dy == gy)
+                    continue;
+                if (st.alignedRow[slot] != a) {
+                    std::memcpy(a, st.alignedRow[slot], static_cast<std::size_t>(row3) * sizeof(std::uint16_t));
+                    st.alignedRow[slot] = a;
+                }
+                const int x0 = bx * BlockMotion::kBlock, x1 = std::min(w, x0 + BlockMotion::kBlock);
+                const int sy = y + v.dy;
+                const int lo = std::clamp(-v.dx, x0, x1), hi = std::clamp(w - v.dx, lo, x1);
+                if (sy < 0 || sy >= h || lo >= hi) {
+                    std::memset(aa + x0, 0, static_cast<std::size_t>(x1 - x0));
+                    continue;
+                }
+                std::memset(aa + x0, 0, static_cast<std::size_t>(lo - x0));
+                std::memset(aa + hi, 0, static_cast<std::size_t>(x1 - hi));
+                const std::size_t from = static_cast<std::size_t>(sy) * row3 + static_cast<std::size_t>(lo + v.dx) * 3;
+                std::memcpy(aa + lo, st.age.data() + static_cast<std::size_t>(sy) * w + lo + v.dx,
+                            static_cast<std::size_t>(hi - lo));
+                if (relit)
+                    k.relightHistory(st.hist.data() + from, st.gain.data() + lo * 3, st.offset.data() + lo * 3,
+                                     (hi - lo) * 3, a + lo * 3);
+                else
+                    std::memcpy(a + lo * 3, st.hist.data() + from, static_cast<std::size_t>(hi - lo) * 3 * sizeof(std::uint16_t));
+            }
+        }
         const std::uint8_t* f = frame + static_cast<std::size_t>(y) * shape.rowbytes;
-        k.differences(f, st.alignedRow[slot], aa, w, st.dY[slot].data(), st.dC1[slot].data(), st.dC2[slot].data());
+        k.differences(f, st.alignedRow[slot], aa, w, st.dY[slot].data(), st.dC1[slot].data(), st.dC2[slot].data(),
+                      st.dE[slot].data());
     };
 
     // Rows y - 1, y and y + 1 are aligned in three slots while row y is
@@ -237,13 +292,15 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
         k.addNeighbours(st.colY.data(), w, st.sumY.data());
         k.addNeighbours(st.colC1.data(), w, st.sumC1.data());
         k.addNeighbours(st.colC2.data(), w, st.sumC2.data());
+        k.addRows(st.dE[sm].data(), st.dE[s0].data(), st.dE[sp].data(), w, st.colE.data());
+        k.addNeighbours(st.colE.data(), w, st.sumE.data());
 
         const std::uint8_t* f = frame + static_cast<std::size_t>(y) * shape.rowbytes;
         std::uint8_t* o = out + static_cast<std::size_t>(y) * shape.rowbytes;
         std::uint16_t* hn = st.histNext.data() + static_cast<std::size_t>(y) * row3;
         std::uint8_t* an = st.ageNext.data() + static_cast<std::size_t>(y) * w;
-        k.frameCounts(st.sumY.data(), st.sumC1.data(), st.sumC2.data(), st.alignedAge[s0].data(), w, rule, an,
-                      st.share.data());
+        k.frameCounts(st.sumY.data(), st.sumC1.data(), st.sumC2.data(), st.sumE.data(), st.alignedAge[s0].data(), w,
+                      rule, an, st.share.data());
         k.blend(f, st.alignedRow[s0], st.share.data(), row3, hn, o);
 
         // Where a pixel has little history, an edge-preserving filter of the
@@ -314,6 +371,7 @@ void AutoSmoother::Reset()
     st.shape = FrameShape{};
     st.started = false;
     st.motion.Reset();
+    st.parts.Reset();
     st.noise.Reset();
 }
 
