@@ -115,10 +115,6 @@ QString AutoSmoothing::StrengthText(int strength)
     if (strength <= 0)
         return QCoreApplication::translate("AutoSmoothing", "Auto-Glättung bei Stärke 0: das Bild bleibt, wie es ist.");
     const int frames = denoise::AutoSmoother::CapForStrength(strength);
-    if (frames <= 1)
-        return QCoreApplication::translate("AutoSmoothing",
-                                           "Auto-Glättung: ein stillstehendes Bild wird nicht über mehrere Bilder "
-                                           "gemittelt.");
     return QCoreApplication::translate("AutoSmoothing",
                                        "Auto-Glättung: ein stillstehendes Bild wird über bis zu %n Bilder gemittelt.",
                                        nullptr, frames);

@@ -11,10 +11,6 @@
         <source>Auto-Glättung bei Stärke 0: das Bild bleibt, wie es ist.</source>
         <translation>Auto smoothing at strength 0: the picture stays as it is.</translation>
     </message>
-    <message>
-        <source>Auto-Glättung: ein stillstehendes Bild wird nicht über mehrere Bilder gemittelt.</source>
-        <translation>Auto smoothing: a still picture is not averaged over several frames.</translation>
-    </message>
     <message numerus="yes">
         <source>Auto-Glättung: ein stillstehendes Bild wird über bis zu %n Bilder gemittelt.</source>
         <translation>
