@@ -117,7 +117,14 @@ void BlockMotion::Estimate(const std::uint8_t* frame, std::size_t rowbytes, int 
     }
     const Vector around{static_cast<std::int16_t>(aroundX), static_cast<std::int16_t>(aroundY)};
     std::fill(vectors_.begin(), vectors_.end(), around);
-    const int hax = aroundX / 2, hay = aroundY / 2;
+    // While the camera moves, the history is read between pixels, closer
+    // than any whole-pixel vector: no search.
+    if (aroundX != 0 || aroundY != 0) {
+        std::swap(full_, prevFull_);
+        std::swap(half_, prevHalf_);
+        return;
+    }
+    const int hax = 0, hay = 0;
     for (int by = 0; by < rows_; ++by)
         for (int bx = 0; bx < columns_; ++bx) {
             const int x0 = bx * kBlock, y0 = by * kBlock;

@@ -40,7 +40,10 @@ public:
     // This frame's vectors against the previous frame given to Estimate.
     // (aroundX, aroundY) is the camera's shift in whole pixels; `noise` the
     // noise level per byte in 8-bit levels. The first frame after a reset or
-    // a change of size gets the camera's shift everywhere.
+    // a change of size gets the camera's shift everywhere, and so does every
+    // frame in which the camera moved: parts are followed only before a
+    // still camera (a history read between pixels at the camera's shift
+    // fits better than a whole-pixel vector would).
     void Estimate(const std::uint8_t* frame, std::size_t rowbytes, int w, int h, int aroundX, int aroundY,
                   double noise);
 
