@@ -8,6 +8,9 @@
 #include <QLabel>
 #include <QLocale>
 #include <QSettings>
+#include <QThread>
+
+#include <algorithm>
 
 namespace {
 
@@ -45,7 +48,9 @@ void StoreChoice(bool on)
 } // namespace
 
 AutoSmoothing::AutoSmoothing(QCheckBox* box, QLabel* level, TRxSpinEdit* strength, std::vector<QWidget*> spared)
-    : box_(box), level_(level), strength_(strength), strengthTip_(strength->toolTip()), spared_(std::move(spared))
+    // The smoother's per-pixel work is shared by all of the machine's cores.
+    : box_(box), level_(level), strength_(strength), strengthTip_(strength->toolTip()), spared_(std::move(spared)),
+      smoother_(denoise::BestPath(), std::max(1, QThread::idealThreadCount()))
 {
     box_->setChecked(StoredChoice());
     box_->setToolTip(ToolTip());

@@ -36,7 +36,7 @@ BENCHMARK(SmoothFrame)
 // a picture like a camera's: smooth shading, edges and fine texture, with
 // fresh noise (standard deviation 8) in every frame. Four noisy frames take
 // turns, so the history, the weights and the noise estimate do real work.
-static void SmoothFrameAuto(benchmark::State& state)
+static void AutoSteps(benchmark::State& state, int threads)
 {
     const int w = static_cast<int>(state.range(0));
     const int h = static_cast<int>(state.range(1));
@@ -57,7 +57,7 @@ static void SmoothFrameAuto(benchmark::State& state)
                     frame[y * rowbytes + x * 3 + c] = static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0));
                 }
     }
-    denoise::AutoSmoother smoother;
+    denoise::AutoSmoother smoother(denoise::BestPath(), threads);
     const int strength = denoise::AutoSmoother::kStartStrength;
     // Past the first frames, which are smoothed in space as well: the
     // timing is of the steady state of a running stream.
@@ -69,6 +69,11 @@ static void SmoothFrameAuto(benchmark::State& state)
         step(frames[turn], strength, MotionSparing{}, &smoother);
     }
     step.report(state);
+}
+
+static void SmoothFrameAuto(benchmark::State& state)
+{
+    AutoSteps(state, 1);
 }
 BENCHMARK(SmoothFrameAuto)->ArgNames({"W", "H"})->Args({640, 480})->Args({1920, 1080});
 
@@ -121,3 +126,16 @@ static void SmoothFrameAutoMoving(benchmark::State& state)
     step.report(state);
 }
 BENCHMARK(SmoothFrameAutoMoving)->ArgNames({"W", "H"})->Args({640, 480})->Args({1920, 1080});
+
+// The same on several threads: the time is the wall-clock time per frame,
+// the CPU time that of the whole process (all threads).
+static void SmoothFrameAutoThreads(benchmark::State& state)
+{
+    AutoSteps(state, static_cast<int>(state.range(2)));
+}
+BENCHMARK(SmoothFrameAutoThreads)
+    ->ArgNames({"W", "H", "threads"})
+    ->Args({1920, 1080, 1})
+    ->Args({1920, 1080, 2})
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();

@@ -2,6 +2,7 @@
 
 #include "denoise/AutoRows.h"
 
+#include "denoise/BandPool.h"
 #include "denoise/BlockMotion.h"
 #include "denoise/GlobalMotion.h"
 #include "denoise/NoiseEstimator.h"
@@ -42,15 +43,9 @@ constexpr double kRangeScale = 4.0;
 
 } // namespace
 
-struct AutoSmoother::State {
-    FrameShape shape;
-    std::vector<std::uint16_t> hist, histNext; // per byte, levels << kFrac
-    std::vector<std::uint8_t> age, ageNext;    // per pixel: frames in the history, 0 = none
-    bool started = false;
-    GlobalMotion motion;
-    BlockMotion parts;
-    NoiseEstimator noise;
-
+// What one band of rows works with: rows on the way, and the frame's rows
+// as planes for the spatial smoothing.
+struct AutoSmoother::Scratch {
     // Rows on the way, three of each (the 3x3 sums need the rows around).
     std::array<std::vector<std::uint16_t>, 3> aligned; // history moved onto the frame, per byte
     std::array<std::vector<std::uint8_t>, 3> alignedAge;
@@ -60,18 +55,76 @@ struct AutoSmoother::State {
     std::vector<std::int32_t> column;  // one history row after the vertical taps, edge pixels repeated
     std::vector<std::int32_t> between; // the same after the horizontal taps
     std::vector<std::int32_t> share;   // per byte: the frame's share of the new value
-    std::vector<std::int32_t> gain, offset; // the light change per byte of a row
-
-    float rangeScale = 0;            // of the range weight, see autorows::SpatialWindow
-    std::array<int, 25> distance{};  // 5x5 place -> distance weight 0..256
     std::array<std::vector<std::int32_t>, 4> spatialSums; // B, G, R and weight sums of a row
     // The frame's rows as planes for the spatial smoothing, five at a time:
     // B, G and R of row planeRow[k] in planes[k].
     std::array<std::vector<std::int32_t>, 2 * kSpatialRadius + 1> planes;
     std::array<int, 2 * kSpatialRadius + 1> planeRow{};
+
+    void size(int w)
+    {
+        const std::size_t row3 = static_cast<std::size_t>(w) * 3;
+        for (int i = 0; i < 3; ++i) {
+            aligned[i].assign(row3, 0);
+            alignedAge[i].assign(w, 0);
+            dY[i].assign(w, 0);
+            dC1[i].assign(w, 0);
+            dC2[i].assign(w, 0);
+            dE[i].assign(w, 0);
+        }
+        for (auto* v : {&colY, &colC1, &colC2, &colE, &sumY, &sumC1, &sumC2, &sumE})
+            v->assign(w, 0);
+        column.assign(static_cast<std::size_t>(w + 3) * 3, 0);
+        between.assign(row3, 0);
+        share.assign(row3, 0);
+        for (auto& v : spatialSums)
+            v.assign(w, 0);
+        for (auto& v : planes)
+            v.assign(row3, 0);
+    }
 };
 
-AutoSmoother::AutoSmoother(Path path) : rows_(autorows::KernelsFor(path)), state_(std::make_unique<State>()) {}
+// What a frame's bands share; written before they start, read by all.
+struct AutoSmoother::FrameJob {
+    const std::uint8_t* frame;
+    std::uint8_t* out;
+    FrameShape shape;
+    Shift shift;
+    bool still, relit;
+    bool partsMoved; // blocks that moved on their own are read where they were
+    int gx, gy;      // the camera's shift in whole pixels
+    autorows::WeightRule rule;
+    int spatialUpTo;
+};
+
+struct AutoSmoother::State {
+    explicit State(int threads) : pool(threads), scratch(static_cast<std::size_t>(pool.Threads())) {}
+
+    FrameShape shape;
+    std::vector<std::uint16_t> hist, histNext; // per byte, levels << kFrac
+    std::vector<std::uint8_t> age, ageNext;    // per pixel: frames in the history, 0 = none
+    bool started = false;
+    GlobalMotion motion;
+    BlockMotion parts;
+    NoiseEstimator noise;
+
+    std::vector<std::int32_t> gain, offset; // the light change per byte of a row
+    float rangeScale = 0;            // of the range weight, see autorows::SpatialWindow
+    std::array<int, 25> distance{};  // 5x5 place -> distance weight 0..256
+
+    BandPool pool;
+    std::vector<Scratch> scratch; // one per band
+};
+
+AutoSmoother::AutoSmoother(Path path, int threads)
+    : rows_(autorows::KernelsFor(path)), state_(std::make_unique<State>(threads))
+{
+}
+
+int AutoSmoother::Threads() const
+{
+    return state_->pool.Threads();
+}
 
 AutoSmoother::~AutoSmoother() = default;
 
@@ -88,7 +141,6 @@ int AutoSmoother::CapForStrength(int strength)
 void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const FrameShape& shape, int strength)
 {
     State& st = *state_;
-    const autorows::Kernels& k = rows_;
     if (!(shape == st.shape) || !st.started) {
         Reset();
         st.shape = shape;
@@ -103,25 +155,10 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
         st.histNext.assign(pixels * 3, 0);
         st.age.assign(pixels, 0);
         st.ageNext.assign(pixels, 0);
-        for (int i = 0; i < 3; ++i) {
-            st.aligned[i].assign(row3, 0);
-            st.alignedAge[i].assign(w, 0);
-            st.dY[i].assign(w, 0);
-            st.dC1[i].assign(w, 0);
-            st.dE[i].assign(w, 0);
-            st.dC2[i].assign(w, 0);
-        }
-        for (auto* v : {&st.colY, &st.colC1, &st.colC2, &st.colE, &st.sumY, &st.sumC1, &st.sumC2, &st.sumE})
-            v->assign(w, 0);
-        st.column.assign(static_cast<std::size_t>(w + 3) * 3, 0);
-        st.between.assign(row3, 0);
-        st.share.assign(row3, 0);
+        for (Scratch& sc : st.scratch)
+            sc.size(w);
         st.gain.assign(row3, 0);
         st.offset.assign(row3, 0);
-        for (auto& v : st.spatialSums)
-            v.assign(w, 0);
-        for (auto& v : st.planes)
-            v.assign(static_cast<std::size_t>(w) * 3, 0);
         for (int j = -kSpatialRadius; j <= kSpatialRadius; ++j)
             for (int i = -kSpatialRadius; i <= kSpatialRadius; ++i)
                 st.distance[(j + kSpatialRadius) * (2 * kSpatialRadius + 1) + i + kSpatialRadius] =
@@ -130,7 +167,7 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
 
     // Camera movement, a small one held against the blocks' vote; the parts
     // that moved otherwise (a head, a hand); the noise.
-    Shift shift = st.motion.Estimate(frame, shape.rowbytes, w, h);
+    Shift shift = st.motion.Estimate(frame, shape.rowbytes, w, h, &st.pool);
     int gx = static_cast<int>(std::lround(shift.x4 / 4.0)), gy = static_cast<int>(std::lround(shift.y4 / 4.0));
     st.parts.Estimate(frame, shape.rowbytes, w, h, gx, gy, st.noise.Spread().level);
     if (st.parts.CameraStill()) {
@@ -180,12 +217,36 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
             st.offset[x * 3 + c] = o;
         }
     }
+
+    // The per-pixel work, in bands of rows. Each band aligns the rows it
+    // needs on its own, one above and below it included, so that no row's
+    // bytes depend on where the bands meet.
     const bool still = shift.x4 == 0 && shift.y4 == 0;
     // Blocks that moved on their own are followed only while the camera
     // stands still (a video call): under a pan the history is already read
     // between pixels, closer than a whole-pixel vector could; and not across
     // a change of light, which the vectors do not see.
-    const bool partsMoved = still && !relit && st.parts.Departures() > 0;
+    const bool partsMoved = still && !relit && st.started && st.parts.Departures() > 0;
+    FrameJob job{frame, out, shape, shift, still, relit, partsMoved, gx, gy, rule, spatialUpTo};
+    const int bands = st.pool.Threads();
+    auto work = [&](int band) {
+        const int y0 = static_cast<int>(static_cast<long long>(h) * band / bands);
+        const int y1 = static_cast<int>(static_cast<long long>(h) * (band + 1) / bands);
+        if (y0 < y1)
+            processRows(job, st.scratch[static_cast<std::size_t>(band)], y0, y1);
+    };
+    st.pool.Run(work);
+    std::swap(st.hist, st.histNext);
+    std::swap(st.age, st.ageNext);
+    st.started = true;
+}
+
+void AutoSmoother::processRows(const FrameJob& job, Scratch& sc, int y0, int y1)
+{
+    State& st = *state_;
+    const autorows::Kernels& k = rows_;
+    const int w = job.shape.width, h = job.shape.height;
+    const int row3 = w * 3;
 
     // History row y moved onto the frame's row y, to a quarter pixel:
     // Catmull-Rom cubic taps in 1/128 for the offsets 0, 1/4, 1/2, 3/4. A
@@ -194,33 +255,33 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
     // pixels stand in; pixels whose source lies outside have no history.
     static constexpr int kTaps[4][4] = {{0, 128, 0, 0}, {-9, 111, 29, -3}, {-8, 72, 72, -8}, {-3, 29, 111, -9}};
     const auto alignRow = [&](int y, int slot) {
-        std::uint16_t* a = st.aligned[slot].data();
-        std::uint8_t* aa = st.alignedAge[slot].data();
-        const int sy4 = y * 4 + shift.y4;
+        std::uint16_t* a = sc.aligned[slot].data();
+        std::uint8_t* aa = sc.alignedAge[slot].data();
+        const int sy4 = y * 4 + job.shift.y4;
         const int iy = sy4 >> 2, fy = sy4 & 3;
         const bool rowsIn = st.started && iy >= 0 && iy + (fy > 0) < h;
-        st.alignedRow[slot] = a;
+        sc.alignedRow[slot] = a;
         if (!rowsIn) {
             std::memset(aa, 0, static_cast<std::size_t>(w));
-        } else if (still) {
+        } else if (job.still) {
             // A still camera: the history is where it was.
             const std::uint16_t* hr = st.hist.data() + static_cast<std::size_t>(iy) * row3;
             std::memcpy(aa, st.age.data() + static_cast<std::size_t>(iy) * w, static_cast<std::size_t>(w));
-            if (relit)
+            if (job.relit)
                 k.relightHistory(hr, st.gain.data(), st.offset.data(), row3, a);
             else
-                st.alignedRow[slot] = hr;
+                sc.alignedRow[slot] = hr;
         } else {
             const std::uint16_t* rows[4];
             for (int r = 0; r < 4; ++r)
                 rows[r] = st.hist.data() + static_cast<std::size_t>(std::clamp(iy - 1 + r, 0, h - 1)) * row3;
-            std::int32_t* col = st.column.data() + 3;
+            std::int32_t* col = sc.column.data() + 3;
             k.verticalTaps(rows[0], rows[1], rows[2], rows[3], kTaps[fy], row3, col);
             for (int c = 0; c < 3; ++c) {
                 col[c - 3] = col[c];
                 col[row3 + c] = col[row3 + 3 + c] = col[row3 - 3 + c];
             }
-            const int ox = shift.x4 >> 2, fx = shift.x4 & 3;
+            const int ox = job.shift.x4 >> 2, fx = job.shift.x4 & 3;
             // Pixels whose whole source lies in the picture.
             const int x0 = std::max(0, -ox), x1 = std::min(w, w - ox - (fx > 0));
             const std::uint8_t* ageA = st.age.data() + static_cast<std::size_t>(iy) * w;
@@ -229,29 +290,29 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
             // Outside the source's reach there is no history; its values
             // only need to be in range.
             const int reachLo = std::min(x0, w), reachHi = std::clamp(x1, reachLo, w);
-            std::fill(st.between.begin(), st.between.begin() + reachLo * 3, 0);
-            std::fill(st.between.begin() + reachHi * 3, st.between.end(), 0);
+            std::fill(sc.between.begin(), sc.between.begin() + reachLo * 3, 0);
+            std::fill(sc.between.begin() + reachHi * 3, sc.between.end(), 0);
             if (x1 > x0) {
                 const int i1 = fx > 0 ? 1 : 0;
                 for (int x = x0; x < x1; ++x) {
                     const int ix = x + ox;
                     aa[x] = std::min(std::min(ageA[ix], ageA[ix + i1]), std::min(ageB[ix], ageB[ix + i1]));
                 }
-                k.horizontalTaps(col + (x0 + ox) * 3, kTaps[fx], (x1 - x0) * 3, st.between.data() + x0 * 3);
+                k.horizontalTaps(col + (x0 + ox) * 3, kTaps[fx], (x1 - x0) * 3, sc.between.data() + x0 * 3);
             }
-            k.relight(st.between.data(), st.gain.data(), st.offset.data(), row3, a);
+            k.relight(sc.between.data(), st.gain.data(), st.offset.data(), row3, a);
         }
         // Blocks that moved on their own read the history where they were,
         // to the whole pixel.
-        if (partsMoved && st.started) {
+        if (job.partsMoved) {
             const BlockMotion::Vector* vs = st.parts.RowOfBlocks(y);
             for (int bx = 0; bx < st.parts.Columns(); ++bx) {
                 const BlockMotion::Vector v = vs[bx];
-                if (v.dx == gx && v.dy == gy)
+                if (v.dx == job.gx && v.dy == job.gy)
                     continue;
-                if (st.alignedRow[slot] != a) {
-                    std::memcpy(a, st.alignedRow[slot], static_cast<std::size_t>(row3) * sizeof(std::uint16_t));
-                    st.alignedRow[slot] = a;
+                if (sc.alignedRow[slot] != a) {
+                    std::memcpy(a, sc.alignedRow[slot], static_cast<std::size_t>(row3) * sizeof(std::uint16_t));
+                    sc.alignedRow[slot] = a;
                 }
                 const int x0 = bx * BlockMotion::kBlock, x1 = std::min(w, x0 + BlockMotion::kBlock);
                 const int sy = y + v.dy;
@@ -265,60 +326,56 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
                 const std::size_t from = static_cast<std::size_t>(sy) * row3 + static_cast<std::size_t>(lo + v.dx) * 3;
                 std::memcpy(aa + lo, st.age.data() + static_cast<std::size_t>(sy) * w + lo + v.dx,
                             static_cast<std::size_t>(hi - lo));
-                if (relit)
-                    k.relightHistory(st.hist.data() + from, st.gain.data() + lo * 3, st.offset.data() + lo * 3,
-                                     (hi - lo) * 3, a + lo * 3);
-                else
-                    std::memcpy(a + lo * 3, st.hist.data() + from, static_cast<std::size_t>(hi - lo) * 3 * sizeof(std::uint16_t));
+                std::memcpy(a + lo * 3, st.hist.data() + from,
+                            static_cast<std::size_t>(hi - lo) * 3 * sizeof(std::uint16_t));
             }
         }
-        const std::uint8_t* f = frame + static_cast<std::size_t>(y) * shape.rowbytes;
-        k.differences(f, st.alignedRow[slot], aa, w, st.dY[slot].data(), st.dC1[slot].data(), st.dC2[slot].data(),
-                      st.dE[slot].data());
+        const std::uint8_t* f = job.frame + static_cast<std::size_t>(y) * job.shape.rowbytes;
+        k.differences(f, sc.alignedRow[slot], aa, w, sc.dY[slot].data(), sc.dC1[slot].data(), sc.dC2[slot].data(),
+                      sc.dE[slot].data());
     };
 
     // Rows y - 1, y and y + 1 are aligned in three slots while row y is
     // worked on: row y + 1 takes the slot of row y - 2.
-    st.planeRow.fill(-1);
-    alignRow(0, 0);
-    for (int y = 0; y < h; ++y) {
+    sc.planeRow.fill(-1);
+    if (y0 > 0)
+        alignRow(y0 - 1, (y0 - 1) % 3);
+    alignRow(y0, y0 % 3);
+    for (int y = y0; y < y1; ++y) {
         if (y + 1 < h)
             alignRow(y + 1, (y + 1) % 3);
         const int sm = (y > 0 ? y - 1 : y) % 3, s0 = y % 3, sp = (y + 1 < h ? y + 1 : y) % 3;
         // Sums of three rows, then of three columns.
-        k.addRows(st.dY[sm].data(), st.dY[s0].data(), st.dY[sp].data(), w, st.colY.data());
-        k.addRows(st.dC1[sm].data(), st.dC1[s0].data(), st.dC1[sp].data(), w, st.colC1.data());
-        k.addRows(st.dC2[sm].data(), st.dC2[s0].data(), st.dC2[sp].data(), w, st.colC2.data());
-        k.addNeighbours(st.colY.data(), w, st.sumY.data());
-        k.addNeighbours(st.colC1.data(), w, st.sumC1.data());
-        k.addNeighbours(st.colC2.data(), w, st.sumC2.data());
-        k.addRows(st.dE[sm].data(), st.dE[s0].data(), st.dE[sp].data(), w, st.colE.data());
-        k.addNeighbours(st.colE.data(), w, st.sumE.data());
+        k.addRows(sc.dY[sm].data(), sc.dY[s0].data(), sc.dY[sp].data(), w, sc.colY.data());
+        k.addRows(sc.dC1[sm].data(), sc.dC1[s0].data(), sc.dC1[sp].data(), w, sc.colC1.data());
+        k.addRows(sc.dC2[sm].data(), sc.dC2[s0].data(), sc.dC2[sp].data(), w, sc.colC2.data());
+        k.addNeighbours(sc.colY.data(), w, sc.sumY.data());
+        k.addNeighbours(sc.colC1.data(), w, sc.sumC1.data());
+        k.addNeighbours(sc.colC2.data(), w, sc.sumC2.data());
+        k.addRows(sc.dE[sm].data(), sc.dE[s0].data(), sc.dE[sp].data(), w, sc.colE.data());
+        k.addNeighbours(sc.colE.data(), w, sc.sumE.data());
 
-        const std::uint8_t* f = frame + static_cast<std::size_t>(y) * shape.rowbytes;
-        std::uint8_t* o = out + static_cast<std::size_t>(y) * shape.rowbytes;
+        const std::uint8_t* f = job.frame + static_cast<std::size_t>(y) * job.shape.rowbytes;
+        std::uint8_t* o = job.out + static_cast<std::size_t>(y) * job.shape.rowbytes;
         std::uint16_t* hn = st.histNext.data() + static_cast<std::size_t>(y) * row3;
         std::uint8_t* an = st.ageNext.data() + static_cast<std::size_t>(y) * w;
-        k.frameCounts(st.sumY.data(), st.sumC1.data(), st.sumC2.data(), st.sumE.data(), st.alignedAge[s0].data(), w,
-                      rule, an, st.share.data());
-        k.blend(f, st.alignedRow[s0], st.share.data(), row3, hn, o);
+        k.frameCounts(sc.sumY.data(), sc.sumC1.data(), sc.sumC2.data(), sc.sumE.data(), sc.alignedAge[s0].data(), w,
+                      job.rule, an, sc.share.data());
+        k.blend(f, sc.alignedRow[s0], sc.share.data(), row3, hn, o);
 
         // Where a pixel has little history, an edge-preserving filter of the
         // frame is blended in. It is worked out for whole stretches of
         // pixels around those that need it, so that the loops stay long.
-        if (spatialUpTo > 0)
-            smoothInSpace(frame, shape, y, an, spatialUpTo, o);
+        if (job.spatialUpTo > 0)
+            smoothInSpace(job, sc, y, an, o);
     }
-    std::swap(st.hist, st.histNext);
-    std::swap(st.age, st.ageNext);
-    st.started = true;
 }
 
-void AutoSmoother::smoothInSpace(const std::uint8_t* frame, const FrameShape& shape, int y, const std::uint8_t* count,
-                                 int upTo, std::uint8_t* out)
+void AutoSmoother::smoothInSpace(const FrameJob& job, Scratch& sc, int y, const std::uint8_t* count, std::uint8_t* out)
 {
-    State& st = *state_;
-    const int w = shape.width, h = shape.height;
+    const State& st = *state_;
+    const int w = job.shape.width, h = job.shape.height;
+    const int upTo = job.spatialUpTo;
     if (rows_.leastCount(count, w) > upTo)
         return;
     autorows::SpatialWindow win{};
@@ -328,10 +385,11 @@ void AutoSmoother::smoothInSpace(const std::uint8_t* frame, const FrameShape& sh
             continue;
         // Each row is made planes once a frame, and kept while it is near.
         const int k = yy % (2 * kSpatialRadius + 1);
-        std::int32_t* planes = st.planes[k].data();
-        if (st.planeRow[k] != yy) {
-            rows_.planes(frame + static_cast<std::size_t>(yy) * shape.rowbytes, w, planes, planes + w, planes + 2 * w);
-            st.planeRow[k] = yy;
+        std::int32_t* planes = sc.planes[k].data();
+        if (sc.planeRow[k] != yy) {
+            rows_.planes(job.frame + static_cast<std::size_t>(yy) * job.shape.rowbytes, w, planes, planes + w,
+                         planes + 2 * w);
+            sc.planeRow[k] = yy;
         }
         win.b[j] = planes;
         win.g[j] = planes + w;
@@ -339,8 +397,8 @@ void AutoSmoother::smoothInSpace(const std::uint8_t* frame, const FrameShape& sh
     }
     win.distance = st.distance.data();
     win.rangeScale = st.rangeScale;
-    std::int32_t* const sums[4] = {st.spatialSums[0].data(), st.spatialSums[1].data(), st.spatialSums[2].data(),
-                                   st.spatialSums[3].data()};
+    std::int32_t* const sums[4] = {sc.spatialSums[0].data(), sc.spatialSums[1].data(), sc.spatialSums[2].data(),
+                                   sc.spatialSums[3].data()};
     // Stretches of 32 pixels that hold any pixel that needs it, taken
     // together where they follow each other; the few pixels at each edge,
     // whose window is cut, one at a time.

@@ -20,7 +20,9 @@
 // blur it. Integer arithmetic throughout, except for the
 // per-pixel weights (single floats, no fused operations, the same order in
 // every vector lane), so every build and processor gives the same bytes.
-// The per-pixel work is in the row loops of AutoRows.
+// The per-pixel work is in the row loops of AutoRows, run in bands of rows
+// on a small pool of threads (BandPool); the noise and the camera movement
+// are measured on the calling thread, so they do not depend on the count.
 
 #include "denoise/Cpu.h"
 #include "denoise/AutoRows.h"
@@ -34,8 +36,11 @@ namespace denoise {
 class AutoSmoother {
 public:
     // `path` names the vector instructions the loops may use; they are
-    // written so that every path gives the same bytes.
-    explicit AutoSmoother(Path path = BestPath());
+    // written so that every path gives the same bytes. The per-pixel work
+    // is shared by `threads` threads (the caller's and threads - 1 workers
+    // that the smoother starts now and ends with itself), in bands of rows;
+    // any count gives the same bytes.
+    explicit AutoSmoother(Path path = BestPath(), int threads = 1);
     ~AutoSmoother();
     AutoSmoother(const AutoSmoother&) = delete;
     AutoSmoother& operator=(const AutoSmoother&) = delete;
@@ -59,13 +64,18 @@ public:
     // 0, 64 at 60, and 255 (the most a count holds) from 80.
     static int CapForStrength(int strength);
 
+    // How many threads share the per-pixel work.
+    int Threads() const;
+
     // The stream's estimated noise level, as the standard deviation in
     // 8-bit levels; 0 before the first frame.
     double NoiseLevel() const;
 
 private:
-    void smoothInSpace(const std::uint8_t* frame, const FrameShape& shape, int y, const std::uint8_t* count, int upTo,
-                       std::uint8_t* out);
+    struct Scratch;
+    struct FrameJob;
+    void processRows(const FrameJob& job, Scratch& sc, int y0, int y1);
+    void smoothInSpace(const FrameJob& job, Scratch& sc, int y, const std::uint8_t* count, std::uint8_t* out);
 
     struct State;
     const autorows::Kernels& rows_;

@@ -1,5 +1,7 @@
 #include "denoise/GlobalMotion.h"
 
+#include "denoise/BandPool.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -26,11 +28,52 @@ double cost(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t
     const long long n = static_cast<long long>(x1 - x0) * (y1 - y0);
     const int off = static_cast<int>((sb - sa) / n);
     long long s = 0;
+    // Row pointers from the overlap's first column: a pointer before the
+    // start of a row would lie outside the picture on its first row.
     for (int y = y0; y < y1; ++y) {
-        const std::uint16_t* pa = &a[y * w];
-        const std::uint16_t* pb = &b[(y + dy) * w + dx];
-        for (int x = x0; x < x1; ++x)
+        const std::uint16_t* pa = a.data() + y * w + x0;
+        const std::uint16_t* pb = b.data() + (y + dy) * w + x0 + dx;
+        for (int x = 0; x < x1 - x0; ++x)
             s += std::abs(int(pb[x]) - int(pa[x]) - off);
+    }
+    return double(s) / double(n);
+}
+
+// The same for a shift in 1/16 pixels, b read between pixels by bilinear
+// weights, over the part where the shift of up to one pixel more stays in.
+// The values read are made twice (for the means, then for the differences)
+// rather than kept.
+double costBetween(const std::vector<std::uint16_t>& a, const std::vector<std::uint16_t>& b, int w, int h, int sx16,
+                   int sy16)
+{
+    const int ix = sx16 >> 4, fx = sx16 & 15, iy = sy16 >> 4, fy = sy16 & 15;
+    const int x0 = std::max(0, -ix), x1 = std::min(w, w - ix - 1);
+    const int y0 = std::max(0, -iy), y1 = std::min(h, h - iy - 1);
+    if ((x1 - x0) * 2 < w || (y1 - y0) * 2 < h)
+        return 1e30;
+    const int w00 = (16 - fx) * (16 - fy), w01 = fx * (16 - fy), w10 = (16 - fx) * fy, w11 = fx * fy;
+    const auto rowOf = [&](int y) { return b.data() + (y + iy) * w + x0 + ix; };
+    long long sa = 0, sb = 0;
+    for (int y = y0; y < y1; ++y) {
+        const std::uint16_t* p = rowOf(y);
+        const std::uint16_t* q = p + w;
+        const std::uint16_t* pa = a.data() + y * w + x0;
+        for (int x = 0; x < x1 - x0; ++x) {
+            sb += (w00 * p[x] + w01 * p[x + 1] + w10 * q[x] + w11 * q[x + 1] + 128) >> 8;
+            sa += pa[x];
+        }
+    }
+    const long long n = static_cast<long long>(x1 - x0) * (y1 - y0);
+    const int off = static_cast<int>((sb - sa) / n);
+    long long s = 0;
+    for (int y = y0; y < y1; ++y) {
+        const std::uint16_t* p = rowOf(y);
+        const std::uint16_t* q = p + w;
+        const std::uint16_t* pa = a.data() + y * w + x0;
+        for (int x = 0; x < x1 - x0; ++x) {
+            const int v = (w00 * p[x] + w01 * p[x + 1] + w10 * q[x] + w11 * q[x + 1] + 128) >> 8;
+            s += std::abs(v - int(pa[x]) - off);
+        }
     }
     return double(s) / double(n);
 }
@@ -54,19 +97,15 @@ void GlobalMotion::Reset()
     havePrev_ = false;
 }
 
-Shift GlobalMotion::Estimate(const std::uint8_t* frame, std::size_t rowbytes, int w, int h)
+void GlobalMotion::reduce(const std::uint8_t* frame, std::size_t rowbytes, int qy0, int qy1, Rows& rows)
 {
-    // The mean of B + 2G + R (0..1020) over 4x4 pixels.
-    quarter_.w = w / 4;
-    quarter_.h = h / 4;
-    quarter_.v.resize(static_cast<std::size_t>(quarter_.w) * quarter_.h);
     // A row's B + 2G + R first, then its sums of four: both loops vectorise.
-    acc_.resize(static_cast<std::size_t>(quarter_.w));
-    luma_.resize(static_cast<std::size_t>(quarter_.w) * 4);
-    unsigned* acc = acc_.data();
-    std::uint16_t* luma = luma_.data();
+    rows.acc.resize(static_cast<std::size_t>(quarter_.w));
+    rows.luma.resize(static_cast<std::size_t>(quarter_.w) * 4);
+    unsigned* acc = rows.acc.data();
+    std::uint16_t* luma = rows.luma.data();
     const int used = quarter_.w * 4;
-    for (int qy = 0; qy < quarter_.h; ++qy) {
+    for (int qy = qy0; qy < qy1; ++qy) {
         std::fill(acc, acc + quarter_.w, 0u);
         for (int r = 0; r < 4; ++r) {
             const std::uint8_t* p = frame + (qy * 4 + r) * rowbytes;
@@ -78,6 +117,27 @@ Shift GlobalMotion::Estimate(const std::uint8_t* frame, std::size_t rowbytes, in
         for (int qx = 0; qx < quarter_.w; ++qx)
             quarter_.v[qy * quarter_.w + qx] = static_cast<std::uint16_t>(acc[qx] / 16);
     }
+}
+
+Shift GlobalMotion::Estimate(const std::uint8_t* frame, std::size_t rowbytes, int w, int h, BandPool* pool)
+{
+    // The mean of B + 2G + R (0..1020) over 4x4 pixels, in bands of rows
+    // where there is a pool (whole numbers: the same on any count).
+    quarter_.w = w / 4;
+    quarter_.h = h / 4;
+    quarter_.v.resize(static_cast<std::size_t>(quarter_.w) * quarter_.h);
+    const int bands = pool != nullptr ? pool->Threads() : 1;
+    if (rows_.size() < static_cast<std::size_t>(bands))
+        rows_.resize(static_cast<std::size_t>(bands));
+    auto work = [&](int band) {
+        reduce(frame, rowbytes, static_cast<int>(static_cast<long long>(quarter_.h) * band / bands),
+               static_cast<int>(static_cast<long long>(quarter_.h) * (band + 1) / bands),
+               rows_[static_cast<std::size_t>(band)]);
+    };
+    if (pool != nullptr)
+        pool->Run(work);
+    else
+        work(0);
     sixteenth_.w = quarter_.w / 4;
     sixteenth_.h = quarter_.h / 4;
     sixteenth_.v.resize(static_cast<std::size_t>(sixteenth_.w) * sixteenth_.h);
@@ -153,26 +213,23 @@ Shift GlobalMotion::Estimate(const std::uint8_t* frame, std::size_t rowbytes, in
         // background, or noise on a flat, dark picture, can make some small
         // shift look a little better, and following it would read the whole
         // history beside its place. So a shift must beat no shift clearly.
-        // Both are judged by whole-pixel costs, which hold the same noise:
-        // the cost at the shift between pixels is what the two lines fitted
-        // above reach there. (A cost read between pixels would average the
-        // noise away and so favour any shift between pixels.)
-        // The margin: 3 %, and room for the chance that some among the
-        // shifts tried fits the noise a little better than no shift (the
-        // cost's own spread falls with the root of the pixels compared).
-        const double margin = 0.03 + 2 / std::sqrt(double(quarter_.w) * quarter_.h);
+        // A cost read between pixels averages part of the noise away, so it
+        // would favour any shift between pixels on a noisy picture: the shift
+        // must also beat the shift opposite to it, read with the same
+        // weights and so with the same noise, where nothing moved.
+        constexpr double kStill = 0.03;
         const int sx16 = static_cast<int>(std::lround((bx + fx) * 16));
         const int sy16 = static_cast<int>(std::lround((by + fy) * 16));
-        const double riseX = std::max(at(bx - 1, by), at(bx + 1, by)) - best;
-        const double riseY = std::max(at(bx, by - 1), at(bx, by + 1)) - best;
-        const double between = best - riseX * std::abs(fx) - riseY * std::abs(fy);
-        // Lines fitted through the costs around no shift are pulled by a
-        // subject moving over a still room, and place a still camera a
-        // sixteenth of a reduced pixel (a quarter pixel) off every frame;
-        // followed, the room's history would drift. Less than half a pixel
-        // from no shift counts as none.
-        const bool nearStill = bx == 0 && by == 0 && std::abs(sx16) < 2 && std::abs(sy16) < 2;
-        const bool moved = (sx16 != 0 || sy16 != 0) && !nearStill && at(0, 0) > between * (1 + margin);
+        bool moved = false;
+        if (sx16 != 0 || sy16 != 0) {
+            // The shift was chosen as the best of many, so chance favours it
+            // by about the spread of a cost, which falls with the root of
+            // the pixels compared.
+            const double margin = kStill + 1.5 / std::sqrt(double(quarter_.w) * quarter_.h);
+            const double there = costBetween(quarter_.v, prevQuarter_.v, quarter_.w, quarter_.h, sx16, sy16);
+            moved = at(0, 0) > there * (1 + margin) &&
+                    costBetween(quarter_.v, prevQuarter_.v, quarter_.w, quarter_.h, -sx16, -sy16) > there * (1 + margin);
+        }
         if (moved) {
             shift.x4 = sx16;
             shift.y4 = sy16;

@@ -17,6 +17,8 @@
 
 namespace denoise {
 
+class BandPool;
+
 // cur(x, y) shows what prev(x + x4 / 4, y + y4 / 4) showed, in quarter pixels.
 struct Shift {
     int x4 = 0;
@@ -27,17 +29,24 @@ class GlobalMotion {
 public:
     void Reset();
     // The shift from the previous frame to this one; zero for the first
-    // frame after a reset or a change of size.
-    Shift Estimate(const std::uint8_t* frame, std::size_t rowbytes, int w, int h);
+    // frame after a reset or a change of size. With a pool, the frame is
+    // reduced in bands of rows on its threads (the same result).
+    Shift Estimate(const std::uint8_t* frame, std::size_t rowbytes, int w, int h, BandPool* pool = nullptr);
 
 private:
     struct Plane {
         int w = 0, h = 0;
         std::vector<std::uint16_t> v; // box means of B + 2G + R
     };
+    struct Rows {
+        std::vector<unsigned> acc;        // sums of four rows of a quarter picture's row
+        std::vector<std::uint16_t> luma; // one frame row's B + 2G + R
+    };
+    // Quarter rows qy0..qy1-1 of the frame into quarter_.
+    void reduce(const std::uint8_t* frame, std::size_t rowbytes, int qy0, int qy1, Rows& rows);
+
     Plane quarter_, sixteenth_, prevQuarter_, prevSixteenth_;
-    std::vector<unsigned> acc_;        // sums of four rows of the quarter picture's row
-    std::vector<std::uint16_t> luma_; // one frame row's B + 2G + R
+    std::vector<Rows> rows_; // one per band
     bool havePrev_ = false;
 };
 

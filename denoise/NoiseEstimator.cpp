@@ -186,21 +186,21 @@ void NoiseEstimator::measure(const std::uint8_t* cur, std::size_t curRow, int w,
             }
         }
     }
-    // Clipped blocks take part only where nothing else is left (noise so
-    // strong that it is clipped everywhere): then they tell at least that.
-    const auto unclipped = std::count_if(blocks_.begin(), blocks_.end(), [](const Block& b) { return !b.clipped; });
-    if (unclipped >= kFewest)
-        blocks_.erase(std::remove_if(blocks_.begin(), blocks_.end(), [](const Block& b) { return b.clipped; }),
-                      blocks_.end());
-    if (blocks_.size() < kFewest) {
+    // Clipped blocks take part in the level only where nothing else is left
+    // (noise so strong that it is clipped everywhere): then they tell at
+    // least that. Their mean change still tells how the light changed.
+    const bool dropClipped =
+        std::count_if(blocks_.begin(), blocks_.end(), [](const Block& b) { return !b.clipped; }) >= kFewest;
+    order_.clear();
+    for (const Block& b : blocks_)
+        if (!(dropClipped && b.clipped))
+            order_.push_back(b.byteVar);
+    if (order_.size() < kFewest) {
         // Too small a picture or overlap to tell: keep what is known.
         if (updates_ == 0)
             single(cur, curRow, w, h);
         return;
     }
-    order_.clear();
-    for (const Block& b : blocks_)
-        order_.push_back(b.byteVar);
     const auto q = order_.begin() + static_cast<std::ptrdiff_t>(order_.size() / 4);
     std::nth_element(order_.begin(), q, order_.end());
     const double bar = 2 * *q;
@@ -210,11 +210,13 @@ void NoiseEstimator::measure(const std::uint8_t* cur, std::size_t curRow, int w,
     for (const Block& b : blocks_) {
         if (b.byteVar > bar)
             continue;
+        quiet_.push_back(&b);
+        if (dropClipped && b.clipped)
+            continue;
         now.level += b.byteVar;
         now.luma += b.lumaVar;
         now.red += b.redVar;
         now.blue += b.blueVar;
-        quiet_.push_back(&b);
         n += 1;
     }
     if (n == 0)

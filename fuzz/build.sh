@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Configures and builds the fuzz tree in ./build-fuzz with clang (libFuzzer,
 # AddressSanitizer, UndefinedBehaviorSanitizer); only the named targets and
-# the libraries they need are built, by default the five fuzz targets.
+# the libraries they need are built, by default the six fuzz targets.
 #   fuzz/build.sh [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,7 +17,7 @@ if [ -z "$cc" ] || [ -z "$cxx" ]; then
 fi
 
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(frame_conversion_fuzzer jpeg_decoder_fuzzer camera_memory_fuzzer loopback_fuzzer pipewire_fuzzer)
+[ ${#targets[@]} -eq 0 ] && targets=(frame_conversion_fuzzer jpeg_decoder_fuzzer camera_memory_fuzzer loopback_fuzzer pipewire_fuzzer auto_smoother_fuzzer)
 
 # The compilers count only when the tree is first configured.
 CC=$cc CXX=$cxx cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

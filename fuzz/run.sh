@@ -55,6 +55,7 @@ run frame_conversion frame_conversion_fuzzer "$runs" "$seeds"/frame_conversion/*
 run jpeg_decoder jpeg_decoder_fuzzer "$runs" "$seeds"/jpeg_decoder/*
 run loopback loopback_fuzzer "$runs" "$seeds"/loopback/*
 run pipewire pipewire_fuzzer "$runs" "$seeds"/pipewire/*
+run auto_smoother auto_smoother_fuzzer "$runs" "$seeds"/auto_smoother/*
 run camera_memory camera_memory_fuzzer "$(((runs + 24) / 25))" "$seeds"/camera_memory/*
 # A few of its seeds in a file that has seen 10,000 other cameras: seconds
 # each under the sanitizers.

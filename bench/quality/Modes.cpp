@@ -83,7 +83,7 @@ Mode ParseMode(const std::string& text)
     return m;
 }
 
-double RunOwnMode(const Mode& mode, const Clip& noisy, Scorer& scorer)
+double RunOwnMode(const Mode& mode, const Clip& noisy, Scorer& scorer, int threads)
 {
     if (mode.kind == Mode::Kind::Input) {
         for (const auto& frame : noisy.frames)
@@ -107,7 +107,7 @@ double RunOwnMode(const Mode& mode, const Clip& noisy, Scorer& scorer)
     Pictures pictures(w, h);
     if (!DIBHoldsPicture(pictures.corrected) || !DIBHoldsPicture(pictures.raw))
         throw Error("Bilder von " + SizeText(noisy.size) + " lassen sich nicht anlegen");
-    denoise::AutoSmoother smoother;
+    denoise::AutoSmoother smoother(denoise::BestPath(), threads);
     MotionSparing motion;
     motion.on = mode.kind == Mode::Kind::Motion;
     motion.threshold = mode.threshold;

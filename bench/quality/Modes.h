@@ -54,6 +54,7 @@ struct Score {
 
 // Runs one of the program's modes (or `input`) over the noisy frames;
 // `scorer` sees every output frame. The time is that of the frame step alone.
-double RunOwnMode(const Mode& mode, const Clip& noisy, Scorer& scorer);
+// The automatic smoother runs on `threads` threads.
+double RunOwnMode(const Mode& mode, const Clip& noisy, Scorer& scorer, int threads = 1);
 
 } // namespace quality

@@ -6,6 +6,7 @@
 #include "bench/quality/FfmpegRun.h"
 #include "bench/quality/Metrics.h"
 #include "bench/quality/Modes.h"
+#include "denoise/BandPool.h"
 
 #include <limits>
 #include <map>
@@ -17,7 +18,7 @@ namespace {
 
 constexpr const char* usage =
     "Aufruf: stillwise-quality --clean SAUBER --noisy VERRAUSCHT [--size BxH] [--skip K]\n"
-    "                          [--mode MODUS]... [--ffmpeg] [--out MODUS=DATEI.y4m]...\n"
+    "                          [--mode MODUS]... [--ffmpeg] [--out MODUS=DATEI.y4m]... [--threads N]\n"
     "Modi: input, plain:S, motion:S:T, auto, auto:S, ffmpeg:hqdn3d, ffmpeg:hqdn3d-4,\n"
     "      ffmpeg:hqdn3d-strong, ffmpeg:hqdn3d-8, ffmpeg:hqdn3d-12, ffmpeg:hqdn3d-16,\n"
     "      ffmpeg:fftdnoiz, ffmpeg:nlmeans\n";
@@ -27,6 +28,7 @@ struct Options {
     std::string noisy;
     std::optional<Size> size;
     std::size_t skip = 10;
+    int threads = 1; // of the automatic smoother
     std::vector<Mode> modes;
     bool ffmpeg = false;
     std::map<std::string, std::string> outputs; // mode text -> file
@@ -45,6 +47,8 @@ Options parse(const std::vector<std::string>& args)
             o.size = ParseSize(line.value());
         } else if (a == "--skip") {
             o.skip = line.count(0, std::numeric_limits<int>::max(), "Bildzahl");
+        } else if (a == "--threads") {
+            o.threads = line.count(1, denoise::BandPool::kMostThreads, "Threadzahl");
         } else if (a == "--mode") {
             o.modes.push_back(ParseMode(line.value()));
         } else if (a == "--ffmpeg") {
@@ -124,7 +128,7 @@ int RunQualityTool(const std::vector<std::string>& args, std::ostream& out, std:
             Scorer scorer(clean, o.skip, keep);
             const double ms = mode.kind == Mode::Kind::Ffmpeg
                                   ? RunFfmpeg(FfmpegFilterGraph(mode.ffmpegName, sigma), noisy, scorer)
-                                  : RunOwnMode(mode, noisy, scorer);
+                                  : RunOwnMode(mode, noisy, scorer, o.threads);
             out << mode.text << ' ' << TwoDecimals(scorer.psnr()) << " dB " << TwoDecimals(ms) << " ms\n";
             out.flush();
             if (keep)

@@ -173,9 +173,11 @@ struct Result {
     std::vector<Frame> out;
 };
 
-Result run(const Clip& clip, int strength = AutoSmoother::kStartStrength, denoise::Path path = denoise::BestPath())
+Result run(const Clip& clip, int strength = AutoSmoother::kStartStrength, denoise::Path path = denoise::BestPath(),
+           int threads = 1)
 {
-    AutoSmoother smoother(path);
+    AutoSmoother smoother(path, threads);
+    EXPECT_EQ(smoother.Threads(), threads);
     const FrameShape shape{clip.w, clip.h, clip.rowbytes};
     Result r;
     double in = 0, out = 0;
@@ -453,18 +455,36 @@ TEST(AutoSmoother, StrengthSetsHowCalmAStillSceneGets)
     EXPECT_GT(run(clip, 72).output, run(clip, 30).output + 1);
 }
 
-// Every processor path gives the same bytes, on a clip that exercises all
-// parts: camera movement, a moving object, spatial smoothing, strong noise.
-TEST(AutoSmoother, SameBytesOnEveryPath)
+// Every processor path and every thread count gives the same bytes, on
+// clips that exercise all parts: camera movement, a moving object, spatial
+// smoothing, strong noise, a change of light; at a high and a low strength.
+TEST(AutoSmoother, SameBytesOnEveryPathAndThreadCount)
 {
-    for (const Movement m : {Movement::SubPixelPan, Movement::MovingSquare, Movement::LightChange}) {
-        const Clip clip = makeClip(m, 15, Noise::CameraLike, 14);
-        const Result plain = run(clip, 72, denoise::Path::Plain);
-        for (const denoise::Path p : denoise::SupportedPaths()) {
-            const Result other = run(clip, 72, p);
-            for (std::size_t k = 0; k < plain.out.size(); ++k)
-                ASSERT_EQ(plain.out[k], other.out[k]) << denoise::PathName(p) << ", frame " << k << ", " << name(m);
+    for (const Movement m : {Movement::SubPixelPan, Movement::MovingSquare, Movement::LightChange})
+        for (const int strength : {72, 15}) {
+            const Clip clip = makeClip(m, 15, Noise::CameraLike, 14);
+            const Result plain = run(clip, strength, denoise::Path::Plain);
+            for (const denoise::Path p : denoise::SupportedPaths())
+                for (const int threads : {1, 2, 3, 8}) {
+                    const Result other = run(clip, strength, p, threads);
+                    for (std::size_t k = 0; k < plain.out.size(); ++k)
+                        ASSERT_EQ(plain.out[k], other.out[k]) << denoise::PathName(p) << ", " << threads
+                                                              << " threads, frame " << k << ", " << name(m);
+                    // The measurements do not depend on the count either.
+                    ASSERT_EQ(plain.level, other.level) << denoise::PathName(p) << ", " << threads << " threads";
+                }
         }
+    // More threads than rows: the bands without rows do nothing.
+    const FrameShape shape{9, 2, 28};
+    std::mt19937 rng(4);
+    Frame f(shape.bytes()), one(shape.bytes(), 0), many(shape.bytes(), 0);
+    AutoSmoother single(denoise::BestPath(), 1), wide(denoise::BestPath(), 8);
+    for (int k = 0; k < 6; ++k) {
+        for (auto& b : f)
+            b = static_cast<std::uint8_t>(rng());
+        single.Process(f.data(), one.data(), shape, 72);
+        wide.Process(f.data(), many.data(), shape, 72);
+        ASSERT_EQ(one, many) << "frame " << k;
     }
 }
 

@@ -3,6 +3,7 @@
 // noise level (NoiseEstimator) on textured, dark, flat-heavy and clipped
 // scenes; and no change of light left over from an earlier frame.
 
+#include "denoise/BandPool.h"
 #include "denoise/GlobalMotion.h"
 #include "denoise/NoiseEstimator.h"
 #include "tests/denoise/denoise_scenes.h"
@@ -61,6 +62,7 @@ TEST(GlobalMotion, FindsAKnownShiftToAQuarterPixel)
         double dx, dy;
     };
     std::mt19937 rng(3);
+    denoise::BandPool pool(3);
     for (const Case c : {Case{0.25, 0}, Case{0, -0.5}, Case{3.25, -1.5}, Case{-7.75, 2}, Case{0.5, 0.75},
                          Case{20, -12.75}, Case{-41.5, 30.25}}) {
         const Frame a = Render(kW, kH, kRow, 50, 40, Landscape);
@@ -70,8 +72,18 @@ TEST(GlobalMotion, FindsAKnownShiftToAQuarterPixel)
             const Frame na = AddNoise(a, kW, kH, kRow, sigma, rng), nb = AddNoise(b, kW, kH, kRow, sigma, rng);
             EXPECT_EQ(motion.Estimate(na.data(), kRow, kW, kH).x4, 0);
             const Shift s = motion.Estimate(nb.data(), kRow, kW, kH);
-            EXPECT_NEAR(s.x4, c.dx * 4, 1) << "shift " << c.dx << ", " << c.dy << ", noise " << sigma;
-            EXPECT_NEAR(s.y4, c.dy * 4, 1) << "shift " << c.dx << ", " << c.dy << ", noise " << sigma;
+            // Under strong noise a shift below a pixel may also count as
+            // none: a shift must beat no shift clearly.
+            const bool small = std::abs(c.dx) < 1 && std::abs(c.dy) < 1 && sigma >= 8;
+            if (!(small && s.x4 == 0 && s.y4 == 0)) {
+                EXPECT_NEAR(s.x4, c.dx * 4, 1) << "shift " << c.dx << ", " << c.dy << ", noise " << sigma;
+                EXPECT_NEAR(s.y4, c.dy * 4, 1) << "shift " << c.dx << ", " << c.dy << ", noise " << sigma;
+            }
+            // The same on threads.
+            GlobalMotion banded;
+            banded.Estimate(na.data(), kRow, kW, kH, &pool);
+            const Shift t = banded.Estimate(nb.data(), kRow, kW, kH, &pool);
+            EXPECT_TRUE(t.x4 == s.x4 && t.y4 == s.y4) << "on " << pool.Threads() << " threads";
         }
     }
 }

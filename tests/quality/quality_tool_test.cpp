@@ -58,6 +58,7 @@ TEST(QualityTool, RefusesBadInput)
         {"unknown ffmpeg filter", with({"--mode", "ffmpeg:median"}), "Unbekannter Modus"},
         {"skip beyond the clip", with({"--skip", "12"}), "keines übrig"},
         {"skip not a number", with({"--skip", "-1"}), "keine Bildzahl"},
+        {"no threads", with({"--threads", "0"}), "keine Threadzahl"},
         {"bad size", {"--clean", clean, "--noisy", noisy, "--size", "8by4"}, "Ungültige Größe"},
         {"no noisy clip", {"--clean", clean, "--size", "8x4"}, "--noisy"},
         {"value missing", with({"--mode"}), "braucht einen Wert"},
@@ -119,6 +120,11 @@ TEST(QualityTool, RunsTheUsualModesThroughTheFrameStep)
     const auto psnr = zero.psnr();
     EXPECT_EQ(psnr.at("plain:0"), psnr.at("input"));
     EXPECT_EQ(psnr.at("motion:0:10"), psnr.at("input"));
+    // The automatic smoother gives the same bytes on any number of threads.
+    const auto one = RunTool({"--clean", c, "--noisy", n, "--size", "10x6", "--mode", "auto:70", "--threads", "1"});
+    const auto three = RunTool({"--clean", c, "--noisy", n, "--size", "10x6", "--mode", "auto:70", "--threads", "3"});
+    ASSERT_EQ(three.status, 0) << three.err;
+    EXPECT_EQ(one.psnr().at("auto:70"), three.psnr().at("auto:70"));
     // Strength 100 holds the black start picture.
     const auto frozen = RunTool({"--clean", c, "--noisy", n, "--size", "10x6", "--mode", "plain:100"});
     EXPECT_LT(frozen.psnr().at("plain:100"), 10.0);
