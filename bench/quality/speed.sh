@@ -9,6 +9,7 @@
 #   SPEED_SCENE    Szene des Qualitätssatzes (pan: jeder Bildpunkt bewegt sich)
 #   SPEED_NOISE    Rauschen (gauss8), SPEED_SIZE Bildgröße (1920x1080)
 #   SPEED_FRAMES   Bilder (40), SPEED_ROUNDS Durchgänge (3; gezeigt wird der Median)
+#   QUALITY_TOOL   ein anderes stillwise-quality; dann wird nichts gebaut
 #
 # Die Auto-Glättung: Prozessorzeit des Qualitätswerkzeugs mit „auto“ minus
 # derselben mit „input“ (Lesen und Vergleichen), je Bild; mit allen Kernen
@@ -25,10 +26,14 @@ noise=${SPEED_NOISE:-gauss8}
 size=${SPEED_SIZE:-1920x1080}
 frames=${SPEED_FRAMES:-40}
 rounds=${SPEED_ROUNDS:-3}
-tool=$build_dir/bench/quality/stillwise-quality
 generator=$build_dir/bench/quality/stillwise-quality-set
 command -v ffmpeg >/dev/null || { echo "ffmpeg fehlt" >&2; exit 2; }
-cmake --build "$build_dir" --target stillwise-quality stillwise-quality-set >/dev/null
+if [[ -n ${QUALITY_TOOL:-} ]]; then
+    tool=$QUALITY_TOOL
+else
+    tool=$build_dir/bench/quality/stillwise-quality
+    cmake --build "$build_dir" --target stillwise-quality stillwise-quality-set >/dev/null
+fi
 
 dir=$build_dir/quality-speed/$size-$frames
 stamp="$("$generator" --version) $scene $noise"
