@@ -1,6 +1,7 @@
 #include "app/AutoSmoothing.h"
 
 #include "viewer/PrintFormStorage.h"
+#include "widgets/SpinEdit.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -46,9 +47,9 @@ void StoreChoice(bool on)
 
 } // namespace
 
-AutoSmoothing::AutoSmoothing(QCheckBox* box, QLabel* level, std::vector<QWidget*> spared)
+AutoSmoothing::AutoSmoothing(QCheckBox* box, QLabel* level, TRxSpinEdit* strength, std::vector<QWidget*> spared)
     // The smoother's per-pixel work is shared by all of the machine's cores.
-    : box_(box), level_(level), spared_(std::move(spared)),
+    : box_(box), level_(level), strength_(strength), strengthTip_(strength->toolTip()), spared_(std::move(spared)),
       smoother_(denoise::BestPath(), std::max(1, QThread::idealThreadCount()))
 {
     box_->setChecked(StoredChoice());
@@ -60,6 +61,8 @@ AutoSmoothing::AutoSmoothing(QCheckBox* box, QLabel* level, std::vector<QWidget*
     // Only a click by the user is a choice to remember.
     QObject::connect(box_, &QCheckBox::clicked, box_, &StoreChoice);
     QObject::connect(box_, &QCheckBox::toggled, box_, [this](bool on) { toggled(on); });
+    QObject::connect(strength_, &TRxSpinEdit::changed, box_, [this] { showStrength(); });
+    showStrength();
 }
 
 AutoSmoothing::~AutoSmoothing() = default;
@@ -85,6 +88,12 @@ void AutoSmoothing::toggled(bool on)
     level_->setVisible(on);
     level_->clear();
     box_->setToolTip(ToolTip());
+    showStrength();
+}
+
+void AutoSmoothing::showStrength()
+{
+    strength_->setToolTip(box_->isChecked() ? StrengthText(strength_->value()) : strengthTip_);
 }
 
 void AutoSmoothing::frameDone()
@@ -102,6 +111,18 @@ void AutoSmoothing::showLevel()
     const QString text = LevelText(smoother_.NoiseLevel());
     level_->setText(text);
     box_->setToolTip(ToolTip() + QLatin1Char('\n') + text);
+}
+
+QString AutoSmoothing::StrengthText(int strength)
+{
+    // The field lets a number beyond its range be typed; the smoother takes it
+    // clamped, and so does the text.
+    if (strength <= 0)
+        return QCoreApplication::translate("AutoSmoothing", "Auto-Glättung bei Stärke 0: das Bild bleibt, wie es ist.");
+    const int frames = denoise::AutoSmoother::CapForStrength(strength);
+    return QCoreApplication::translate("AutoSmoothing",
+                                       "Auto-Glättung: ein stillstehendes Bild wird über bis zu %n Bilder gemittelt.",
+                                       nullptr, frames);
 }
 
 QString AutoSmoothing::LevelText(double level)

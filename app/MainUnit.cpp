@@ -349,7 +349,7 @@ void TMainForm::BuildAutoSmoothing()
     AutoBox->setGeometry(left, (Panel7->height() - 21) / 2, AutoBox->sizeHint().width(), 21);
     NoiseLabel = new QLabel(StatusBar1);
     StatusBar1->addWidget(NoiseLabel, 1);
-    AutoSmooth = std::make_unique<AutoSmoothing>(AutoBox, NoiseLabel,
+    AutoSmooth = std::make_unique<AutoSmoothing>(AutoBox, NoiseLabel, SmoothEd,
                                                  std::vector<QWidget*>{MotionBox, ThresholdLabel, ThresholdEd});
     setTabOrder(ThresholdEd, AutoBox);
 }

@@ -17,8 +17,15 @@ namespace denoise::autorows {
 // of the squared luma and chroma sums, each times its k (one over its spread
 // for pure noise), times 2A / (A + 1) for a history of A frames; up to zLow
 // all the history is kept, from zHigh none, smoothly in between.
+//
+// The sums cancel a difference that swings from pixel to pixel (fine
+// texture or a weave read a fraction of a pixel beside its place), so the
+// 3x3 sum of the squared luma differences (each shifted down by 6 bits)
+// weighs in too: times kE it is about 1 for pure noise; what it exceeds
+// eFloor by, times eWeight, is added to z.
 struct WeightRule {
     float kY = 0, kR = 0, kB = 0;
+    float kE = 0, eFloor = 2, eWeight = 8;
     float zHigh = 30;
     float zSpan = 22; // zHigh - zLow
     int cap = 1;      // the most frames a pixel is averaged over, 1..255
@@ -45,9 +52,10 @@ struct SpatialWindow {
 
 struct Kernels {
     // Per pixel: the luma difference B + G + R and the chroma differences
-    // R - G and 2B - R - G of the frame to the history; 0 without history.
+    // R - G and 2B - R - G of the frame to the history, and the square of
+    // the luma difference shifted down by 6 bits; 0 without history.
     void (*differences)(const std::uint8_t* frame, const std::uint16_t* history, const std::uint8_t* age, int w,
-                        std::int32_t* y, std::int32_t* c1, std::int32_t* c2);
+                        std::int32_t* y, std::int32_t* c1, std::int32_t* c2, std::int32_t* e);
     // out = a + b + c, n values.
     void (*addRows)(const std::int32_t* a, const std::int32_t* b, const std::int32_t* c, int n, std::int32_t* out);
     // out[x] = in[x - 1] + in[x] + in[x + 1], the edge value standing in
@@ -56,8 +64,9 @@ struct Kernels {
     // Per pixel from the 3x3 sums and the history's frame count: the new
     // frame count (1 without history), and for each of the pixel's bytes the
     // share of the frame in the new value, in 1/32768.
-    void (*frameCounts)(const std::int32_t* y, const std::int32_t* c1, const std::int32_t* c2, const std::uint8_t* age,
-                        int w, const WeightRule& rule, std::uint8_t* count, std::int32_t* share);
+    void (*frameCounts)(const std::int32_t* y, const std::int32_t* c1, const std::int32_t* c2, const std::int32_t* e,
+                        const std::uint8_t* age, int w, const WeightRule& rule, std::uint8_t* count,
+                        std::int32_t* share);
     // Per byte: the history moved by its share towards the frame, and that
     // rounded to a byte.
     void (*blend)(const std::uint8_t* frame, const std::uint16_t* history, const std::int32_t* share, int len,

@@ -9,7 +9,7 @@
      &relightHistory, &verticalTaps, &horizontalTaps, &leastCount, &planes, &spatialSums, &spatialBlend}
 
 void differences(const std::uint8_t* frame, const std::uint16_t* history, const std::uint8_t* age, int w,
-                 std::int32_t* y, std::int32_t* c1, std::int32_t* c2)
+                 std::int32_t* y, std::int32_t* c1, std::int32_t* c2, std::int32_t* e)
 {
     for (int x = 0; x < w; ++x) {
         const int keep = age[x] != 0 ? -1 : 0;
@@ -17,6 +17,10 @@ void differences(const std::uint8_t* frame, const std::uint16_t* history, const 
         const int dg = ((frame[3 * x + 1] << 8) - history[3 * x + 1]) & keep;
         const int dr = ((frame[3 * x + 2] << 8) - history[3 * x + 2]) & keep;
         y[x] = db + dg + dr;
+        // |B + G + R| < 3 * 65280: shifted down by 6, its square and the sum
+        // of nine of them stay within 31 bits.
+        const int ys = (db + dg + dr) >> 6;
+        e[x] = ys * ys;
         c1[x] = dr - dg;
         c2[x] = 2 * db - dr - dg;
     }
@@ -40,18 +44,21 @@ void addNeighbours(const std::int32_t* in, int n, std::int32_t* out)
     out[n - 1] = in[n - 2] + 2 * in[n - 1];
 }
 
-void frameCounts(const std::int32_t* y, const std::int32_t* c1, const std::int32_t* c2, const std::uint8_t* age, int w,
-                 const WeightRule& rule, std::uint8_t* count, std::int32_t* share)
+void frameCounts(const std::int32_t* y, const std::int32_t* c1, const std::int32_t* c2, const std::int32_t* e,
+                 const std::uint8_t* age, int w, const WeightRule& rule, std::uint8_t* count, std::int32_t* share)
 {
     const float kY = rule.kY, kR = rule.kR, kB = rule.kB, zHigh = rule.zHigh, perSpan = 1.0f / rule.zSpan;
+    const float kE = rule.kE, eFloor = rule.eFloor, eWeight = rule.eWeight;
     const int cap = rule.cap;
     for (int x = 0; x < w; ++x) {
         const int a = age[x];
         const float bY = static_cast<float>(y[x]), b1 = static_cast<float>(c1[x]), b2 = static_cast<float>(c2[x]);
         // Against a history of A frames the difference spreads by
         // (1 + 1/A) / 2 of two frames'.
-        const float z = (bY * bY * kY + b1 * b1 * kR + b2 * b2 * kB) * (2.0f * static_cast<float>(a) /
-                                                                        static_cast<float>(a + 1));
+        const float spread = 2.0f * static_cast<float>(a) / static_cast<float>(a + 1);
+        float excess = static_cast<float>(e[x]) * kE * spread - eFloor;
+        excess = excess > 0.0f ? excess : 0.0f;
+        const float z = (bY * bY * kY + b1 * b1 * kR + b2 * b2 * kB) * spread + excess * eWeight;
         float t = (zHigh - z) * perSpan;
         t = t < 0.0f ? 0.0f : t;
         t = t > 1.0f ? 1.0f : t;

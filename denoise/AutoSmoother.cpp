@@ -3,6 +3,7 @@
 #include "denoise/AutoRows.h"
 
 #include "denoise/BandPool.h"
+#include "denoise/BlockMotion.h"
 #include "denoise/GlobalMotion.h"
 #include "denoise/NoiseEstimator.h"
 
@@ -28,6 +29,10 @@ constexpr int kOne = 1 << kFrac;
 // about 3 on a still part. Where the weight falls from keeping all history
 // to keeping none:
 constexpr double kZLow = 8, kZHigh = 30;
+// The squared luma differences of the 3x3 window, over their sum for pure
+// noise (about 1, rarely above 2): what they exceed that by weighs into z,
+// so a fine pattern read beside its place is not averaged away.
+constexpr double kEnergyFloor = 2, kEnergyWeight = 8;
 // Spatial smoothing (see autorows::kSpatialRadius): distance weight a
 // Gaussian of 1.5 pixels, range weight a Gaussian of 4 noise levels in the
 // B + 2G + R distance.
@@ -45,8 +50,8 @@ struct AutoSmoother::Scratch {
     std::array<std::vector<std::uint16_t>, 3> aligned; // history moved onto the frame, per byte
     std::array<std::vector<std::uint8_t>, 3> alignedAge;
     std::array<const std::uint16_t*, 3> alignedRow{}; // the aligned row, or the history's own
-    std::array<std::vector<std::int32_t>, 3> dY, dC1, dC2;
-    std::vector<std::int32_t> colY, colC1, colC2, sumY, sumC1, sumC2;
+    std::array<std::vector<std::int32_t>, 3> dY, dC1, dC2, dE;
+    std::vector<std::int32_t> colY, colC1, colC2, colE, sumY, sumC1, sumC2, sumE;
     std::vector<std::int32_t> column;  // one history row after the vertical taps, edge pixels repeated
     std::vector<std::int32_t> between; // the same after the horizontal taps
     std::vector<std::int32_t> share;   // per byte: the frame's share of the new value
@@ -65,8 +70,9 @@ struct AutoSmoother::Scratch {
             dY[i].assign(w, 0);
             dC1[i].assign(w, 0);
             dC2[i].assign(w, 0);
+            dE[i].assign(w, 0);
         }
-        for (auto* v : {&colY, &colC1, &colC2, &sumY, &sumC1, &sumC2})
+        for (auto* v : {&colY, &colC1, &colC2, &colE, &sumY, &sumC1, &sumC2, &sumE})
             v->assign(w, 0);
         column.assign(static_cast<std::size_t>(w + 3) * 3, 0);
         between.assign(row3, 0);
@@ -85,6 +91,8 @@ struct AutoSmoother::FrameJob {
     FrameShape shape;
     Shift shift;
     bool still, relit;
+    bool partsMoved; // blocks that moved on their own are read where they were
+    int gx, gy;      // the camera's shift in whole pixels
     autorows::WeightRule rule;
     int spatialUpTo;
 };
@@ -97,6 +105,7 @@ struct AutoSmoother::State {
     std::vector<std::uint8_t> age, ageNext;    // per pixel: frames in the history, 0 = none
     bool started = false;
     GlobalMotion motion;
+    BlockMotion parts;
     NoiseEstimator noise;
 
     std::vector<std::int32_t> gain, offset; // the light change per byte of a row
@@ -156,14 +165,19 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
                     static_cast<int>(std::lround(256 * std::exp(-(i * i + j * j) / (2 * kSpatialSigma * kSpatialSigma))));
     }
 
-    // Camera movement and noise.
-    const Shift shift = st.motion.Estimate(frame, shape.rowbytes, w, h, &st.pool);
-    if (st.started) {
-        const int dx = static_cast<int>(std::lround(shift.x4 / 4.0)), dy = static_cast<int>(std::lround(shift.y4 / 4.0));
-        st.noise.Update(frame, shape.rowbytes, w, h, dx, dy);
-    } else {
-        st.noise.UpdateSingle(frame, shape.rowbytes, w, h);
+    // Camera movement, a small one held against the blocks' vote; the parts
+    // that moved otherwise (a head, a hand); the noise.
+    Shift shift = st.motion.Estimate(frame, shape.rowbytes, w, h, &st.pool);
+    int gx = static_cast<int>(std::lround(shift.x4 / 4.0)), gy = static_cast<int>(std::lround(shift.y4 / 4.0));
+    st.parts.Estimate(frame, shape.rowbytes, w, h, gx, gy, st.noise.Spread().level);
+    if (st.parts.CameraStill()) {
+        shift = Shift{};
+        gx = gy = 0;
     }
+    if (st.started)
+        st.noise.Update(frame, shape.rowbytes, w, h, gx, gy);
+    else
+        st.noise.UpdateSingle(frame, shape.rowbytes, w, h);
     const NoiseSpread& spread = st.noise.Spread();
 
     // Tables and rules for this frame.
@@ -179,6 +193,12 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
     rule.kY = static_cast<float>(1.0 / vY);
     rule.kR = static_cast<float>(1.0 / vR);
     rule.kB = static_cast<float>(1.0 / vB);
+    // A pixel's luma difference spreads by at most a ninth of its 3x3 sum's
+    // spread (less where the noise is coarser than a pixel); shifted down
+    // by 6 bits, nine squares of it add up to vY / 4096 for pure noise.
+    rule.kE = static_cast<float>(4096.0 / vY);
+    rule.eFloor = static_cast<float>(kEnergyFloor);
+    rule.eWeight = static_cast<float>(kEnergyWeight);
     rule.zHigh = static_cast<float>(kZHigh);
     rule.zSpan = static_cast<float>(kZHigh - kZLow);
     rule.cap = CapForStrength(strength);
@@ -201,7 +221,13 @@ void AutoSmoother::Process(const std::uint8_t* frame, std::uint8_t* out, const F
     // The per-pixel work, in bands of rows. Each band aligns the rows it
     // needs on its own, one above and below it included, so that no row's
     // bytes depend on where the bands meet.
-    FrameJob job{frame, out, shape, shift, shift.x4 == 0 && shift.y4 == 0, relit, rule, spatialUpTo};
+    const bool still = shift.x4 == 0 && shift.y4 == 0;
+    // Blocks that moved on their own are followed only while the camera
+    // stands still (a video call): under a pan the history is already read
+    // between pixels, closer than a whole-pixel vector could; and not across
+    // a change of light, which the vectors do not see.
+    const bool partsMoved = still && !relit && st.started && st.parts.Departures() > 0;
+    FrameJob job{frame, out, shape, shift, still, relit, partsMoved, gx, gy, rule, spatialUpTo};
     const int bands = st.pool.Threads();
     auto work = [&](int band) {
         const int y0 = static_cast<int>(static_cast<long long>(h) * band / bands);
@@ -276,8 +302,37 @@ void AutoSmoother::processRows(const FrameJob& job, Scratch& sc, int y0, int y1)
             }
             k.relight(sc.between.data(), st.gain.data(), st.offset.data(), row3, a);
         }
+        // Blocks that moved on their own read the history where they were,
+        // to the whole pixel.
+        if (job.partsMoved) {
+            const BlockMotion::Vector* vs = st.parts.RowOfBlocks(y);
+            for (int bx = 0; bx < st.parts.Columns(); ++bx) {
+                const BlockMotion::Vector v = vs[bx];
+                if (v.dx == job.gx && v.dy == job.gy)
+                    continue;
+                if (sc.alignedRow[slot] != a) {
+                    std::memcpy(a, sc.alignedRow[slot], static_cast<std::size_t>(row3) * sizeof(std::uint16_t));
+                    sc.alignedRow[slot] = a;
+                }
+                const int x0 = bx * BlockMotion::kBlock, x1 = std::min(w, x0 + BlockMotion::kBlock);
+                const int sy = y + v.dy;
+                const int lo = std::clamp(-v.dx, x0, x1), hi = std::clamp(w - v.dx, lo, x1);
+                if (sy < 0 || sy >= h || lo >= hi) {
+                    std::memset(aa + x0, 0, static_cast<std::size_t>(x1 - x0));
+                    continue;
+                }
+                std::memset(aa + x0, 0, static_cast<std::size_t>(lo - x0));
+                std::memset(aa + hi, 0, static_cast<std::size_t>(x1 - hi));
+                const std::size_t from = static_cast<std::size_t>(sy) * row3 + static_cast<std::size_t>(lo + v.dx) * 3;
+                std::memcpy(aa + lo, st.age.data() + static_cast<std::size_t>(sy) * w + lo + v.dx,
+                            static_cast<std::size_t>(hi - lo));
+                std::memcpy(a + lo * 3, st.hist.data() + from,
+                            static_cast<std::size_t>(hi - lo) * 3 * sizeof(std::uint16_t));
+            }
+        }
         const std::uint8_t* f = job.frame + static_cast<std::size_t>(y) * job.shape.rowbytes;
-        k.differences(f, sc.alignedRow[slot], aa, w, sc.dY[slot].data(), sc.dC1[slot].data(), sc.dC2[slot].data());
+        k.differences(f, sc.alignedRow[slot], aa, w, sc.dY[slot].data(), sc.dC1[slot].data(), sc.dC2[slot].data(),
+                      sc.dE[slot].data());
     };
 
     // Rows y - 1, y and y + 1 are aligned in three slots while row y is
@@ -297,13 +352,15 @@ void AutoSmoother::processRows(const FrameJob& job, Scratch& sc, int y0, int y1)
         k.addNeighbours(sc.colY.data(), w, sc.sumY.data());
         k.addNeighbours(sc.colC1.data(), w, sc.sumC1.data());
         k.addNeighbours(sc.colC2.data(), w, sc.sumC2.data());
+        k.addRows(sc.dE[sm].data(), sc.dE[s0].data(), sc.dE[sp].data(), w, sc.colE.data());
+        k.addNeighbours(sc.colE.data(), w, sc.sumE.data());
 
         const std::uint8_t* f = job.frame + static_cast<std::size_t>(y) * job.shape.rowbytes;
         std::uint8_t* o = job.out + static_cast<std::size_t>(y) * job.shape.rowbytes;
         std::uint16_t* hn = st.histNext.data() + static_cast<std::size_t>(y) * row3;
         std::uint8_t* an = st.ageNext.data() + static_cast<std::size_t>(y) * w;
-        k.frameCounts(sc.sumY.data(), sc.sumC1.data(), sc.sumC2.data(), sc.alignedAge[s0].data(), w, job.rule, an,
-                      sc.share.data());
+        k.frameCounts(sc.sumY.data(), sc.sumC1.data(), sc.sumC2.data(), sc.sumE.data(), sc.alignedAge[s0].data(), w,
+                      job.rule, an, sc.share.data());
         k.blend(f, sc.alignedRow[s0], sc.share.data(), row3, hn, o);
 
         // Where a pixel has little history, an edge-preserving filter of the
@@ -372,6 +429,7 @@ void AutoSmoother::Reset()
     st.shape = FrameShape{};
     st.started = false;
     st.motion.Reset();
+    st.parts.Reset();
     st.noise.Reset();
 }
 

@@ -4,12 +4,16 @@
 // many frames, follows the movement of the whole picture, spares what moves
 // and smooths in space where time cannot help.
 //
-// Per frame: the camera's shift (GlobalMotion) and the noise (NoiseEstimator)
-// are measured; the history (16-bit, 8 fractional bits, with a frame count
-// per pixel) is read at the shift, to a quarter pixel, and adjusted to a
-// change of light. Each pixel's 3x3 sums of a luma and two chroma
-// differences to it, against their spread for pure noise, say how much of
-// its count it keeps (a smooth curve, not a threshold); the new value is the
+// Per frame: the camera's shift (GlobalMotion, a shift of a pixel or less
+// put to the vote of the blocks of BlockMotion), a motion vector per 16x16
+// block (BlockMotion) and the noise (NoiseEstimator) are measured; the
+// history (16-bit, 8 fractional bits, with a frame count per pixel) is read
+// at the shift, to a quarter pixel, or, while the camera stands still, where
+// each block that moved on its own was, and adjusted to a change of light.
+// Each pixel's 3x3 sums of a luma and two chroma differences to it, and the
+// 3x3 sum of its squared luma differences (which fine detail read beside
+// its place cannot cancel), against their spread for pure noise, say how
+// much of its count it keeps (a smooth curve, not a threshold); the new value is the
 // history moved 1/N of the way to the frame. Up to the cap the strength sets,
 // a still pixel thus holds the exact mean of all its frames so far; past the
 // cap each new frame weighs 1/cap, an exponential average. Where N is small

@@ -74,18 +74,18 @@ void WebcamSwitch::refresh()
     } else if (loopback && pipewireSeen_) {
         box_->setToolTip(QCoreApplication::translate("output::WebcamSwitch",
                                                      "Gibt das beruhigte Bild als PipeWire-Kamera „%1“ und als "
-                                                     "virtuelle Webcam „%2“ (%3), die Browser und "
+                                                     "virtuelle Webcam „%2“ (%3) aus, die Browser und "
                                                      "Videotelefonie-Programme auswählen können.")
                              .arg(pipewireName, cardLabel, node));
     } else if (pipewireSeen_) {
         box_->setToolTip(QCoreApplication::translate("output::WebcamSwitch",
-                                                     "Gibt das beruhigte Bild als PipeWire-Kamera „%1“, die Browser "
+                                                     "Gibt das beruhigte Bild als PipeWire-Kamera „%1“ aus, die Browser "
                                                      "und Videotelefonie-Programme auswählen können.\nFür Programme, "
                                                      "die Kameras nur als /dev/video-Gerät öffnen:\n%2")
                              .arg(pipewireName, NoLoopbackHint()));
     } else if (loopback) {
         box_->setToolTip(QCoreApplication::translate("output::WebcamSwitch",
-                                                     "Gibt das beruhigte Bild als virtuelle Webcam „%1“ (%2), die "
+                                                     "Gibt das beruhigte Bild als virtuelle Webcam „%1“ (%2) aus, die "
                                                      "Browser und Videotelefonie-Programme auswählen können.\nFür "
                                                      "Programme, die Kameras über PipeWire suchen (etwa Browser im "
                                                      "Flatpak oder Snap): %3")

@@ -8,6 +8,17 @@
         <translation>Estimates the picture’s noise by itself: still parts are averaged over many frames, moving parts stay sharp and leave no trail, even when the camera pans.</translation>
     </message>
     <message>
+        <source>Auto-Glättung bei Stärke 0: das Bild bleibt, wie es ist.</source>
+        <translation>Auto smoothing at strength 0: the picture stays as it is.</translation>
+    </message>
+    <message numerus="yes">
+        <source>Auto-Glättung: ein stillstehendes Bild wird über bis zu %n Bilder gemittelt.</source>
+        <translation>
+            <numerusform>Auto smoothing: a still picture is averaged over up to %n frame.</numerusform>
+            <numerusform>Auto smoothing: a still picture is averaged over up to %n frames.</numerusform>
+        </translation>
+    </message>
+    <message>
         <source>Geschätztes Rauschen: %1 Helligkeitsstufen</source>
         <translation>Estimated noise: %1 brightness levels</translation>
     </message>
@@ -1541,11 +1552,11 @@ sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise</translation>
         <translation>The picture still goes out as the PipeWire camera “%1”.</translation>
     </message>
     <message>
-        <source>Gibt das beruhigte Bild als PipeWire-Kamera „%1“ und als virtuelle Webcam „%2“ (%3), die Browser und Videotelefonie-Programme auswählen können.</source>
+        <source>Gibt das beruhigte Bild als PipeWire-Kamera „%1“ und als virtuelle Webcam „%2“ (%3) aus, die Browser und Videotelefonie-Programme auswählen können.</source>
         <translation>Sends the calmed picture out as the PipeWire camera “%1” and as the virtual webcam “%2” (%3), which browsers and video-call programs can choose.</translation>
     </message>
     <message>
-        <source>Gibt das beruhigte Bild als PipeWire-Kamera „%1“, die Browser und Videotelefonie-Programme auswählen können.
+        <source>Gibt das beruhigte Bild als PipeWire-Kamera „%1“ aus, die Browser und Videotelefonie-Programme auswählen können.
 Für Programme, die Kameras nur als /dev/video-Gerät öffnen:
 %2</source>
         <translation>Sends the calmed picture out as the PipeWire camera “%1”, which browsers and video-call programs can choose.
@@ -1553,7 +1564,7 @@ For programs that open cameras only as /dev/video devices:
 %2</translation>
     </message>
     <message>
-        <source>Gibt das beruhigte Bild als virtuelle Webcam „%1“ (%2), die Browser und Videotelefonie-Programme auswählen können.
+        <source>Gibt das beruhigte Bild als virtuelle Webcam „%1“ (%2) aus, die Browser und Videotelefonie-Programme auswählen können.
 Für Programme, die Kameras über PipeWire suchen (etwa Browser im Flatpak oder Snap): %3</source>
         <translation>Sends the calmed picture out as the virtual webcam “%1” (%2), which browsers and video-call programs can choose.
 For programs that look for cameras through PipeWire (such as browsers in a Flatpak or Snap): %3</translation>

@@ -225,29 +225,58 @@ Picture MakeWorld(int width, int height, std::uint64_t seed)
             for (int c = 0; c < 3; ++c)
                 px[c] += (14.0f + 0.15f * px[c] - px[c]) * fade;
         }
+    // Fine texture everywhere, as a real room has (weave, grain, paper,
+    // paint), a few levels deep and stronger where it is light.
+    const std::vector<float> grain = PinkField(width, height, seed + 5, 3.0);
+    const std::vector<float> tint = PinkField(width, height, seed + 6, 3.0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * width + x;
+            float* px = world.at(x, y);
+            const float g = grain[i] - 0.5f, c = tint[i] - 0.5f;
+            for (int ch = 0; ch < 3; ++ch)
+                px[ch] += (14.0f * g + (ch == 1 ? 0.0f : 5.0f * c)) * (0.4f + px[ch] / 255.0f);
+        }
     for (float& v : world.bgr)
         v = std::clamp(v, 0.0f, 255.0f);
     return world;
 }
 
-Sprite MakeSubject(int diameter, std::uint64_t seed)
+Sprite MakeSubject(int diameter, std::uint64_t seed, double turn)
 {
     const int side = diameter + 4;
     Sprite s{Picture(side, side), std::vector<float>(static_cast<std::size_t>(side) * side, 0.0f)};
     const std::vector<float> texture = PinkField(side, side, seed, side / 2.0);
+    const std::vector<float> fine = PinkField(side, side, seed + 1, 4.0);
     const double centre = side / 2.0, radius = diameter / 2.0;
+    const double ct = std::cos(turn), st = std::sin(turn);
+    auto sample = [&](const std::vector<float>& field, double u, double v) {
+        u = std::clamp(u, 0.0, side - 1.001);
+        v = std::clamp(v, 0.0, side - 1.001);
+        const int iu = static_cast<int>(u), iv = static_cast<int>(v);
+        const float fu = static_cast<float>(u - iu), fv = static_cast<float>(v - iv);
+        const float* r0 = field.data() + static_cast<std::size_t>(iv) * side + iu;
+        const float top = r0[0] + (r0[1] - r0[0]) * fu, bottom = r0[side] + (r0[side + 1] - r0[side]) * fu;
+        return top + (bottom - top) * fv;
+    };
     for (int y = 0; y < side; ++y)
         for (int x = 0; x < side; ++x) {
             const std::size_t i = static_cast<std::size_t>(y) * side + x;
+            // Cloth on a turning body: the pattern turns and bends, so its
+            // parts move by different amounts from frame to frame.
+            const double dx = x - centre, dy = y - centre;
+            double u = centre + dx * ct + dy * st, v = centre - dx * st + dy * ct;
+            u += 0.04 * diameter * std::sin(2 * std::numbers::pi * v / diameter + 3 * turn);
+            v += 0.03 * diameter * std::sin(2 * std::numbers::pi * u / diameter * 1.3 - 2 * turn);
             // Stripes with hard edges over a warm texture: a shirt in front of the camera.
-            const bool stripe = static_cast<int>((x + 0.6 * y) / (diameter / 7.0)) % 2 == 0;
-            const float l = 70.0f + 140.0f * texture[i];
+            const bool stripe = static_cast<int>(std::floor((u + 0.6 * v) / (diameter / 7.0))) % 2 == 0;
+            const float l = 70.0f + 140.0f * sample(texture, u, v) + 24.0f * (sample(fine, u, v) - 0.5f);
             float* px = s.picture.at(x, y);
             px[0] = stripe ? l * 0.55f : l * 0.9f;
             px[1] = stripe ? l * 0.7f : l * 0.8f;
             px[2] = stripe ? l * 0.95f : l * 0.55f;
-            s.alpha[i] = coverage(x, y, [&](double u, double v) {
-                return (u - centre) * (u - centre) + (v - centre) * (v - centre) <= radius * radius;
+            s.alpha[i] = coverage(x, y, [&](double a, double b) {
+                return (a - centre) * (a - centre) + (b - centre) * (b - centre) <= radius * radius;
             });
         }
     return s;

@@ -31,12 +31,13 @@ std::vector<float> PinkField(int width, int height, std::uint64_t seed, double l
 Picture MakeWorld(int width, int height, std::uint64_t seed);
 
 // A round, textured subject with a soft-edged outline (alpha in the fourth
-// place is kept apart: `alpha` gives coverage 0..1 per pixel).
+// place is kept apart: `alpha` gives coverage 0..1 per pixel). `turn`
+// (radians) turns and bends its pattern: not a rigid movement.
 struct Sprite {
     Picture picture;
     std::vector<float> alpha;
 };
-Sprite MakeSubject(int diameter, std::uint64_t seed);
+Sprite MakeSubject(int diameter, std::uint64_t seed, double turn = 0.0);
 
 // The frame of `size` whose top-left corner lies at (x, y) in `from`,
 // Catmull-Rom interpolated; (x, y) and the frame must stay two pixels

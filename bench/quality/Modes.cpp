@@ -76,8 +76,9 @@ Mode ParseMode(const std::string& text)
         m.ffmpegName = parts[1];
     } else {
         throw Error("Unbekannter Modus „" + text +
-                    "“ (bekannt: input, plain:S, motion:S:T, auto, auto:S, ffmpeg:hqdn3d, ffmpeg:hqdn3d-strong, "
-                    "ffmpeg:fftdnoiz, ffmpeg:nlmeans)");
+                    "“ (bekannt: input, plain:S, motion:S:T, auto, auto:S, ffmpeg:hqdn3d, ffmpeg:hqdn3d-4, "
+                    "ffmpeg:hqdn3d-strong, ffmpeg:hqdn3d-8, ffmpeg:hqdn3d-12, ffmpeg:hqdn3d-16, ffmpeg:fftdnoiz, "
+                    "ffmpeg:nlmeans)");
     }
     return m;
 }

@@ -7,7 +7,8 @@
 //   plain:S          the running average at strength S (0..100)
 //   motion:S:T       the same, sparing pixels that change by more than T (0..255)
 //   auto, auto:S     the automatic smoother, at its start strength or at S
-//   ffmpeg:NAME      hqdn3d, hqdn3d-strong, fftdnoiz or nlmeans
+//   ffmpeg:NAME      hqdn3d, hqdn3d-4, hqdn3d-strong (hqdn3d-6), hqdn3d-8,
+//                    hqdn3d-12, hqdn3d-16, fftdnoiz or nlmeans
 
 #include "bench/quality/Clip.h"
 #include "bench/quality/Metrics.h"

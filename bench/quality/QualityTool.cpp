@@ -19,7 +19,8 @@ namespace {
 constexpr const char* usage =
     "Aufruf: stillwise-quality --clean SAUBER --noisy VERRAUSCHT [--size BxH] [--skip K]\n"
     "                          [--mode MODUS]... [--ffmpeg] [--out MODUS=DATEI.y4m]... [--threads N]\n"
-    "Modi: input, plain:S, motion:S:T, auto, auto:S, ffmpeg:hqdn3d, ffmpeg:hqdn3d-strong,\n"
+    "Modi: input, plain:S, motion:S:T, auto, auto:S, ffmpeg:hqdn3d, ffmpeg:hqdn3d-4,\n"
+    "      ffmpeg:hqdn3d-strong, ffmpeg:hqdn3d-8, ffmpeg:hqdn3d-12, ffmpeg:hqdn3d-16,\n"
     "      ffmpeg:fftdnoiz, ffmpeg:nlmeans\n";
 
 struct Options {

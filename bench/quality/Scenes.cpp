@@ -1,5 +1,6 @@
 #include "bench/quality/Scenes.h"
 
+#include "bench/quality/CallScene.h"
 #include "bench/quality/Imagery.h"
 #include "camera/testcam/TestScene.h"
 
@@ -51,7 +52,7 @@ Clip testCameraClip(Size size, int frames)
 
 const std::vector<std::string>& SceneNames()
 {
-    static const std::vector<std::string> names{"still", "subject", "pan", "shake", "light", "dark", "testcam"};
+    static const std::vector<std::string> names{"still", "subject", "pan", "shake", "light", "dark", "testcam", "face"};
     return names;
 }
 
@@ -63,12 +64,13 @@ Clip MakeScene(const std::string& name, Size size, int frames)
         throw Error("Eine Szene braucht mindestens ein Bild");
     if (name == "testcam")
         return testCameraClip(size, frames);
+    if (name == "face")
+        return MakeCallScene(size, frames, worldSeed + 20);
 
     const int worldWidth = size.width + 2 * margin + static_cast<int>(std::ceil(panX * frames));
     const int worldHeight = size.height + 2 * margin + static_cast<int>(std::ceil(panY * frames));
     const Picture world = MakeWorld(worldWidth, worldHeight, worldSeed);
     const int diameter = std::max(8, size.height * 2 / 5);
-    const Sprite subject = MakeSubject(diameter, worldSeed + 10);
 
     Clip clip{size, {}};
     Picture frame(size.width, size.height);
@@ -102,8 +104,11 @@ Clip MakeScene(const std::string& name, Size size, int frames)
         CutFrame(world, x, y, frame);
         if (name == "subject" || name == "dark") {
             double sx = 0, sy = 0;
-            subjectAt(t, size, diameter, name == "dark" ? 0.4 : 1.0, sx, sy);
-            Overlay(frame, subject, sx, sy, 1.0f);
+            const double pace = name == "dark" ? 0.4 : 1.0;
+            subjectAt(t, size, diameter, pace, sx, sy);
+            // It turns and its cloth bends as it goes.
+            const double turn = 0.6 * std::sin(2.0 * std::numbers::pi * t / 90.0 * pace);
+            Overlay(frame, MakeSubject(diameter, worldSeed + 10, turn), sx, sy, 1.0f);
         }
         clip.frames.push_back(ToBytes(frame, gain, offset));
     }

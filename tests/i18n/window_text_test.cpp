@@ -16,6 +16,7 @@
 #include "viewer/ViewPicFUnit.h"
 #include "widgets/AboutBoxUnit.h"
 #include "widgets/ButtonsXP.h"
+#include "widgets/SpinEdit.h"
 
 #include "program/program_test_support.h"
 
@@ -249,6 +250,11 @@ TEST_P(WindowTexts, MainWindowAndItsDialogsFit)
     EXPECT_EQ(form.ShnapShotBtn->text(), English() ? QStringLiteral("&Snapshot") : QStringLiteral("&Schnappschuß"));
     EXPECT_EQ(form.MotionBox->text(), English() ? QStringLiteral("Spare motion") : QStringLiteral("Bewegung schonen"));
     EXPECT_EQ(form.AutoBox->text(), English() ? QStringLiteral("Auto smoothing") : QStringLiteral("Auto-Glättung"));
+    form.AutoBox->setChecked(!form.AutoBox->isChecked());
+    EXPECT_EQ(form.SmoothEd->toolTip(), English()
+                                            ? QStringLiteral("Auto smoothing: a still picture is averaged over up to 64 frames.")
+                                            : QStringLiteral("Auto-Glättung: ein stillstehendes Bild wird über bis zu 64 Bilder gemittelt."));
+    form.AutoBox->setChecked(!form.AutoBox->isChecked());
     EXPECT_EQ(form.size(), QSize(688, 453));
     ExpectTidy(&form, "main window");
     EXPECT_TRUE(RepeatedShortcuts(&form).isEmpty()) << RepeatedShortcuts(&form).join(' ').toStdString();

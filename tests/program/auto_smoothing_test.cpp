@@ -219,6 +219,33 @@ TEST_F(AutoSmoothingWindow, TheChoiceOutlivesTheWindow)
     EXPECT_FALSE(form->AutoBox->isChecked());
 }
 
+TEST_F(AutoSmoothingWindow, TheStrengthFieldSaysHowManyFramesAStillPictureMayAverage)
+{
+    const QString own = form->SmoothEd->toolTip();
+    click();
+    EXPECT_EQ(form->SmoothEd->toolTip(), "Auto-Glättung: ein stillstehendes Bild wird über bis zu 64 Bilder gemittelt.");
+    form->SmoothEd->setValue(30);
+    EXPECT_TRUE(form->SmoothEd->toolTip().contains(" 8 Bilder")) << form->SmoothEd->toolTip().toStdString();
+    form->SmoothEd->setValue(95);
+    EXPECT_TRUE(form->SmoothEd->toolTip().contains(" 255 Bilder")) << form->SmoothEd->toolTip().toStdString();
+    // Off, the field is the plain running average's again.
+    click();
+    EXPECT_EQ(form->SmoothEd->toolTip(), own);
+    form->SmoothEd->setValue(40);
+    EXPECT_EQ(form->SmoothEd->toolTip(), own);
+}
+
+TEST(AutoSmoothingText, SaysWhatAStrengthMeansForAStillPicture)
+{
+    EXPECT_EQ(AutoSmoothing::StrengthText(60), "Auto-Glättung: ein stillstehendes Bild wird über bis zu 64 Bilder gemittelt.");
+    EXPECT_TRUE(AutoSmoothing::StrengthText(10).contains(" 2 Bilder"));
+    // A strength typed beyond the field's range is taken as the smoother takes it.
+    EXPECT_EQ(AutoSmoothing::StrengthText(200), AutoSmoothing::StrengthText(95));
+    EXPECT_TRUE(AutoSmoothing::StrengthText(5).contains(" 2 Bilder"));
+    EXPECT_TRUE(AutoSmoothing::StrengthText(0).contains("bleibt, wie es ist"));
+    EXPECT_TRUE(AutoSmoothing::StrengthText(-3).contains("bleibt, wie es ist"));
+}
+
 TEST(AutoSmoothingText, SaysTheLevelInGermanNumbers)
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));

@@ -168,11 +168,15 @@ TEST_F(WebcamBox, TheTooltipSaysWhereThePictureGoesAndHowToGetTheOtherWay)
     EXPECT_TRUE(box->toolTip().contains(QStringLiteral("PipeWire-Kamera „Stillwise“")));
     EXPECT_TRUE(box->toolTip().contains(QStringLiteral("/dev/video5")));
     EXPECT_FALSE(box->toolTip().contains(QStringLiteral("sudo")));
+    // A whole German sentence: "gibt … aus".
+    EXPECT_TRUE(box->toolTip().startsWith(QStringLiteral("Gibt das beruhigte Bild als PipeWire-Kamera")));
+    EXPECT_TRUE(box->toolTip().contains(QStringLiteral("(/dev/video5) aus, die Browser"))) << box->toolTip().toStdString();
 
     daemon.running = false;
     form->SetWebcamSystems(one, pipewire);
     EXPECT_TRUE(box->isEnabled());
     EXPECT_TRUE(box->toolTip().contains(QStringLiteral("/dev/video5")));
+    EXPECT_TRUE(box->toolTip().contains(QStringLiteral("(/dev/video5) aus, die Browser"))) << box->toolTip().toStdString();
     EXPECT_TRUE(box->toolTip().contains(QStringLiteral("muss PipeWire laufen")));
     EXPECT_FALSE(box->toolTip().contains(QStringLiteral("PipeWire-Kamera „Stillwise“")));
 }

@@ -1,12 +1,14 @@
 // The noise of the quality set is of the level and kind it claims, the same
 // for the same seed; the scenes move the way their names say.
 
+#include "bench/quality/Imagery.h"
 #include "bench/quality/Metrics.h"
 #include "bench/quality/Noise.h"
 #include "bench/quality/Scenes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace quality;
@@ -147,4 +149,83 @@ TEST(Scenes, MoveAsTheirNamesSay)
     const Clip dark = MakeScene("dark", size, frames);
     EXPECT_LT(meanByte(dark.frames[0]), 50.0);
     EXPECT_THROW(MakeScene("nowhere", size, frames), Error);
+}
+
+namespace {
+
+// The root mean square of the difference between two equal-sized boxes of
+// two frames, the second shifted by (dx, dy).
+double boxDifference(const Clip& c, std::size_t a, std::size_t b, int x0, int y0, int bw, int bh, int dx = 0, int dy = 0)
+{
+    double sum = 0;
+    for (int y = y0; y < y0 + bh; ++y)
+        for (int x = x0; x < x0 + bw; ++x)
+            for (int ch = 0; ch < 3; ++ch) {
+                const double d = c.frames[a][(static_cast<std::size_t>(y) * c.size.width + x) * 3 + ch] -
+                                 c.frames[b][(static_cast<std::size_t>(y + dy) * c.size.width + x + dx) * 3 + ch];
+                sum += d * d;
+            }
+    return std::sqrt(sum / (3.0 * bw * bh));
+}
+
+// How well the best whole-pixel shift (within 4 pixels) explains the change
+// of a box from frame a to frame b: the remaining difference.
+double bestShiftDifference(const Clip& c, std::size_t a, std::size_t b, int x0, int y0, int bw, int bh)
+{
+    double best = 1e9;
+    for (int dy = -4; dy <= 4; ++dy)
+        for (int dx = -4; dx <= 4; ++dx)
+            best = std::min(best, boxDifference(c, a, b, x0, y0, bw, bh, dx, dy));
+    return best;
+}
+
+} // namespace
+
+TEST(Scenes, TheVideoCallMovesInPartsBeforeAStillRoomWithABlownOutWindow)
+{
+    for (const Size size : {Size{176, 144}, Size{640, 360}}) {
+        const int frames = 24;
+        const Clip call = MakeScene("face", size, frames);
+        ASSERT_EQ(call.frames.size(), static_cast<std::size_t>(frames));
+        ASSERT_EQ(call.size, size);
+        const int w = size.width, h = size.height;
+
+        // The window: a good part of the picture is 255 in every channel.
+        std::size_t clipped = 0;
+        for (std::size_t i = 0; i + 2 < call.frames[0].size(); i += 3)
+            clipped += call.frames[0][i] == 255 && call.frames[0][i + 1] == 255 && call.frames[0][i + 2] == 255;
+        EXPECT_GT(clipped, static_cast<std::size_t>(w) * h / 20) << w;
+
+        // The room stands still: the top left corner is the same in every frame.
+        for (int t = 1; t < frames; ++t)
+            EXPECT_EQ(boxDifference(call, 0, t, 0, 0, w / 8, h / 8), 0.0) << w << " frame " << t;
+
+        // The face moves in every frame, and no shift of the whole face
+        // explains how it changed: it turns, nods and speaks.
+        const int fx = w * 40 / 100 - h / 6, fy = h * 45 / 100 - h / 6, side = h / 3;
+        for (int t = 4; t + 1 < frames; t += 4) {
+            EXPECT_GT(boxDifference(call, t, t + 1, fx, fy, side, side), 0.5) << w << " frame " << t;
+            const double same = boxDifference(call, t, t + 3, fx, fy, side, side);
+            EXPECT_GT(bestShiftDifference(call, t, t + 3, fx, fy, side, side), 0.25 * same) << w << " frame " << t;
+        }
+        // Fine texture everywhere: neighbouring pixels of the room differ.
+        double rough = 0;
+        const auto& f = call.frames[0];
+        for (int y = h / 2; y < h / 2 + 8; ++y)
+            for (int x = 2; x < w / 5; ++x) {
+                const std::size_t i = (static_cast<std::size_t>(y) * w + x) * 3 + 1;
+                rough += std::abs(2 * f[i] - f[i - 3] - f[i + 3]);
+            }
+        EXPECT_GT(rough / (8.0 * (w / 5 - 2)), 0.8) << w;
+    }
+}
+
+TEST(Scenes, TheSubjectsPatternTurnsAndBends)
+{
+    // The same subject at two turns: the outline stays, the pattern inside
+    // moves, and by different amounts in different places.
+    const Sprite a = MakeSubject(48, 7, 0.0), b = MakeSubject(48, 7, 0.2);
+    EXPECT_EQ(a.alpha, b.alpha);
+    EXPECT_NE(a.picture.bgr, b.picture.bgr);
+    EXPECT_EQ(MakeSubject(48, 7, 0.2).picture.bgr, b.picture.bgr);
 }
