@@ -28,7 +28,10 @@ std::vector<std::uint8_t> frame(double ox, double oy, int sx, int sy, double noi
             const double u = square ? x - sx : x + ox, v = square ? y - sy : y + oy;
             for (int c = 0; c < 3; ++c) {
                 // The square's texture: a fixed random pattern, alike nowhere else.
-                const unsigned hash = (static_cast<unsigned>(u) * 73856093u) ^ (static_cast<unsigned>(v) * 19349663u);
+                // Through a signed integer: the background's coordinates
+                // may be negative, and a negative double has no unsigned value.
+                const unsigned hash = (static_cast<unsigned>(std::lround(u)) * 73856093u) ^
+                                      (static_cast<unsigned>(std::lround(v)) * 19349663u);
                 const double base = square ? 140 + static_cast<double>(hash % 61) + 10 * c
                                            : 100 + 50 * std::sin(u * 0.31 + c) * std::cos(v * 0.23) +
                                                  20 * std::sin(u * 1.3 + v * 0.9);
