@@ -14,7 +14,7 @@ namespace {
 constexpr const char* AppId = "example.stillwise.stillwise";
 constexpr const char* Options = " --tray --webcam";
 
-// An argument of Exec as the desktop entry specification wants it: plain
+// An argument of Exec as desktop entries quote it: plain
 // where it holds no reserved character, otherwise in double quotes with
 // ", `, $ and \ escaped. A field code's % is doubled either way.
 QString QuoteArgument(const QString& argument)
@@ -77,7 +77,7 @@ QString AutostartEntry::contents() const
                           "Terminal=false\n"
                           "X-GNOME-Autostart-enabled=true\n")
         // Exec is a string value: its backslashes are escaped once more
-        // on top of the quoting (the specification's "\\\\" for one).
+        // on top of the quoting: a quoted backslash becomes four.
         .arg(ExecLine(program_).replace(QLatin1Char('\\'), QLatin1String("\\\\")));
 }
 
