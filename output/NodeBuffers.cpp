@@ -13,9 +13,13 @@ namespace output {
 
 namespace {
 
-// Two let a reader copy one picture while the next goes into the other;
-// the module may grant fewer or more.
-constexpr std::uint32_t WantedBuffers = 2;
+// The module shares its ring of buffers between us and every reader, and a
+// reader that lags may be handed the slot two pictures back; with a ring of
+// two that is the very slot the next picture goes into, so a reader that
+// copies slowly sees it torn. Four give such a reader two picture times
+// more. The module grants at most its max_buffers (two unless loaded with
+// more, as the messages recommend).
+constexpr std::uint32_t WantedBuffers = 4;
 // More than this many are not used even when granted: the node gives back
 // only buffers we handed it, so the others just stay with it.
 constexpr std::uint32_t MostBuffers = 8;

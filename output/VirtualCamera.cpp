@@ -60,7 +60,7 @@ QString NoLoopbackHint()
     return QCoreApplication::translate(
         "output::VirtualCamera", "Für die Ausgabe als Webcam fehlt das Kernelmodul v4l2loopback. Einrichten mit:\n"
                                  "sudo apt install v4l2loopback-dkms\n"
-                                 "sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise");
+                                 "sudo modprobe v4l2loopback exclusive_caps=1 max_buffers=4 card_label=Stillwise");
 }
 
 VirtualCamera::VirtualCamera(camera::V4l2System& system) : system_(system) {}
@@ -193,7 +193,7 @@ bool VirtualCamera::configure(int width, int height)
                      "Die virtuelle Webcam %1 nimmt gerade keine Bilder an, weil ein anderes Programm "
                      "hineinschreibt oder zuletzt hineingeschrieben hat. Bitte das andere Programm "
                      "beenden; hilft das nicht, das Modul neu laden (sudo modprobe -r v4l2loopback, dann "
-                     "sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise).")
+                     "sudo modprobe v4l2loopback exclusive_caps=1 max_buffers=4 card_label=Stillwise).")
                      .arg(nodeText(node_)));
         else
             fail(camera::DeviceGone(error) ? vanishedText(node_) : refusedText(node_, error));

@@ -1527,14 +1527,14 @@ Start Stillwise in a desktop session, or say with QT_QPA_PLATFORM where it shoul
     <message>
         <source>Für die Ausgabe als Webcam fehlt das Kernelmodul v4l2loopback. Einrichten mit:
 sudo apt install v4l2loopback-dkms
-sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise</source>
+sudo modprobe v4l2loopback exclusive_caps=1 max_buffers=4 card_label=Stillwise</source>
         <translation>Webcam output needs the kernel module v4l2loopback. Set it up with:
 sudo apt install v4l2loopback-dkms
-sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise</translation>
+sudo modprobe v4l2loopback exclusive_caps=1 max_buffers=4 card_label=Stillwise</translation>
     </message>
     <message>
-        <source>Die virtuelle Webcam %1 nimmt gerade keine Bilder an, weil ein anderes Programm hineinschreibt oder zuletzt hineingeschrieben hat. Bitte das andere Programm beenden; hilft das nicht, das Modul neu laden (sudo modprobe -r v4l2loopback, dann sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise).</source>
-        <translation>The virtual webcam %1 does not accept frames now because another program writes to it or was the last to write to it. Please close the other program; if that does not help, reload the module (sudo modprobe -r v4l2loopback, then sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise).</translation>
+        <source>Die virtuelle Webcam %1 nimmt gerade keine Bilder an, weil ein anderes Programm hineinschreibt oder zuletzt hineingeschrieben hat. Bitte das andere Programm beenden; hilft das nicht, das Modul neu laden (sudo modprobe -r v4l2loopback, dann sudo modprobe v4l2loopback exclusive_caps=1 max_buffers=4 card_label=Stillwise).</source>
+        <translation>The virtual webcam %1 does not accept frames now because another program writes to it or was the last to write to it. Please close the other program; if that does not help, reload the module (sudo modprobe -r v4l2loopback, then sudo modprobe v4l2loopback exclusive_caps=1 max_buffers=4 card_label=Stillwise).</translation>
     </message>
     <message>
         <source>Die virtuelle Webcam %1 nimmt das Bildformat YUYV nicht an. Die Ausgabe als Webcam wurde ausgeschaltet.</source>

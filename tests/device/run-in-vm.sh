@@ -188,7 +188,7 @@ for m in \$(cat /modules/order); do
     if [ "\$m" = vivid.ko ]; then
         insmod /modules/\$m n_devs=1 node_types=0x1 num_inputs=1 input_types=0x0
     elif [ "\$m" = v4l2loopback.ko ]; then
-        insmod /modules/\$m devices=2 video_nr=5,6 card_label=Stillwise,Testquelle exclusive_caps=1,1
+        insmod /modules/\$m devices=2 video_nr=5,6 card_label=Stillwise,Testquelle exclusive_caps=1,1 max_buffers=4
     else
         insmod /modules/\$m
     fi

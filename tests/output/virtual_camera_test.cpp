@@ -401,7 +401,7 @@ TEST_P(VirtualCameraTest, CannotStartWithoutANodeOrWithoutAccess)
     EXPECT_EQ(camera.error(), output::NoLoopbackHint());
     EXPECT_TRUE(camera.error().contains(QStringLiteral("sudo apt install v4l2loopback-dkms")));
     EXPECT_TRUE(
-        camera.error().contains(QStringLiteral("sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise")));
+        camera.error().contains(QStringLiteral("sudo modprobe v4l2loopback exclusive_caps=1 max_buffers=4 card_label=Stillwise")));
 
     simloop::Node locked = Loop("/dev/video5", "Stillwise");
     locked.openErrno = EACCES;

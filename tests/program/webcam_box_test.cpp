@@ -86,7 +86,7 @@ TEST_F(WebcamBox, SitsFreeInTheBottomBarAndIsGreyWithoutTheModule)
     EXPECT_FALSE(box->isEnabled());
     EXPECT_TRUE(box->toolTip().contains(QStringLiteral("sudo apt install v4l2loopback-dkms")));
     EXPECT_TRUE(
-        box->toolTip().contains(QStringLiteral("sudo modprobe v4l2loopback exclusive_caps=1 card_label=Stillwise")));
+        box->toolTip().contains(QStringLiteral("sudo modprobe v4l2loopback exclusive_caps=1 max_buffers=4 card_label=Stillwise")));
 
     simloop::System one({Stillwise()});
     form->SetWebcamSystems(one, pipewire);
