@@ -291,10 +291,18 @@ TEST_F(PipeWireSource, APublishedCameraIsListedWithItsFormatsAndStreamsItsColour
     EXPECT_LE(WorstYuy2(frame, stride), 1);
     EXPECT_EQ(receiver.ends(), 0);
 
-    // The same format asked for by name streams on.
+    // The same format asked for by name streams on, on a new link. Under
+    // load the publisher may fall silent on it by itself (see
+    // TwentyFormatChanges below); the driver then links once more, and so
+    // does this test, once.
     ASSERT_TRUE(stream->setFormat(agreed));
-    const int before = receiver.frames();
-    EXPECT_TRUE(WaitFor([&] { return receiver.frames() >= before + 10; }));
+    int before = receiver.frames();
+    if (!WaitFor([&] { return receiver.frames() >= before + 10; }, 15s)) {
+        std::printf("the publisher fell silent after the new link; linked once more\n");
+        ASSERT_TRUE(stream->setFormat(agreed));
+        before = receiver.frames();
+        EXPECT_TRUE(WaitFor([&] { return receiver.frames() >= before + 10; }));
+    }
     EXPECT_EQ(stream->format(), agreed);
     EXPECT_TRUE(stream->controls().empty()); // a published camera has none
 
