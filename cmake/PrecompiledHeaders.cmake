@@ -54,17 +54,6 @@ set(STILLWISE_PCH_HEADERS
   <QTimer>
   <QWidget>)
 
-# The project's own targets under `dir`, recursively.
-function(_stillwise_targets_in dir out)
-  get_property(targets DIRECTORY "${dir}" PROPERTY BUILDSYSTEM_TARGETS)
-  get_property(subdirs DIRECTORY "${dir}" PROPERTY SUBDIRECTORIES)
-  foreach(sub IN LISTS subdirs)
-    _stillwise_targets_in("${sub}" more)
-    list(APPEND targets ${more})
-  endforeach()
-  set(${out} ${targets} PARENT_SCOPE)
-endfunction()
-
 # What linking `lib` brings to a compile: whether Qt's flags (Qt itself, or
 # one of our libraries whose interface carries Qt on), and whether flags of
 # another package (pkg-config's -D_REENTRANT for PipeWire, say), which the
@@ -110,7 +99,7 @@ function(_stillwise_compile_flags_of lib qt_out foreign_out)
 endfunction()
 
 function(stillwise_precompile_headers)
-  _stillwise_targets_in("${PROJECT_SOURCE_DIR}" targets)
+  stillwise_build_targets("${PROJECT_SOURCE_DIR}" targets)
 
   # gcc takes a set only where every macro it was built with is defined
   # alike, so a set gets just what every Qt target defines (Qt6::Core's
