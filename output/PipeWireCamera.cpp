@@ -142,10 +142,18 @@ PipeWireCamera::Result PipeWireCamera::deliver(const BgrPicture& picture)
             return fail(why);
         offer_ = wanted;
     } else if (wanted != offer_) {
-        // A new size or rate: the node offers it, and a linked reader agrees
-        // on it anew before the next buffer it lends.
-        stream_->offer(wanted);
-        offer_ = wanted;
+        // A new size is offered at once: a linked reader agrees on it anew
+        // before the next buffer it lends. A new rate waits until nobody
+        // reads. Told mid-stream, a reader agrees anew as well, and a
+        // camera whose rate wanders (in dim light, on a busy machine) kept
+        // GStreamer's readers agreeing rather than reading, until one
+        // stalled for good. A reader needs the rate only to plan; the
+        // pictures come when they come.
+        const bool newSize = wanted.width != offer_.width || wanted.height != offer_.height;
+        if (newSize || stream_->state() != StreamState::Streaming) {
+            stream_->offer(wanted);
+            offer_ = wanted;
+        }
     }
     switch (stream_->state()) {
     case StreamState::Failed:

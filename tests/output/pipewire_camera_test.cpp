@@ -115,6 +115,25 @@ TEST_F(PipeWireCameraTest, OffersThePicturesSizeAtTheMeasuredRateAndConvertsNoth
     EXPECT_EQ(daemon.frames, 1);
     EXPECT_EQ(daemon.lastFrame, p.expected(PixelLayout::YUY2));
     EXPECT_EQ(camera.idle(), 61u);
+
+    // While it reads, a wandering rate is not offered: every offer makes a
+    // linked reader agree anew. A new size is, at once.
+    const std::size_t whileRead = daemon.offers.size();
+    feed(p, 40, 12);
+    feed(p, 40, 30);
+    feed(p, 40, 15);
+    EXPECT_EQ(daemon.offers.size(), whileRead);
+    EXPECT_EQ(daemon.frames, 121);
+    const TestPicture smaller(320, 240, 2);
+    feed(smaller, 1, 15);
+    ASSERT_EQ(daemon.offers.size(), whileRead + 1);
+    EXPECT_EQ(daemon.offers.back().width, 320);
+    EXPECT_NEAR(daemon.offers.back().framesPerSecond, 15, 1);
+
+    // Once nobody reads, the rate as it is now is offered for the next reader.
+    daemon.unlink();
+    feed(smaller, 40, 20);
+    EXPECT_NEAR(daemon.offers.back().framesPerSecond, 20, 1);
 }
 
 TEST_F(PipeWireCameraTest, AReaderGetsThePictureInEveryOfferedLayout)
