@@ -400,10 +400,10 @@ TEST_F(BackgroundDevice, AReaderGetsRealFramesQuicklyAndTheCameraClosesAfterIt)
     EXPECT_LE(*closed, 2.0);
 }
 
-// Not yet passing in the machine: at round 3 to 6 a reader reaches PLAYING
-// and gets no frame, and neither side says why. Kept off until that is
-// found; --gtest_also_run_disabled_tests runs it.
-TEST_F(BackgroundDevice, DISABLED_TwentyQuickReadersInARow)
+// Each reader finds the camera closed and opens it anew; in the machine,
+// vivid's rate then wanders between 5 and 15 pictures a second, which once
+// reached the readers mid-stream and made one of them stall.
+TEST_F(BackgroundDevice, TwentyQuickReadersInARow)
 {
     ASSERT_NE(node, 0);
     std::vector<double> toReal, toClosed;
