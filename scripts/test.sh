@@ -7,6 +7,7 @@
 #                                   libraries also serve the fuzz targets
 #   WERROR=ON scripts/test.sh       any compiler warning fails the build
 #   BENCH=ON|OFF                    the benchmarks (on unless sanitised)
+#   BUILD_ONLY=1                    configure and build, run no test
 #   DEBUG_INFO=lines                line tables only (enough for the
 #                                   sanitizers' and gdb's backtraces), not
 #                                   full debug information: a quarter less
@@ -37,6 +38,7 @@ stage "$build_dir: Konfiguration" \
   cmake -S . -B "$build_dir" -G Ninja -DSTILLWISE_SANITIZE="$sanitize" -DSTILLWISE_FUZZ="$fuzz" \
   -DSTILLWISE_BUILD_BENCH="$bench" -DSTILLWISE_WERROR="${WERROR:-OFF}" ${flags[@]+"${flags[@]}"}
 stage "$build_dir: Bau" cmake --build "$build_dir" --parallel "$(nproc)"
+[ "${BUILD_ONLY:-0}" = 1 ] && exit 0
 cd "$build_dir"
 if [ -n "${CTEST_ARGS:-}" ]; then
   # shellcheck disable=SC2086
