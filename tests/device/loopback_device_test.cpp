@@ -157,12 +157,14 @@ int Read(int count, const std::string& file)
 // copies such a frame; where the two pictures differ it shows.
 bool Torn(const std::uint8_t* frame, std::size_t frameSize, const std::vector<std::vector<std::uint8_t>>& wanted)
 {
-    for (const auto& head : wanted)
+    for (const auto& head : wanted) {
+        if (head.size() != frameSize)
+            continue;
+        const std::size_t same =
+            static_cast<std::size_t>(std::mismatch(frame, frame + frameSize, head.begin()).first - frame);
         for (const auto& tail : wanted) {
-            if (&head == &tail || head.size() != frameSize || tail.size() != frameSize)
+            if (&head == &tail || tail.size() != frameSize)
                 continue;
-            const std::size_t same = static_cast<std::size_t>(
-                std::mismatch(frame, frame + frameSize, head.begin()).first - frame);
             const std::size_t sameAtEnd = static_cast<std::size_t>(
                 std::mismatch(std::make_reverse_iterator(frame + frameSize), std::make_reverse_iterator(frame),
                               tail.rbegin())
@@ -171,6 +173,7 @@ bool Torn(const std::uint8_t* frame, std::size_t frameSize, const std::vector<st
             if (same >= sameAtEnd)
                 return true;
         }
+    }
     return false;
 }
 
